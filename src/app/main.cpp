@@ -1,0 +1,10 @@
+// The lanthorn program: plays the game in the current folder in a window on the user's display.
+#include "app/shell.h"
+
+int main() {
+  platform::SystemClock clock;
+  auto window = platform::CreateSdlWindow();
+  auto boxes = platform::CreateSdlMessageBoxes();
+  Process process(Platform{*window, clock, *boxes});
+  return WinMain(process);
+}

@@ -1,0 +1,47 @@
+// The objects the game keeps for its whole run, as members of one struct in their construction
+// order (destroyed in reverse). A test builds its own instance around a headless platform.
+#pragma once
+
+#include <string>
+
+#include "app/adv.h"
+#include "app/input.h"
+#include "graphics/graphics.h"
+#include "platform/clock.h"
+#include "platform/log.h"
+#include "platform/message_box.h"
+#include "platform/window.h"
+#include "resource/pack_file.h"
+
+// What the game needs of the machine: the real one or a headless one.
+struct Platform {
+  platform::Window& window;
+  platform::Clock& clock;
+  platform::MessageBoxes& boxes;
+};
+
+struct Process {
+  explicit Process(Platform p) : platform(p), adv(*this) {}
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  Platform platform;
+  platform::Log log;
+  CPackFile system_pkd;
+  CPackFile thumb_pkd;
+  CPackFile grp_pkd;
+  CGraphics graphics;
+  CADV adv;  // the engine lives with the graphics object
+  CInput input;
+
+  // Frame loop state.
+  bool engine_needs_init = true;
+  uint32_t prev_frame_time = 0;
+  uint32_t this_frame_time = 0;
+  bool quit_requested = false;
+  bool quit_seen = false;
+  int exit_code = 0;
+};
+
+// The window title, also the caption of the start-up message boxes.
+extern const char* const kWindowTitle;

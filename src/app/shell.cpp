@@ -1,0 +1,153 @@
+#include "app/shell.h"
+
+#include <cstdio>
+
+#include "platform/fs.h"
+
+const char* const kWindowTitle = "Lanthorn";
+
+std::string CurrentFolder() { return platform::fs::CurrentFolder(); }
+
+void ErrorBox(platform::MessageBoxes& boxes, const char* format, ...) {
+  char buf[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(buf, sizeof buf, format, args);
+  va_end(args);
+  boxes.Show("", buf, platform::BoxButtons::Ok, platform::BoxIcon::Error);
+}
+
+bool InitInstance(Process& p) {
+  platform::Window& window = p.platform.window;
+  platform::Rect work = window.WorkArea();
+  // Placed from the work area's right and bottom edges alone, as the game always has.
+  int x = work.right / 2 - platform::kFrameWidth / 2;
+  int y = work.bottom / 2 - platform::kFrameHeight / 2;
+  if (!window.Create(kWindowTitle, x, y, platform::kFrameWidth, platform::kFrameHeight))
+    return false;
+
+  struct Archive {
+    CPackFile& file;
+    const char* name;
+    const char* message;
+  };
+  const Archive archives[] = {
+      {p.system_pkd, "system.pkd", "system.pkd not found. Initialize failed."},
+      {p.thumb_pkd, "thumb.pkd", "thumb.pkd not found. Initialize failed."},
+      {p.grp_pkd, "grp.pkd", "grp.pkd not found. Initialize failed."},
+  };
+  for (const Archive& a : archives) {
+    if (!a.file.Open(a.name)) {
+      p.platform.boxes.Show(kWindowTitle, a.message, platform::BoxButtons::Ok,
+                            platform::BoxIcon::None);
+      return false;
+    }
+  }
+
+  if (!p.adv.LoadSystemData()) {
+    p.adv.ResetSettings();
+    p.adv.SaveSystemData();
+  }
+
+  p.input.Init(window.Input());
+
+  WriteLog(0, "DirectSound Create", "InitInstance", 0);
+  // The sound device and its streams and buffers come up here once the audio area exists;
+  // without a sound device the game runs silent.
+
+  if (!p.graphics.Ready()) {
+    if (!p.graphics.InitDevice(window, p.platform.boxes, p.adv, true)) {
+      p.platform.boxes.Show("", "DirectX8 Create Failed...", platform::BoxButtons::Ok,
+                            platform::BoxIcon::None);
+      return false;
+    }
+  }
+
+  window.Show();
+  return true;
+}
+
+bool Boot(Process& p) {
+  if (!InitInstance(p)) return false;
+  p.prev_frame_time = p.this_frame_time = p.platform.clock.Now();
+  if (p.engine_needs_init) {
+    p.engine_needs_init = false;
+    p.adv.Init();
+  }
+  return true;
+}
+
+void WindowProc(Process& p, const platform::Message& m) {
+  switch (m.type) {
+    case platform::MessageType::Close:
+      // The default handling destroys the window at once, with no confirmation.
+      p.graphics.ReleaseDevice();
+      p.platform.window.Destroy();
+      p.platform.window.PostQuit(0);
+      break;
+    case platform::MessageType::Activate:
+      p.input.AcquireAll();
+      p.adv.window_active = true;
+      break;
+    case platform::MessageType::Deactivate:
+      p.adv.window_active = false;
+      break;
+    case platform::MessageType::DisplayChange:
+      p.graphics.CheckDisplayFormat();
+      break;
+    case platform::MessageType::Quit:
+      break;
+  }
+}
+
+int RenderFrame(Process& p) {
+  CGraphics& g = p.graphics;
+  if (!g.Ready()) return -1;
+
+  uint32_t now = p.platform.clock.Now();
+  uint32_t elapsed = now - p.prev_frame_time;
+  p.prev_frame_time = p.this_frame_time = now;
+
+  p.input.PollKeyboard();
+  p.input.PollMouse();
+  p.input.PollControllers();
+
+  g.Clear(0xFF000000u, 1.0f);
+  g.BeginScene();
+  bool toggle = false;
+  if (!g.DeviceLost()) toggle = p.adv.FrameProc(elapsed) == 1;
+  g.EndScene();
+
+  if (g.Present() == platform::PresentResult::DeviceLost || g.DeviceLost()) g.RecoverLostDevice();
+
+  if (toggle) g.ToggleScreenMode();
+
+  if (p.quit_requested) {
+    g.ReleaseDevice();
+    p.platform.window.PostQuit(0);
+  }
+
+  p.platform.clock.Sleep(1);
+  return 0;
+}
+
+bool MessageLoopStep(Process& p) {
+  platform::Message m;
+  while (p.platform.window.PeekMessage(m)) {
+    WindowProc(p, m);
+    if (m.type == platform::MessageType::Quit) {
+      p.quit_seen = true;
+      p.exit_code = m.code;
+      return false;
+    }
+  }
+  RenderFrame(p);
+  return true;
+}
+
+int WinMain(Process& p) {
+  if (!Boot(p)) return 0;
+  while (MessageLoopStep(p)) {
+  }
+  return p.exit_code;
+}

@@ -1,0 +1,163 @@
+#include "platform/fs.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+
+#include "platform/sjis.h"
+
+namespace platform::fs {
+namespace {
+
+std::atomic<void (*)(const std::string&)> write_hook{nullptr};
+
+bool IsDir(const std::string& p) {
+  struct stat st;
+  return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PathExists(const std::string& p) {
+  struct stat st;
+  return ::lstat(p.c_str(), &st) == 0;
+}
+
+// The entry of `dir` whose name equals `name` without regard to ASCII case, if any.
+std::optional<std::string> FindCaseless(const std::string& dir, const std::string& name) {
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return std::nullopt;
+  std::optional<std::string> found;
+  while (dirent* e = ::readdir(d)) {
+    if (::strcasecmp(e->d_name, name.c_str()) == 0) {
+      found = e->d_name;
+      break;
+    }
+  }
+  ::closedir(d);
+  return found;
+}
+
+// Creates every missing folder of a host path.
+bool MakeHostDirs(const std::string& host) {
+  for (size_t i = 1; i <= host.size(); ++i) {
+    if (i == host.size() || host[i] == '/') {
+      std::string prefix = host.substr(0, i);
+      if (!IsDir(prefix) && ::mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string CurrentFolder() {
+  char buf[PATH_MAX];
+  if (!::getcwd(buf, sizeof buf)) return ".";
+  std::string s = Utf8ToSjis(buf);
+  while (s.size() > 1 && (s.back() == '/' || s.back() == '\\')) s.pop_back();
+  return s;
+}
+
+bool SetCurrentFolder(const std::string& host_path) { return ::chdir(host_path.c_str()) == 0; }
+
+std::string HostPath(std::string_view game_path) {
+  std::string utf8 = SjisToUtf8(game_path);
+  for (char& c : utf8)
+    if (c == '\\') c = '/';
+  std::string out;
+  size_t pos = 0;
+  if (!utf8.empty() && utf8[0] == '/') {
+    out = "/";
+    pos = 1;
+  }
+  bool matching = true;  // once a component is missing, the rest is taken as given
+  while (pos <= utf8.size()) {
+    size_t next = utf8.find('/', pos);
+    if (next == std::string::npos) next = utf8.size();
+    std::string part = utf8.substr(pos, next - pos);
+    pos = next + 1;
+    if (part.empty()) {
+      if (next == utf8.size()) break;
+      continue;
+    }
+    std::string base = out;
+    std::string candidate = base.empty() ? part : (base.back() == '/' ? base + part : base + "/" + part);
+    if (matching && part != "." && part != ".." && !PathExists(candidate)) {
+      if (auto alt = FindCaseless(base, part)) {
+        candidate = base.empty() ? *alt : (base.back() == '/' ? base + *alt : base + "/" + *alt);
+      } else {
+        matching = false;
+      }
+    }
+    out = candidate;
+  }
+  return out.empty() ? "." : out;
+}
+
+File Open(std::string_view game_path, const char* mode) {
+  return File(std::fopen(HostPath(game_path).c_str(), mode));
+}
+
+bool Exists(std::string_view game_path) { return PathExists(HostPath(game_path)); }
+
+std::optional<int64_t> FileSize(std::string_view game_path) {
+  struct stat st;
+  if (::stat(HostPath(game_path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return st.st_size;
+}
+
+std::optional<std::vector<uint8_t>> ReadAll(std::string_view game_path) {
+  File f = Open(game_path, "rb");
+  if (!f) return std::nullopt;
+  std::vector<uint8_t> data;
+  uint8_t buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) data.insert(data.end(), buf, buf + n);
+  if (std::ferror(f.get())) return std::nullopt;
+  return data;
+}
+
+bool MakeDirs(std::string_view game_path) { return MakeHostDirs(HostPath(game_path)); }
+
+bool WriteAtomic(std::string_view game_path, const void* data, size_t size) {
+  std::string host = HostPath(game_path);
+  size_t slash = host.rfind('/');
+  if (slash != std::string::npos && slash > 0 && !MakeHostDirs(host.substr(0, slash))) return false;
+  std::string temp = host + ".tmp" + std::to_string(::getpid());
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const auto* p = static_cast<const uint8_t*>(data);
+  size_t left = size;
+  while (left > 0) {
+    ssize_t w = ::write(fd, p, left);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      return false;
+    }
+    p += w;
+    left -= static_cast<size_t>(w);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  if (auto hook = write_hook.load()) hook(temp);
+  if (::rename(temp.c_str(), host.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool Remove(std::string_view game_path) { return ::unlink(HostPath(game_path).c_str()) == 0; }
+
+void SetWriteHook(void (*hook)(const std::string&)) { write_hook.store(hook); }
+
+}  // namespace platform::fs

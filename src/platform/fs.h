@@ -1,0 +1,48 @@
+// Files as the game names them. Game paths are Shift_JIS with backslash separators, relative to
+// the current folder (or absolute when built from CurrentFolder()). They map to host paths with
+// '/', UTF-8 names, and each component matched without regard to ASCII case when the exact name
+// is missing, since game data made on other systems has mixed case.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::fs {
+
+// The process's current folder in the game's form: no trailing separator (except a bare root).
+std::string CurrentFolder();
+bool SetCurrentFolder(const std::string& host_path);
+
+// The host path for a game path: the existing entry when one matches, otherwise the path as
+// it would be created (existing parents matched, the rest as given).
+std::string HostPath(std::string_view game_path);
+
+struct FileCloser {
+  void operator()(std::FILE* f) const {
+    if (f) std::fclose(f);
+  }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// mode as for fopen ("rb", "wb", ...).
+File Open(std::string_view game_path, const char* mode);
+bool Exists(std::string_view game_path);
+std::optional<int64_t> FileSize(std::string_view game_path);
+// Whole file; nothing when it cannot be read.
+std::optional<std::vector<uint8_t>> ReadAll(std::string_view game_path);
+// Writes the bytes to a temporary file beside the target, flushes it and renames it over the
+// target, so a crash never leaves a half-written file. Missing parent folders are created.
+bool WriteAtomic(std::string_view game_path, const void* data, size_t size);
+bool MakeDirs(std::string_view game_path);
+bool Remove(std::string_view game_path);
+
+// A test hook: when set, WriteAtomic calls it between writing the temporary file and renaming it
+// (a test can end the process there to prove the old file survives).
+void SetWriteHook(void (*hook)(const std::string& temp_host_path));
+
+}  // namespace platform::fs

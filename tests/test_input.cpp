@@ -1,0 +1,118 @@
+// The input rules: presses latched until read and dropped when released first, one press per
+// hold, wheel notches with their pause, and what a failed poll keeps.
+#include <gtest/gtest.h>
+
+#include "app/input.h"
+#include "platform/dik.h"
+
+namespace {
+
+// One poll of a scripted sequence: the state to set before it, what to ask after it.
+struct Step {
+  bool key_down;
+  int ask;  // 0 nothing, 1 KeyPressed, 2 KeyDown
+  bool expect;
+};
+
+struct KeyCase {
+  const char* name;
+  std::vector<Step> steps;
+};
+
+TEST(Input, KeyLatchRules) {
+  const KeyCase cases[] = {
+      {"press read once", {{true, 1, true}, {true, 1, false}, {true, 2, true}, {false, 2, false}}},
+      {"released before read is dropped", {{true, 0, false}, {false, 1, false}}},
+      {"held over polls is read later", {{true, 0, false}, {true, 0, false}, {true, 1, true}}},
+      {"new hold is a new press", {{true, 1, true}, {false, 0, false}, {true, 1, true}}},
+      {"read after release of a read press", {{true, 1, true}, {false, 1, false}}},
+  };
+  for (const KeyCase& c : cases) {
+    platform::InputDevice device;
+    CInput input;
+    input.Init(device);
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+      const Step& s = c.steps[i];
+      device.OnKey(DIK_SPACE, s.key_down);
+      input.PollKeyboard();
+      if (s.ask == 1) {
+        EXPECT_EQ(input.KeyPressed(DIK_SPACE), s.expect) << c.name << " step " << i;
+      } else if (s.ask == 2) {
+        EXPECT_EQ(input.KeyDown(DIK_SPACE), s.expect) << c.name << " step " << i;
+      }
+    }
+  }
+}
+
+TEST(Input, ButtonsFollowTheSameRule) {
+  platform::InputDevice device;
+  CInput input;
+  input.Init(device);
+  device.OnButton(1, true);
+  input.PollMouse();
+  EXPECT_TRUE(input.ButtonDown(1));
+  device.OnButton(1, false);
+  input.PollMouse();
+  EXPECT_FALSE(input.ButtonPressed(1));  // released before anybody asked
+  device.OnButton(0, true);
+  input.PollMouse();
+  input.PollMouse();
+  EXPECT_TRUE(input.ButtonPressed(0));
+  EXPECT_FALSE(input.ButtonPressed(0));
+}
+
+TEST(Input, WheelNotchesThresholdAndPause) {
+  struct Case {
+    int delta;
+    int expect;
+  } thresholds[] = {{120, 1}, {-120, -1}, {15, 0}, {-15, 0}, {16, 1}, {-16, -1}};
+  for (const Case& c : thresholds) {
+    platform::InputDevice device;
+    CInput input;
+    input.Init(device);
+    device.OnWheel(c.delta);
+    input.PollMouse();
+    EXPECT_EQ(input.TakeWheel(), c.expect) << c.delta;
+  }
+
+  // Turning on and on: a notch at most every five polls once notches are taken.
+  platform::InputDevice device;
+  CInput input;
+  input.Init(device);
+  std::vector<int> notch_polls;
+  for (int poll = 0; poll < 12; ++poll) {
+    device.OnWheel(120);
+    input.PollMouse();
+    if (input.TakeWheel() != 0) notch_polls.push_back(poll);
+  }
+  EXPECT_EQ(notch_polls, (std::vector<int>{0, 5, 10}));
+
+  // A notch stays until taken; ClearWheel drops it without a pause.
+  device.OnWheel(-200);
+  for (int i = 0; i < 5; ++i) input.PollMouse();
+  input.ClearWheel();
+  EXPECT_EQ(input.TakeWheel(), 0);
+  device.OnWheel(-200);
+  input.PollMouse();
+  EXPECT_EQ(input.TakeWheel(), -1);
+}
+
+TEST(Input, FailedPollKeepsLatchesAndReacquires) {
+  platform::InputDevice device;
+  CInput input;
+  input.Init(device);
+  device.OnKey(DIK_RETURN, true);
+  input.PollKeyboard();
+  device.SetForeground(false);  // another application took the foreground
+  input.PollKeyboard();
+  EXPECT_TRUE(input.KeyDown(DIK_RETURN));
+  EXPECT_TRUE(input.KeyPressed(DIK_RETURN));  // the unread press survives
+  device.SetForeground(true);
+  input.AcquireAll();
+  device.OnKey(DIK_ESCAPE, true);
+  input.PollKeyboard();
+  EXPECT_TRUE(input.KeyPressed(DIK_ESCAPE));
+  EXPECT_FALSE(input.KeyDown(DIK_RETURN));
+}
+
+}  // namespace

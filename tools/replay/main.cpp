@@ -1,0 +1,92 @@
+// lanthorn-replay GAMEDIR SCRIPT OUTDIR: plays the game in GAMEDIR headless from a recorded input
+// script, writing the screenshots the script asks for and the log (UTF-8) into OUTDIR.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/headless.h"
+#include "replay_script.h"
+#include "resource/png_encode.h"
+
+namespace {
+
+int Usage() {
+  std::fprintf(stderr, "usage: lanthorn-replay GAMEDIR SCRIPT OUTDIR\n");
+  return 2;
+}
+
+void WriteLogFile(const HeadlessGame& game, const std::filesystem::path& out) {
+  std::ofstream f(out / "log.txt", std::ios::binary);
+  f << game.process.log.Utf8Text();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) return Usage();
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path game_dir = fs::absolute(argv[1], ec);
+  fs::path script_path = fs::absolute(argv[2], ec);
+  fs::path out_dir = fs::absolute(argv[3], ec);
+
+  std::ifstream script_file(script_path, std::ios::binary);
+  if (!script_file) {
+    std::fprintf(stderr, "lanthorn-replay: cannot read %s\n", script_path.c_str());
+    return 2;
+  }
+  std::stringstream text;
+  text << script_file.rdbuf();
+  std::vector<ReplayCommand> commands;
+  std::string error;
+  if (!ParseReplayScript(text.str(), commands, &error)) {
+    std::fprintf(stderr, "%s:%s\n", script_path.c_str(), error.c_str());
+    return 2;
+  }
+  fs::create_directories(out_dir, ec);
+  if (!fs::is_directory(out_dir)) {
+    std::fprintf(stderr, "lanthorn-replay: cannot create %s\n", out_dir.c_str());
+    return 2;
+  }
+  fs::current_path(game_dir, ec);
+  if (ec) {
+    std::fprintf(stderr, "lanthorn-replay: no game folder %s\n", game_dir.c_str());
+    return 2;
+  }
+
+  HeadlessGame game;
+  if (!game.Boot()) {
+    WriteLogFile(game, out_dir);
+    for (const auto& box : game.boxes.shown)
+      std::fprintf(stderr, "lanthorn-replay: %s\n", box.text.c_str());
+    std::fprintf(stderr, "lanthorn-replay: the game did not start\n");
+    return 1;
+  }
+
+  for (const ReplayCommand& c : commands) {
+    if (!game.Running()) break;
+    switch (c.kind) {
+      case ReplayCommand::Frames: game.Frames(c.a, static_cast<uint32_t>(c.b)); break;
+      case ReplayCommand::Key: game.Key(static_cast<uint8_t>(c.a)); break;
+      case ReplayCommand::KeyDown: game.KeyDown(static_cast<uint8_t>(c.a)); break;
+      case ReplayCommand::KeyUp: game.KeyUp(static_cast<uint8_t>(c.a)); break;
+      case ReplayCommand::Move: game.Move(c.a, c.b); break;
+      case ReplayCommand::Click: game.Click(c.a, c.b, c.name == "right" ? 1 : 0); break;
+      case ReplayCommand::Wheel: game.Wheel(c.a); break;
+      case ReplayCommand::Shot: {
+        std::string path = (out_dir / c.name).string();
+        if (!SaveFramePNG(path, game.process.graphics.Frame(), CGraphics::kWidth,
+                          CGraphics::kHeight)) {
+          std::fprintf(stderr, "lanthorn-replay: line %d: cannot write %s\n", c.line,
+                       path.c_str());
+          WriteLogFile(game, out_dir);
+          return 1;
+        }
+        break;
+      }
+    }
+  }
+  WriteLogFile(game, out_dir);
+  return 0;
+}
