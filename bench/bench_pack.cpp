@@ -23,7 +23,8 @@ constexpr size_t kBigSize = 4 << 20;
 // The archives, made once in a temporary folder and removed at exit.
 struct Fixture {
   std::filesystem::path dir;
-  std::string many;  // kEntries small entries
+  std::string many;     // kEntries small entries
+  std::string foreign;  // the same written with another key, so the reader searches for it
   std::string big;   // one entry of kBigSize, after a small one
   std::vector<std::string> names;
   int32_t big_offset = 0;
@@ -39,6 +40,7 @@ struct Fixture {
       entries.push_back({name, std::vector<uint8_t>(64, static_cast<uint8_t>(i))});
     }
     many = Write("many.pkd", entries);
+    foreign = Write("foreign.pkd", entries, 0xA5);
     std::vector<uint8_t> data(kBigSize);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 131);
     big = Write("big.pkd", {{"SCP\\startup.scp", std::vector<uint8_t>(100)}, {"MOVIE\\big.bin", data}});
@@ -48,8 +50,8 @@ struct Fixture {
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
   }
-  std::string Write(const char* name, const std::vector<PackSource>& entries) {
-    const auto bytes = BuildPack(entries);
+  std::string Write(const char* name, const std::vector<PackSource>& entries, uint8_t key = kPackKey) {
+    const auto bytes = BuildPack(entries, key);
     if (!bytes) std::abort();
     const std::string path = (dir / name).string();
     std::ofstream(path, std::ios::binary)
@@ -69,8 +71,8 @@ void PerEntry(benchmark::State& state, int per_iteration) {
       per_iteration, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void BM_Open20000(benchmark::State& state) {
-  const std::string& path = Files().many;
+void BM_Open20000(benchmark::State& state, bool foreign_key) {
+  const std::string& path = foreign_key ? Files().foreign : Files().many;
   for (auto _ : state) {
     CPackFile pack;
     if (!pack.Open(path)) state.SkipWithError("open failed");
@@ -78,7 +80,8 @@ void BM_Open20000(benchmark::State& state) {
   }
   PerEntry(state, kEntries);
 }
-BENCHMARK(BM_Open20000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Open20000, own_key, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Open20000, foreign_key, true)->Unit(benchmark::kMillisecond);
 
 void BM_Lookup20000(benchmark::State& state) {
   CPackFile pack;

@@ -412,6 +412,18 @@ TEST_F(PkdTest, CreateListVerifyExtractRoundTrip) {
   r = Run("verify " + Q(dir_ / "a5.pkd"));
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("key 0xA5"), std::string::npos) << r.out;
+
+  // Scripts written in UTF-8 are stored as Shift_JIS; other files are left as they are.
+  WriteFile(src / "scp" / "jp.scp", Text("名前\r\n"));
+  ASSERT_EQ(Run("create --sjis-ext .scp " + Q(dir_ / "sj.pkd") + " " + Q(src)).code, 0);
+  CPackFile sj;
+  ASSERT_TRUE(sj.Open((dir_ / "sj.pkd").string()));
+  auto jp = sj.Read("SCP\\JP.SCP");
+  ASSERT_TRUE(jp);
+  EXPECT_EQ(std::string(jp->begin(), jp->end()), platform::Utf8ToSjis("名前\r\n"));
+  EXPECT_EQ(sj.EntrySize("SYSTEM\\TITLE\\title.png"), 300);
+  WriteFile(src / "scp" / "bad.scp", Bytes{0xFF, 0xFE});
+  EXPECT_EQ(Run("create --sjis-ext .scp " + Q(dir_ / "sj.pkd") + " " + Q(src)).code, 1);
 }
 
 TEST_F(PkdTest, FailuresExitNonZeroWithAMessage) {

@@ -15,7 +15,7 @@ using testing_support::GameFolder;
 std::string Replay() { return std::string(std::getenv("LANTHORN_BUILD_DIR")) + "/tools/replay/lanthorn-replay"; }
 
 // Runs a command; returns its exit status and what it printed on stderr.
-int Run(const std::string& cmd, std::string* err = nullptr) {
+int RunCommand(const std::string& cmd, std::string* err = nullptr) {
   std::string full = cmd + " 2>&1 >/dev/null";
   FILE* p = ::popen(full.c_str(), "r");
   std::string out;
@@ -33,7 +33,7 @@ TEST(Replay, PlaysAScriptAndWritesShotsAndLog) {
                "# comment\nframes 3\nmove 10 20\nclick 400 300 right\nkey DIK_RETURN\n"
                "keydown DIK_LCONTROL\nframes 2 33\nkeyup DIK_LCONTROL\nwheel -2\nshot a.png\n");
   std::string err;
-  ASSERT_EQ(Run(Replay() + " " + folder.path() + " in.txt out", &err), 0) << err;
+  ASSERT_EQ(RunCommand(Replay() + " " + folder.path() + " in.txt out", &err), 0) << err;
   auto png = folder.Read("out/a.png");
   ASSERT_GT(png.size(), 24u);
   EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
@@ -62,7 +62,7 @@ TEST(Replay, RefusesMalformedScriptsWithTheLine) {
     folder.WriteEmptyGame();
     folder.Write("in.txt", c.script);
     std::string err;
-    EXPECT_EQ(Run(Replay() + " " + folder.path() + " in.txt out", &err), 2) << c.script;
+    EXPECT_EQ(RunCommand(Replay() + " " + folder.path() + " in.txt out", &err), 2) << c.script;
     EXPECT_NE(err.find(c.line), std::string::npos) << err;
     EXPECT_FALSE(folder.Exists("out/log.txt"));  // nothing ran
   }
@@ -73,9 +73,9 @@ TEST(Replay, AGameThatCannotStartFails) {
   folder.WriteEmptyArchive("system.pkd");
   folder.Write("in.txt", "frames 1\n");
   std::string err;
-  EXPECT_EQ(Run(Replay() + " " + folder.path() + " in.txt out", &err), 1);
+  EXPECT_EQ(RunCommand(Replay() + " " + folder.path() + " in.txt out", &err), 1);
   EXPECT_NE(err.find("thumb.pkd not found. Initialize failed."), std::string::npos) << err;
-  EXPECT_EQ(Run(Replay() + " only-two-args in.txt"), 2);
+  EXPECT_EQ(RunCommand(Replay() + " only-two-args in.txt"), 2);
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 
 #include "graphics/graphics.h"
 #include "platform/window.h"
+#include "save/progress.h"
+#include "save/read_positions.h"
 #include "save/system_data.h"
 
 struct Process;
@@ -60,6 +62,16 @@ class CADV final : public DeviceClient {
   bool SaveSystemData();
   void ResetSettings();
 
+  // Progress ("data.dat") and read text ("text.dat"). A picture or memory unlock writes
+  // "data.dat" at once; a movie's flag waits for the next SaveProgress.
+  bool LoadProgress();
+  bool SaveProgress();
+  void UnlockPicture(int index);
+  void UnlockMemory(int n);
+  void UnlockMovie(int n);
+  bool LoadReadPositions();
+  bool SaveReadPositions();
+
   // --- frame and pointer
   uint32_t frame_time = 1;
   uint32_t draw_time = 0;
@@ -83,6 +95,8 @@ class CADV final : public DeviceClient {
 
   // --- settings and progress
   SystemData system_data{};
+  ProgressData progress{};
+  ReadPositions read_positions;
 
   // --- text window flags set by Init
   bool text_hidden_by_script = false;
@@ -109,8 +123,6 @@ class CADV final : public DeviceClient {
   void LoadTitleResources();
   void ConfigSetup();
   void TownSetup();
-  void LoadProgress();
-  void LoadReadPositions();
   void ConfirmDialog();
 
   // Mode steps.

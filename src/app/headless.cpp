@@ -1,6 +1,6 @@
 #include "app/headless.h"
 
-HeadlessGame::HeadlessGame() : process(Platform{window, clock, boxes}) {}
+HeadlessGame::HeadlessGame() : process(Platform{window, clock, boxes, sound}) {}
 
 bool HeadlessGame::Boot() {
   running_ = ::Boot(process);

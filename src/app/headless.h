@@ -9,6 +9,7 @@
 #include "app/shell.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "platform/sound_device.h"
 #include "platform/window.h"
 
 class HeadlessGame {
@@ -37,6 +38,9 @@ class HeadlessGame {
   platform::HeadlessWindow window;
   platform::ManualClock clock;
   platform::HeadlessMessageBoxes boxes;
+  // Null sound devices: a test listens through sound.Device()->Render, or sets
+  // sound.available = false before Boot for a machine without sound.
+  platform::NullSoundOutput sound;
   Process process;
 
  private:

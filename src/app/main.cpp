@@ -5,6 +5,7 @@ int main() {
   platform::SystemClock clock;
   auto window = platform::CreateSdlWindow();
   auto boxes = platform::CreateSdlMessageBoxes();
-  Process process(Platform{*window, clock, *boxes});
+  platform::SdlSoundOutput sound;
+  Process process(Platform{*window, clock, *boxes, sound});
   return WinMain(process);
 }

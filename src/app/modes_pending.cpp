@@ -11,13 +11,7 @@ void CADV::ChoiceSetup() {}
 void CADV::LoadTitleResources() {}
 void CADV::ConfigSetup() {}
 void CADV::TownSetup() {}
-void CADV::LoadProgress() {}
-void CADV::LoadReadPositions() {}
 void CADV::ConfirmDialog() {}
-
-bool CADV::LoadSystemData() { return false; }
-bool CADV::SaveSystemData() { return false; }
-void CADV::ResetSettings() {}
 
 void CADV::ADV_Proc() {}
 void CADV::ADV_Flip() {}

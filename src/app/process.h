@@ -2,14 +2,18 @@
 // order (destroyed in reverse). A test builds its own instance around a headless platform.
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "app/adv.h"
 #include "app/input.h"
+#include "audio/sound.h"
+#include "audio/stream_sound.h"
 #include "graphics/graphics.h"
 #include "platform/clock.h"
 #include "platform/log.h"
 #include "platform/message_box.h"
+#include "platform/sound_device.h"
 #include "platform/window.h"
 #include "resource/pack_file.h"
 
@@ -18,6 +22,7 @@ struct Platform {
   platform::Window& window;
   platform::Clock& clock;
   platform::MessageBoxes& boxes;
+  platform::SoundOutput& sound;
 };
 
 struct Process {
@@ -33,6 +38,13 @@ struct Process {
   CGraphics graphics;
   CADV adv;  // the engine lives with the graphics object
   CInput input;
+  CSound sound;
+  std::array<CSoundBuffer, 16> system_se;  // slots 0-7 in use
+  std::array<CSoundBuffer, 16> script_se;  // the script's channels 0-7
+  CStreamSound bgm;
+  std::array<CStreamSound, 16> voices;  // 0-7 in use, in turn
+  CStreamSound town_bgm;
+  CSoundBuffer spare_se;  // made with the others, never used
 
   // Frame loop state.
   bool engine_needs_init = true;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "audio/adv_sound.h"
 #include "platform/fs.h"
 
 const char* const kWindowTitle = "Lanthorn";
@@ -52,8 +53,27 @@ bool InitInstance(Process& p) {
   p.input.Init(window.Input());
 
   WriteLog(0, "DirectSound Create", "InitInstance", 0);
-  // The sound device and its streams and buffers come up here once the audio area exists;
-  // without a sound device the game runs silent.
+  // Without a sound device nothing of the audio is set up and the game runs silent. Only eight
+  // of each bank and of the voices are used.
+  if (p.sound.Create(p.platform.sound)) {
+    platform::SoundDevice* device = p.sound.Device();
+    const SystemData& d = p.adv.system_data;
+    const int bgm = SettingPercent(d.BgmVolume, d.BgmEnabled);
+    const int se = SettingPercent(d.SeVolume, d.SeEnabled);
+    const int voice = SettingPercent(d.VoiceVolume, d.VoiceEnabled);
+    for (CStreamSound* music : {&p.bgm, &p.town_bgm}) {
+      music->SetDevice(device);
+      music->SetVolume(bgm);
+    }
+    for (int i = 0; i < 8; ++i) {
+      p.script_se[i].SetDevice(device);
+      p.script_se[i].SetVolume(se);
+      p.voices[i].SetDevice(device);
+      p.voices[i].SetVolume(voice);
+      p.system_se[i].SetDevice(device);
+      p.system_se[i].SetVolume(se);
+    }
+  }
 
   if (!p.graphics.Ready()) {
     if (!p.graphics.InitDevice(window, p.platform.boxes, p.adv, true)) {

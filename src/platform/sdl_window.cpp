@@ -188,6 +188,8 @@ class SdlWindow final : public Window {
     if (!window_) return;
     SDL_ShowWindow(window_.get());
     SDL_RaiseWindow(window_.get());
+    // Ask for the keyboard focus directly too: without a window manager nobody else gives it.
+    SDL_SetWindowInputFocus(window_.get());
     shown_ = true;
   }
   bool Shown() const override { return shown_; }

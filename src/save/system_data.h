@@ -73,3 +73,30 @@ inline constexpr int VolumePercent[9] = {0, 30, 40, 50, 60, 70, 80, 90, 100};
 // Voice-group volume index 0-8 -> factor on the voice percentage.
 inline constexpr float VoiceGroupFactor[9] = {0.0f, 0.44f, 0.52f, 0.60f, 0.68f,
                                               0.76f, 0.84f, 0.92f, 1.0f};
+
+// The values ResetSettings gives. Windowed, SkipUnread, the two at-choice switches,
+// FileCacheSize, VSyncMode and $SYS 8-32 are left as they are.
+inline void SetDefaultSettings(SystemData& d) {
+  d.TextSpeed = 5;
+  d.AutoClickSpeed = 3;
+  d.TextStyle = 1;
+  d.EffectSpeed = 0;
+  d.BgmEnabled = d.SeEnabled = d.VoiceEnabled = 1;
+  d.BgmVolume = d.SeVolume = d.VoiceVolume = 8;
+  for (int g = 0; g < 9; ++g) {
+    d.VoiceGroupEnabled[g] = 1;
+    d.VoiceGroupVolume[g] = 8;
+  }
+  d.MovieVolume = 8;
+  d.MovieHighRes = 1;
+  d.ConfirmOverwrite = 1;
+  for (int v = 0; v < 8; ++v) d.SystemVariables[v] = 0;
+}
+
+// The record a first start writes: the defaults above, a window, everything else zero.
+inline SystemData FirstStartSystemData() {
+  SystemData d{};
+  d.Windowed = 1;
+  SetDefaultSettings(d);
+  return d;
+}

@@ -6,7 +6,10 @@ lanthorn=$1
 game=$2
 . "$(dirname "$0")/xvfb.sh"
 
-cd "$game" || exit 1
+# A copy of the game, so the player files it writes stay out of the build.
+play=$(mktemp -d)
+trap 'kill $xvfb_pid 2>/dev/null; rm -rf "$play"' EXIT
+cp -r "$game"/. "$play"/ && cd "$play" || exit 1
 "$lanthorn" 2>lanthorn-window.log &
 pid=$!
 wid=$(wait_window Lanthorn) || { cat lanthorn-window.log; kill $pid; exit 1; }
@@ -16,6 +19,6 @@ echo "$geometry"
 echo "$geometry" | grep -q "Geometry: 800x600" || { echo "client area is not 800x600"; kill $pid; exit 1; }
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 xdotool key --clearmodifiers alt+F4
-status=$(wait_exit $pid 10)
-echo "exit status: $status"
-[ "$status" = "0" ] || { cat lanthorn-window.log; exit 1; }
+wait_exit $pid 10
+echo "exit status: $exit_status"
+[ "$exit_status" = "0" ] || { cat lanthorn-window.log; exit 1; }

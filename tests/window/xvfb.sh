@@ -25,13 +25,17 @@ wait_window() {
   echo "$id"
 }
 
-# wait_exit PID SECONDS: waits for the process to end; prints its exit status.
+# wait_exit PID SECONDS: waits for the process to end; sets exit_status (or "timeout").
 wait_exit() {
   local pid=$1 limit=$(( $2 * 10 ))
   for _ in $(seq "$limit"); do
-    kill -0 "$pid" 2>/dev/null || { wait "$pid"; echo $?; return 0; }
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"
+      exit_status=$?
+      return 0
+    fi
     sleep 0.1
   done
   kill -9 "$pid" 2>/dev/null
-  echo "timeout"
+  exit_status=timeout
 }

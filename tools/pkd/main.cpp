@@ -2,13 +2,17 @@
 // It reads archives with the engine's own reader, so what pkd accepts is what the game accepts,
 // and it writes them with the same writer the tests and the demo use.
 //
-//   pkd create [--key 0xNN] OUT.pkd DIR   pack every file under DIR (names sorted)
+//   pkd create [--key 0xNN] [--sjis-ext .EXT] OUT.pkd DIR
+//                                         pack every file under DIR (names sorted); the text of
+//                                         files ending in .EXT is converted from UTF-8 to
+//                                         Shift_JIS on the way (scripts are written in UTF-8)
 //   pkd list ARCHIVE                      name, size and offset of every record
 //   pkd extract ARCHIVE DIR               unpack every entry the game can read into DIR
 //   pkd verify ARCHIVE                    check every record; exit 1 on any problem
 //
 // Exit codes: 0 success, 1 failure or problems found, 2 wrong usage.
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -35,7 +39,7 @@ void Error(const std::string& message) { std::fprintf(stderr, "pkd: %s\n", messa
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: pkd create [--key 0xNN] OUT.pkd DIR\n"
+               "usage: pkd create [--key 0xNN] [--sjis-ext .EXT] OUT.pkd DIR\n"
                "       pkd list ARCHIVE\n"
                "       pkd extract ARCHIVE DIR\n"
                "       pkd verify ARCHIVE\n");
@@ -91,6 +95,11 @@ bool WriteHostFile(const stdfs::path& path, const std::vector<uint8_t>& data, st
 
 // Opens an archive's file and reads its table; reports and returns false on failure.
 bool LoadTable(const std::string& archive, PackTable& table) {
+  std::error_code ec;
+  if (stdfs::is_directory(archive, ec)) {
+    Error(archive + ": is a folder, not an archive");
+    return false;
+  }
   platform::fs::File f(std::fopen(archive.c_str(), "rb"));
   if (!f) {
     Error(archive + ": cannot open: " + std::strerror(errno));
@@ -111,8 +120,15 @@ std::string Printable(const PackRecord& rec) {
 int Create(const std::vector<std::string>& args) {
   uint8_t key = kPackKey;
   std::vector<std::string> paths;
+  std::vector<std::string> sjis_exts;  // lower case, with the dot
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--key") {
+    if (args[i] == "--sjis-ext") {
+      if (i + 1 >= args.size()) return Usage();
+      std::string ext = args[++i];
+      if (ext.empty() || ext[0] != '.') ext.insert(ext.begin(), '.');
+      for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      sjis_exts.push_back(ext);
+    } else if (args[i] == "--key") {
       if (i + 1 >= args.size()) return Usage();
       const std::string& v = args[++i];
       char* end = nullptr;
@@ -150,8 +166,9 @@ int Create(const std::vector<std::string>& args) {
   }
   for (; it != end; it.increment(ec)) {
     if (ec) break;
-    if (!it->is_regular_file(ec)) continue;
-    if (stdfs::equivalent(it->path(), out, ec)) continue;  // an older copy of the output itself
+    std::error_code entry_ec;  // kept apart from ec, which reports the walk itself
+    if (!it->is_regular_file(entry_ec)) continue;
+    if (stdfs::equivalent(it->path(), out, entry_ec)) continue;  // an older output in DIR
     std::string utf8;
     for (const stdfs::path& part : it->path().lexically_relative(dir)) {
       if (!utf8.empty()) utf8 += '\\';
@@ -199,6 +216,17 @@ int Create(const std::vector<std::string>& args) {
     if (!ReadHostFile(f.path, s.data)) {
       Error(f.path.string() + ": cannot read: " + std::strerror(errno));
       return kFailed;
+    }
+    std::string ext = f.path.extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (std::find(sjis_exts.begin(), sjis_exts.end(), ext) != sjis_exts.end()) {
+      std::string utf8(s.data.begin(), s.data.end());
+      std::string sjis = platform::Utf8ToSjis(utf8);
+      if (platform::SjisToUtf8(sjis) != utf8) {
+        Error(f.path.string() + ": the text is not UTF-8 that Shift_JIS can hold");
+        return kFailed;
+      }
+      s.data.assign(sjis.begin(), sjis.end());
     }
     sources.push_back(std::move(s));
   }

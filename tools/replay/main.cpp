@@ -76,8 +76,9 @@ int main(int argc, char** argv) {
       case ReplayCommand::Wheel: game.Wheel(c.a); break;
       case ReplayCommand::Shot: {
         std::string path = (out_dir / c.name).string();
-        if (!SaveFramePNG(path, game.process.graphics.Frame(), CGraphics::kWidth,
-                          CGraphics::kHeight)) {
+        const auto* frame = reinterpret_cast<const uint8_t*>(game.process.graphics.Frame());
+        if (!SavePNG(path, frame, CGraphics::kWidth, CGraphics::kHeight, CGraphics::kWidth * 4,
+                     PngChannels::Rgb)) {
           std::fprintf(stderr, "lanthorn-replay: line %d: cannot write %s\n", c.line,
                        path.c_str());
           WriteLogFile(game, out_dir);

@@ -1,0 +1,89 @@
+// Audio library: the sound device (CSound), sound effects (CSoundBuffer, this file), streamed
+// music and voice (CStreamSound, stream_sound.h) and the voice step (voice.h). It may use the
+// platform and resource libraries; it knows nothing of CADV.
+//
+// Every volume here is a percentage 1-100 and reaches the device as 2000 × ln(percent / 100)
+// hundredths of a decibel, cut to the device's −10000 floor.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "audio/wave_file.h"
+#include "platform/clock.h"
+#include "platform/event.h"
+#include "platform/sound_device.h"
+
+// 2000 × ln(percent / 100 × level / 100), toward zero; −10000 at and below the floor.
+int32_t VolumeToMillibels(double percent, double level = 100.0);
+
+// The sound device every sound object of the game is made on.
+class CSound {
+ public:
+  // Releases a device opened before, then opens the output's device; false when there is none.
+  bool Create(platform::SoundOutput& output);
+  platform::SoundDevice* Device() const { return device_.get(); }
+
+ private:
+  std::unique_ptr<platform::SoundDevice> device_;
+};
+
+// One sound effect: a WAV file loaded whole into one buffer, played once or looped, with a fade
+// thread of its own.
+class CSoundBuffer {
+ public:
+  CSoundBuffer() = default;
+  ~CSoundBuffer();
+  CSoundBuffer(const CSoundBuffer&) = delete;
+  CSoundBuffer& operator=(const CSoundBuffer&) = delete;
+
+  void SetDevice(platform::SoundDevice* device) { device_ = device; }
+  bool Load(std::string_view path);
+  bool Play(bool loop);
+  bool Stop();
+  // Loaded and played; stays true after a sound that was not looped has ended, until Stop, Play
+  // or the end of a fade.
+  bool IsPlaying() const { return loaded_ && playing_.load(); }
+  // 0-99 → volume 1-100 (0 is nearly silent, −9210, not silence).
+  void SetVolume(int percent);
+  // The script's level 0-100 on top of the volume, until the next Play; a FadeOut continues
+  // from it.
+  void SetLevel(int level);
+  // Kind 0, 1, 2: level steps of 8, 3, 1 every 32 ms (about 0.5 s, 1.2 s, 3.5 s). False when not
+  // playing; a fade already running goes on unchanged.
+  bool FadeOut(int kind);
+  std::string FileName() const { return loaded_ ? file_name_ : std::string(); }
+  bool Looping() const { return loop_; }
+
+  // The device buffer of the loaded sound (null before a load), to listen to.
+  const platform::SoundBuffer* DeviceBuffer() const { return buffer_.get(); }
+
+ private:
+  void FadeThread();
+  void EndFadeThread();
+
+  platform::SoundDevice* device_ = nullptr;
+  std::unique_ptr<platform::SoundBuffer> buffer_;
+  WaveFormat format_{};
+  std::vector<uint8_t> pcm_;
+  std::string file_name_;
+  std::atomic<float> volume_{100.0f};
+  bool loaded_ = false;
+  std::atomic<bool> playing_{false};
+  bool loop_ = false;
+
+  // Shared with the fade thread.
+  std::atomic<int> fade_state_{0};  // 0 none, 1 fading out
+  std::atomic<float> fade_level_{0.0f};
+  std::atomic<int> fade_step_{8};  // a first FadeOut of an unknown kind fades like kind 0
+  std::atomic<bool> fade_running_{false};
+  std::atomic<float> current_volume_{0.0f};
+  platform::Event fade_ended_{platform::EventKind::ManualReset};
+  std::thread fade_thread_;
+  platform::SystemClock clock_;  // the audio threads keep real time, whatever the game's clock
+};

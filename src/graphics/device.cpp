@@ -1,0 +1,422 @@
+// The device: its resources and states, the choice between the fast quad path and the general
+// triangle path, and the vertex stage of transformed geometry (transforms, lighting, clipping).
+#include "graphics/device.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "graphics/raster.h"
+
+namespace gfx {
+
+int FormatBytesPerPixel(uint32_t format) {
+  switch (format) {
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8: return 4;
+    case D3DFMT_R5G6B5:
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_A4R4G4B4:
+    case D3DFMT_A8P8: return 2;
+    case D3DFMT_P8: return 1;
+    default: return 0;
+  }
+}
+
+// --- textures -------------------------------------------------------------------------------
+
+DeviceTexture::~DeviceTexture() {
+  // A texture released while bound must not stay bound.
+  if (device_ && device_->texture_ == this) device_->texture_ = nullptr;
+}
+
+uint8_t* DeviceTexture::Lock(int* pitch) {
+  if (shared_) mutex_.lock();
+  *pitch = pitch_;
+  return bits_.get();
+}
+
+void DeviceTexture::Unlock() {
+  if (shared_) mutex_.unlock();
+}
+
+// --- depth ----------------------------------------------------------------------------------
+
+DepthBuffer::DepthBuffer(int width, int height)
+    : width_(width),
+      height_(height),
+      tile_columns_((width + kTile - 1) / kTile),
+      tile_rows_((height + kTile - 1) / kTile),
+      pixels_(new float[static_cast<size_t>(width) * height + 16]()),
+      tile_value_(tile_columns_ * tile_rows_, 1.0f),
+      tile_split_(tile_columns_ * tile_rows_, 0) {}
+
+void DepthBuffer::Clear(float z) {
+  std::fill(tile_value_.begin(), tile_value_.end(), z);
+  std::fill(tile_split_.begin(), tile_split_.end(), 0);
+}
+
+void DepthBuffer::Split(int tx, int ty) {
+  int i = ty * tile_columns_ + tx;
+  if (tile_split_[i]) return;
+  tile_split_[i] = 1;
+  int x0 = tx * kTile, x1 = std::min(x0 + kTile, width_);
+  int y1 = std::min(ty * kTile + kTile, height_);
+  for (int y = ty * kTile; y < y1; ++y) std::fill(Row(y) + x0, Row(y) + x1, tile_value_[i]);
+}
+
+const float* DepthBuffer::Resolve() {
+  for (int ty = 0; ty < tile_rows_; ++ty)
+    for (int tx = 0; tx < tile_columns_; ++tx) {
+      int i = ty * tile_columns_ + tx;
+      if (tile_split_[i]) continue;
+      int x0 = tx * kTile, x1 = std::min(x0 + kTile, width_);
+      int y1 = std::min(ty * kTile + kTile, height_);
+      for (int y = ty * kTile; y < y1; ++y) std::fill(Row(y) + x0, Row(y) + x1, tile_value_[i]);
+    }
+  return pixels_.get();
+}
+
+DepthBuffer::Test DepthBuffer::ConstantTest(int tx, int ty, int x0, int y0, int x1, int y1,
+                                            float z, bool write) {
+  int i = ty * tile_columns_ + tx;
+  if (tile_split_[i]) return Test::PerPixel;
+  float t = tile_value_[i];
+  if (!(z <= t)) return Test::None;
+  if (!write || z == t) return Test::All;
+  bool whole = x0 == tx * kTile && y0 == ty * kTile && x1 == std::min(x0 + kTile, width_) &&
+               y1 == std::min(y0 + kTile, height_);
+  if (whole) {
+    tile_value_[i] = z;
+    return Test::All;
+  }
+  Split(tx, ty);
+  return Test::PerPixel;
+}
+
+// --- the device -----------------------------------------------------------------------------
+
+Device::Device(int width, int height)
+    : width_(width),
+      height_(height),
+      frame_(new uint32_t[static_cast<size_t>(width) * height + 16]),
+      depth_(width, height) {
+  std::fill(frame_.get(), frame_.get() + static_cast<size_t>(width) * height, 0xFF000000u);
+  for (int i = 0; i < 256; ++i) palette_[i] = 0xFF000000u | static_cast<uint32_t>(i) * 0x010101u;
+}
+
+DeviceResult Device::CreateTexture(int width, int height, uint32_t format,
+                                   std::unique_ptr<DeviceTexture>* out, bool shared) {
+  out->reset();
+  int bpp = FormatBytesPerPixel(format);
+  if (bpp == 0 || width <= 0 || height <= 0 || width > 4096 || height > 4096)
+    return DeviceResult::InvalidCall;
+  std::unique_ptr<DeviceTexture> t(new (std::nothrow) DeviceTexture());
+  if (!t) return DeviceResult::OutOfMemory;
+  // 16 bytes past the end let four-texel reads at a row's end stay inside the allocation.
+  size_t bytes = static_cast<size_t>(width) * height * bpp + 16;
+  t->bits_.reset(new (std::nothrow) uint8_t[bytes]());
+  if (!t->bits_) return DeviceResult::OutOfMemory;
+  t->device_ = this;
+  t->width_ = width;
+  t->height_ = height;
+  t->format_ = format;
+  t->bytes_per_pixel_ = bpp;
+  t->pitch_ = width * bpp;
+  t->shared_ = shared;
+  *out = std::move(t);
+  return DeviceResult::Ok;
+}
+
+void Device::Clear(uint32_t argb, float z) {
+  std::fill(frame_.get(), frame_.get() + static_cast<size_t>(width_) * height_,
+            argb | 0xFF000000u);
+  depth_.Clear(z);
+}
+
+bool Device::GetRenderTargetData(Surface& out) const {
+  if (out.width_ != width_ || out.height_ != height_) return false;
+  std::copy(frame_.get(), frame_.get() + static_cast<size_t>(width_) * height_,
+            out.pixels_.begin());
+  return true;
+}
+
+void Device::SetLight(int index, const Light& light) {
+  if (index >= 0 && index < kMaxLights) lights_[index] = light;
+}
+
+void Device::LightEnable(int index, bool on) {
+  if (index >= 0 && index < kMaxLights) light_on_[index] = on;
+}
+
+void Device::SetTexture(DeviceTexture* texture) {
+  texture_ = texture;
+  ++texture_binds_;
+}
+
+namespace {
+
+raster::DrawContext MakeContext(uint32_t* frame, int width, int height, DepthBuffer* depth,
+                                const RenderStates& s, const DeviceTexture* tex,
+                                const uint32_t* palette) {
+  raster::DrawContext c;
+  c.frame = frame;
+  c.width = width;
+  c.height = height;
+  c.depth = depth;
+  c.z_enable = s.z_enable;
+  c.z_write = s.z_write;
+  c.src = s.src_blend;
+  c.dst = s.dest_blend;
+  using B = Blend;
+  using K = raster::BlendKind;
+  if (!s.alpha_blend || (c.src == B::One && c.dst == B::Zero)) {
+    c.blend = K::Replace;
+  } else if (c.src == B::SrcAlpha && c.dst == B::InvSrcAlpha) {
+    c.blend = K::Alpha;
+  } else if (c.src == B::Zero && c.dst == B::InvSrcAlpha) {
+    c.blend = K::Shade;
+  } else if (c.src == B::SrcAlpha && c.dst == B::One) {
+    c.blend = K::Add;
+  } else {
+    c.blend = K::Runtime;
+  }
+  if (!s.alpha_blend) c.src = B::One, c.dst = B::Zero;
+  if (tex) {
+    c.tex_bits = tex->Bits();
+    c.tex_width = tex->Width();
+    c.tex_height = tex->Height();
+    c.tex_pitch = tex->Pitch();
+    c.tex_format = tex->Format();
+    c.palette = palette;
+  }
+  return c;
+}
+
+int64_t CeilDiv256(int64_t v) { return -((-v) >> 8); }
+
+// The quad of a two-triangle strip in sprite order (top-left, top-right, bottom-left,
+// bottom-right) when it is axis-aligned, of one colour and depth, and its texels map one to one
+// onto its pixels with a margin from texel edges; false sends it down the general path.
+bool AsRect(const raster::DrawContext& ctx, const TLVertex* v, raster::RectQuad* q) {
+  const TLVertex &a = v[0], &b = v[1], &c = v[2], &d = v[3];
+  if (a.y != b.y || c.y != d.y || a.x != c.x || b.x != d.x) return false;
+  if (a.z != b.z || a.z != c.z || a.z != d.z) return false;
+  if (a.diffuse != b.diffuse || a.diffuse != c.diffuse || a.diffuse != d.diffuse) return false;
+  const float g = raster::kGuardBand;
+  if (!(a.x > -g && b.x < g && a.y > -g && c.y < g)) return false;
+  int64_t x0 = std::llrint(double(a.x) * 256), x1 = std::llrint(double(b.x) * 256);
+  int64_t y0 = std::llrint(double(a.y) * 256), y1 = std::llrint(double(c.y) * 256);
+  if (x1 <= x0 || y1 <= y0) return false;
+  q->x0 = static_cast<int>(std::max<int64_t>(CeilDiv256(x0), 0));
+  q->x1 = static_cast<int>(std::min<int64_t>(CeilDiv256(x1), ctx.width));
+  q->y0 = static_cast<int>(std::max<int64_t>(CeilDiv256(y0), 0));
+  q->y1 = static_cast<int>(std::min<int64_t>(CeilDiv256(y1), ctx.height));
+  q->color = a.diffuse;
+  q->z = a.z;
+  q->tex_dx = q->tex_dy = 0;
+  if (!ctx.tex_bits) return true;
+  if (a.rhw != b.rhw || a.rhw != c.rhw || a.rhw != d.rhw) return false;
+  if (a.u != c.u || b.u != d.u || a.v != b.v || c.v != d.v) return false;
+  const double w = ctx.tex_width, h = ctx.tex_height;
+  if ((double(b.u) - a.u) * w * 256 != double(x1 - x0)) return false;
+  if ((double(c.v) - a.v) * h * 256 != double(y1 - y0)) return false;
+  const double off_u = double(a.u) * w - x0 / 256.0, off_v = double(a.v) * h - y0 / 256.0;
+  const double fu = off_u - std::floor(off_u), fv = off_v - std::floor(off_v);
+  if (fu < 1.0 / 64 || fu > 63.0 / 64 || fv < 1.0 / 64 || fv > 63.0 / 64) return false;
+  q->tex_dx = static_cast<int>(std::floor(off_u));
+  q->tex_dy = static_cast<int>(std::floor(off_v));
+  if (q->x0 < q->x1 && (q->x0 + q->tex_dx < 0 || q->x1 - 1 + q->tex_dx >= ctx.tex_width))
+    return false;
+  if (q->y0 < q->y1 && (q->y0 + q->tex_dy < 0 || q->y1 - 1 + q->tex_dy >= ctx.tex_height))
+    return false;
+  return true;
+}
+
+raster::RasterVertex FromTL(const TLVertex& t, const raster::DrawContext& ctx) {
+  raster::RasterVertex r;
+  r.x = t.x;
+  r.y = t.y;
+  r.z = t.z;
+  r.rhw = t.rhw;
+  for (int ch = 0; ch < 4; ++ch) r.c[ch] = static_cast<float>((t.diffuse >> (8 * ch)) & 0xFF);
+  r.u = t.u * ctx.tex_width;
+  r.v = t.v * ctx.tex_height;
+  return r;
+}
+
+// Vertex indices of triangle i of a primitive.
+void TriangleIndices(PrimitiveType type, int i, int idx[3]) {
+  switch (type) {
+    case PrimitiveType::TriangleList: idx[0] = 3 * i, idx[1] = 3 * i + 1, idx[2] = 3 * i + 2; break;
+    case PrimitiveType::TriangleStrip: idx[0] = i, idx[1] = i + 1, idx[2] = i + 2; break;
+    case PrimitiveType::TriangleFan: idx[0] = 0, idx[1] = i + 1, idx[2] = i + 2; break;
+  }
+}
+
+int VertexCount(PrimitiveType type, int primitives) {
+  return type == PrimitiveType::TriangleList ? 3 * primitives : primitives + 2;
+}
+
+// A vertex in clip space with its colour (0–255 per channel, b, g, r, a) and texture position.
+struct ClipVertex {
+  float x, y, z, w;
+  float c[4];
+  float u, v;
+};
+
+ClipVertex LerpClip(const ClipVertex& a, const ClipVertex& b, float t) {
+  ClipVertex r;
+  r.x = a.x + (b.x - a.x) * t;
+  r.y = a.y + (b.y - a.y) * t;
+  r.z = a.z + (b.z - a.z) * t;
+  r.w = a.w + (b.w - a.w) * t;
+  for (int i = 0; i < 4; ++i) r.c[i] = a.c[i] + (b.c[i] - a.c[i]) * t;
+  r.u = a.u + (b.u - a.u) * t;
+  r.v = a.v + (b.v - a.v) * t;
+  return r;
+}
+
+// Signed distance of a clip-space vertex to plane k (inside when ≥ 0): near, far, the guard
+// band's four sides and a w floor that keeps the divide finite.
+float ClipDistance(const ClipVertex& p, int k) {
+  constexpr float kBand = 16.0f;
+  switch (k) {
+    case 0: return p.z;
+    case 1: return p.w - p.z;
+    case 2: return p.x + kBand * p.w;
+    case 3: return kBand * p.w - p.x;
+    case 4: return p.y + kBand * p.w;
+    case 5: return kBand * p.w - p.y;
+    default: return p.w - 1e-5f;
+  }
+}
+
+uint8_t ToByte(float f) { return static_cast<uint8_t>(std::lrint(std::clamp(f, 0.0f, 1.0f) * 255)); }
+
+}  // namespace
+
+void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVertex* v) {
+  if (primitive_count <= 0 || !v) return;
+  std::unique_lock<std::mutex> lock;
+  if (texture_ && texture_->shared_) lock = std::unique_lock<std::mutex>(texture_->mutex_);
+  const raster::DrawContext ctx = MakeContext(frame_.get(), width_, height_, &depth_, states_,
+                                              texture_, palette_.data());
+  raster::RectQuad q;
+  if (type == PrimitiveType::TriangleStrip && primitive_count == 2 && AsRect(ctx, v, &q)) {
+    ++fast_quads_;
+    raster::DrawRect(ctx, q);
+    return;
+  }
+  for (int i = 0; i < primitive_count; ++i) {
+    int idx[3];
+    TriangleIndices(type, i, idx);
+    raster::RasterVertex r[3];
+    for (int k = 0; k < 3; ++k) r[k] = FromTL(v[idx[k]], ctx);
+    bool perspective = ctx.tex_bits && (r[0].rhw != r[1].rhw || r[0].rhw != r[2].rhw);
+    ++general_triangles_;
+    raster::DrawTriangle(ctx, r[0], r[1], r[2], perspective);
+  }
+}
+
+void Device::DrawPrimitive(PrimitiveType type, int start_vertex, int primitive_count) {
+  if (primitive_count <= 0 || start_vertex < 0) return;
+  const int count = VertexCount(type, primitive_count);
+  if (static_cast<size_t>(start_vertex) + count > stream_.size()) return;
+  std::unique_lock<std::mutex> lock;
+  if (texture_ && texture_->shared_) lock = std::unique_lock<std::mutex>(texture_->mutex_);
+  const raster::DrawContext ctx = MakeContext(frame_.get(), width_, height_, &depth_, states_,
+                                              texture_, palette_.data());
+
+  const Matrix& world = transforms_[static_cast<int>(TransformType::World)];
+  const Matrix wvp = D3DXMatrixMultiply(
+      D3DXMatrixMultiply(world, transforms_[static_cast<int>(TransformType::View)]),
+      transforms_[static_cast<int>(TransformType::Projection)]);
+
+  // Vertex colours: emissive + ambient + Σ diffuse × N·L per light, alpha from the material's
+  // diffuse; without lighting the vertices are white.
+  ColorValue global{};
+  global.r = ((states_.ambient >> 16) & 0xFF) / 255.0f;
+  global.g = ((states_.ambient >> 8) & 0xFF) / 255.0f;
+  global.b = (states_.ambient & 0xFF) / 255.0f;
+  auto shade = [&](const LitVertex& lv, ClipVertex& out) {
+    if (!states_.lighting) {
+      for (float& c : out.c) c = 255.0f;
+      return;
+    }
+    const Material& m = material_;
+    Vec3 n = Normalize(TransformDirection({lv.nx, lv.ny, lv.nz}, world));
+    float r = m.emissive.r + global.r * m.ambient.r;
+    float g = m.emissive.g + global.g * m.ambient.g;
+    float b = m.emissive.b + global.b * m.ambient.b;
+    for (int i = 0; i < kMaxLights; ++i) {
+      if (!light_on_[i]) continue;
+      const Light& l = lights_[i];
+      Vec3 to_light = Normalize({-l.direction.x, -l.direction.y, -l.direction.z});
+      float lambert = std::max(0.0f, Dot(n, to_light));
+      r += l.ambient.r * m.ambient.r + l.diffuse.r * m.diffuse.r * lambert;
+      g += l.ambient.g * m.ambient.g + l.diffuse.g * m.diffuse.g * lambert;
+      b += l.ambient.b * m.ambient.b + l.diffuse.b * m.diffuse.b * lambert;
+    }
+    out.c[0] = ToByte(b);
+    out.c[1] = ToByte(g);
+    out.c[2] = ToByte(r);
+    out.c[3] = ToByte(m.diffuse.a);
+  };
+
+  for (int i = 0; i < primitive_count; ++i) {
+    int idx[3];
+    TriangleIndices(type, i, idx);
+    ClipVertex poly[2][10];
+    for (int k = 0; k < 3; ++k) {
+      const LitVertex& lv = stream_[start_vertex + idx[k]];
+      Vec4 p = TransformPoint({lv.x, lv.y, lv.z}, wvp);
+      ClipVertex& cv = poly[0][k];
+      cv.x = p.x, cv.y = p.y, cv.z = p.z, cv.w = p.w;
+      cv.u = lv.u * ctx.tex_width;
+      cv.v = lv.v * ctx.tex_height;
+      shade(lv, cv);
+    }
+    int n = 3, cur = 0;
+    for (int plane = 0; plane < 7 && n >= 3; ++plane) {
+      int m = 0;
+      for (int k = 0; k < n; ++k) {
+        const ClipVertex& a = poly[cur][k];
+        const ClipVertex& b = poly[cur][(k + 1) % n];
+        float da = ClipDistance(a, plane), db = ClipDistance(b, plane);
+        if (da >= 0) poly[1 - cur][m++] = a;
+        if ((da >= 0) != (db >= 0)) poly[1 - cur][m++] = LerpClip(a, b, da / (da - db));
+      }
+      n = m;
+      cur = 1 - cur;
+    }
+    if (n < 3) continue;
+    raster::RasterVertex screen[10];
+    for (int k = 0; k < n; ++k) {
+      const ClipVertex& cv = poly[cur][k];
+      raster::RasterVertex& r = screen[k];
+      r.rhw = 1.0f / cv.w;
+      r.x = (cv.x * r.rhw + 1.0f) * (width_ / 2.0f);
+      r.y = (1.0f - cv.y * r.rhw) * (height_ / 2.0f);
+      r.z = cv.z * r.rhw;
+      for (int ch = 0; ch < 4; ++ch) r.c[ch] = cv.c[ch];
+      r.u = cv.u;
+      r.v = cv.v;
+    }
+    for (int k = 1; k + 1 < n; ++k) {
+      ++general_triangles_;
+      raster::DrawTriangle(ctx, screen[0], screen[k], screen[k + 1], true);
+    }
+  }
+}
+
+void Device::DrawLine(std::span<const LinePoint> points, uint32_t argb, float width,
+                      bool antialias, uint32_t pattern, float pattern_scale) {
+  if (points.size() < 2) return;
+  const raster::DrawContext ctx = MakeContext(frame_.get(), width_, height_, &depth_, states_,
+                                              nullptr, palette_.data());
+  raster::LineStyle style{width, antialias, pattern, pattern_scale};
+  raster::DrawLine(ctx, points.data(), static_cast<int>(points.size()), argb, style);
+}
+
+}  // namespace gfx

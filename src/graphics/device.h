@@ -1,0 +1,291 @@
+// The drawing device: a software rasteriser with exactly the device behaviour the game draws with.
+// One 800 × 600 XRGB render target with a depth buffer; textures kept in their own formats so
+// uploads are plain copies; pre-transformed triangles (the sprites) and transformed, lit triangles
+// (the town map's cubes); point sampling; texture × diffuse for colour and alpha; source and
+// destination blend factors; depth test less-or-equal with depth writes; pixel centres on integer
+// coordinates and the top-left fill rule; wide antialiased patterned lines; a capture surface.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <vector>
+
+#include "graphics/matrix.h"
+
+namespace platform {
+class MessageBoxes;
+}
+
+namespace gfx {
+
+// Texture and surface formats, with the game's names and values.
+enum : uint32_t {
+  D3DFMT_A8R8G8B8 = 21,
+  D3DFMT_X8R8G8B8 = 22,
+  D3DFMT_R5G6B5 = 23,
+  D3DFMT_X1R5G5B5 = 24,
+  D3DFMT_A1R5G5B5 = 25,
+  D3DFMT_A4R4G4B4 = 26,
+  D3DFMT_A8P8 = 40,
+  D3DFMT_P8 = 41,
+};
+// Bytes per texel of a texture format; 0 for a format textures cannot have.
+int FormatBytesPerPixel(uint32_t format);
+
+enum class DeviceResult { Ok, OutOfVideoMemory, OutOfMemory, NotAvailable, InvalidData, InvalidCall };
+
+// Blend factors: out = source × src factor + destination × dest factor, each channel saturated.
+enum class Blend : uint8_t {
+  Zero,
+  One,
+  SrcColor,
+  InvSrcColor,
+  SrcAlpha,
+  InvSrcAlpha,
+  DestAlpha,
+  InvDestAlpha,
+  DestColor,
+  InvDestColor,
+  SrcAlphaSat,
+};
+
+// The sprite vertex: position in pixels, depth, reciprocal w, colours as ARGB, texture position.
+struct TLVertex {
+  float x = 0, y = 0, z = 0, rhw = 1;
+  uint32_t diffuse = 0xFFFFFFFFu;
+  uint32_t specular = 0;
+  float u = 0, v = 0;
+};
+static_assert(sizeof(TLVertex) == 32);
+
+// The vertex of transformed geometry: position, normal and texture position.
+struct LitVertex {
+  float x = 0, y = 0, z = 0;
+  float nx = 0, ny = 0, nz = 0;
+  float u = 0, v = 0;
+};
+static_assert(sizeof(LitVertex) == 32);
+
+enum class PrimitiveType { TriangleList, TriangleStrip, TriangleFan };
+enum class TransformType { World, View, Projection };
+
+struct ColorValue {
+  float r = 0, g = 0, b = 0, a = 0;
+};
+
+// A directional light (the only kind the game sets): it shines along `direction`.
+struct Light {
+  ColorValue diffuse, specular, ambient;
+  Vec3 direction{0, 0, 1};
+};
+
+struct Material {
+  ColorValue diffuse, ambient, specular, emissive;
+  float power = 0;
+};
+
+struct LinePoint {
+  float x = 0, y = 0;
+};
+
+class Device;
+
+// A texture's texels, row after row with no padding between rows.
+class DeviceTexture {
+ public:
+  ~DeviceTexture();
+  DeviceTexture(const DeviceTexture&) = delete;
+  DeviceTexture& operator=(const DeviceTexture&) = delete;
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  uint32_t Format() const { return format_; }
+  int BytesPerPixel() const { return bytes_per_pixel_; }
+  int Pitch() const { return pitch_; }
+
+  // The whole level for writing; Unlock ends it. A texture made for sharing with another thread
+  // is locked against drawing between the two.
+  uint8_t* Lock(int* pitch);
+  void Unlock();
+
+  const uint8_t* Bits() const { return bits_.get(); }
+
+ private:
+  friend class Device;
+  DeviceTexture() = default;
+
+  Device* device_ = nullptr;
+  int width_ = 0, height_ = 0, bytes_per_pixel_ = 0, pitch_ = 0;
+  uint32_t format_ = 0;
+  bool shared_ = false;
+  std::mutex mutex_;
+  std::unique_ptr<uint8_t[]> bits_;
+};
+
+// A plain XRGB surface in system memory: the capture of the render target.
+class Surface {
+ public:
+  Surface(int width, int height) : width_(width), height_(height), pixels_(width * height) {}
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  // Read access; the pitch is in bytes.
+  const uint32_t* Lock(int* pitch) const {
+    *pitch = width_ * 4;
+    return pixels_.data();
+  }
+  void Unlock() const {}
+
+ private:
+  friend class Device;
+  int width_, height_;
+  std::vector<uint32_t> pixels_;
+};
+
+// The depth buffer, kept per 16 × 16 tile as one value while every pixel of the tile has it (a
+// clear, a sprite covering the tile), and per pixel once drawing splits the tile. The sprites all
+// lie at one depth, so almost no 2D drawing reads or writes a per-pixel depth.
+class DepthBuffer {
+ public:
+  static constexpr int kTile = 16;
+  DepthBuffer(int width, int height);
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  int TileColumns() const { return tile_columns_; }
+  int TileRows() const { return tile_rows_; }
+
+  void Clear(float z);
+  // Every pixel's value.
+  const float* Resolve();
+
+  enum class Test { None, All, PerPixel };
+  // The test of a constant depth z over the part [x0, x1) × [y0, y1) of tile (tx, ty): None when
+  // no pixel passes, All when all pass and the tile already holds the result, PerPixel when the
+  // caller must test and write the pixels (the tile is then kept per pixel).
+  Test ConstantTest(int tx, int ty, int x0, int y0, int x1, int y1, float z, bool write);
+  // Makes the tile per pixel, for a caller writing varying depths.
+  void Split(int tx, int ty);
+  float* Row(int y) { return pixels_.get() + static_cast<size_t>(y) * width_; }
+
+ private:
+  int width_, height_, tile_columns_, tile_rows_;
+  std::unique_ptr<float[]> pixels_;
+  std::vector<float> tile_value_;
+  std::vector<uint8_t> tile_split_;
+};
+
+// The states the game sets; everything else is fixed (culling off, fog off, texture stage 0
+// modulating texture and diffuse for colour and alpha, point sampling with wrapping).
+struct RenderStates {
+  bool alpha_blend = false;
+  Blend src_blend = Blend::One;
+  Blend dest_blend = Blend::Zero;
+  bool z_enable = true;
+  bool z_write = true;
+  bool lighting = true;
+  uint32_t ambient = 0;
+};
+
+class Device {
+ public:
+  static constexpr int kMaxLights = 8;
+
+  Device(int width, int height);
+  Device(const Device&) = delete;
+  Device& operator=(const Device&) = delete;
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+
+  // Resources. `shared` textures may be locked by another thread while this one draws.
+  DeviceResult CreateTexture(int width, int height, uint32_t format,
+                             std::unique_ptr<DeviceTexture>* out, bool shared = false);
+  // The palette of the P8 and A8P8 formats (ARGB entries; a grey ramp until set).
+  void SetPalette(const std::array<uint32_t, 256>& entries) { palette_ = entries; }
+  // Where texture creation errors are shown (none: not shown).
+  void SetMessageBoxes(platform::MessageBoxes* boxes) { boxes_ = boxes; }
+  platform::MessageBoxes* MessageBoxes() const { return boxes_; }
+
+  // The render target. Clear fills the target and the depth buffer, ClearDepth the depth alone.
+  void Clear(uint32_t argb, float z);
+  void ClearDepth(float z) { depth_.Clear(z); }
+  void BeginScene() {}
+  void EndScene() {}
+  const uint32_t* Frame() const { return frame_.get(); }
+  uint32_t* MutableFrame() { return frame_.get(); }
+  const float* Depth() { return depth_.Resolve(); }
+  // Copies the render target into a surface of the same size; false for another size.
+  bool GetRenderTargetData(Surface& out) const;
+
+  // States.
+  void SetAlphaBlendEnable(bool on) { states_.alpha_blend = on; }
+  void SetBlendFactors(Blend src, Blend dest) {
+    states_.src_blend = src;
+    states_.dest_blend = dest;
+  }
+  void SetZEnable(bool on) { states_.z_enable = on; }
+  void SetZWriteEnable(bool on) { states_.z_write = on; }
+  void SetLighting(bool on) { states_.lighting = on; }
+  void SetAmbient(uint32_t argb) { states_.ambient = argb; }
+  const RenderStates& States() const { return states_; }
+
+  void SetTransform(TransformType type, const Matrix& m) { transforms_[static_cast<int>(type)] = m; }
+  const Matrix& Transform(TransformType type) const { return transforms_[static_cast<int>(type)]; }
+  void SetLight(int index, const Light& light);
+  void LightEnable(int index, bool on);
+  const Light& GetLight(int index) const { return lights_[index]; }
+  bool LightEnabled(int index) const { return light_on_[index]; }
+  void SetMaterial(const Material& m) { material_ = m; }
+
+  // Stage 0's texture (none draws the diffuse colour alone). Every call counts as one bind.
+  void SetTexture(DeviceTexture* texture);
+  DeviceTexture* Texture() const { return texture_; }
+  int TextureBinds() const { return texture_binds_; }
+
+  // The vertices DrawPrimitive reads.
+  void SetStreamSource(std::span<const LitVertex> vertices) { stream_ = vertices; }
+
+  // The shared depth of every sprite (see CSprite).
+  float SpriteDepth() const { return sprite_depth_; }
+  void SetSpriteDepth(float z) { sprite_depth_ = z; }
+
+  // Pre-transformed triangles from the caller's vertices.
+  void DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVertex* vertices);
+  // Transformed, optionally lit triangles from the stream source, starting at `start_vertex`.
+  void DrawPrimitive(PrimitiveType type, int start_vertex, int primitive_count);
+  // A polyline `width` pixels wide through points at pixel centres, blended over the target with
+  // its alpha, not depth tested. Bit k of `pattern` (lowest first) covers the k-th stretch of
+  // `pattern_scale` pixels along the line from its first point, repeating every 32 stretches.
+  void DrawLine(std::span<const LinePoint> points, uint32_t argb, float width, bool antialias,
+                uint32_t pattern, float pattern_scale);
+
+  // Counters for tests and benchmarks: quads that took the axis-aligned fast path, and triangles
+  // drawn by the general path.
+  int FastQuads() const { return fast_quads_; }
+  int GeneralTriangles() const { return general_triangles_; }
+
+ private:
+  friend class DeviceTexture;
+
+  int width_, height_;
+  std::unique_ptr<uint32_t[]> frame_;
+  DepthBuffer depth_;
+  RenderStates states_;
+  std::array<Matrix, 3> transforms_{Matrix::Identity(), Matrix::Identity(), Matrix::Identity()};
+  std::array<Light, kMaxLights> lights_{};
+  std::array<bool, kMaxLights> light_on_{};
+  Material material_{};
+  DeviceTexture* texture_ = nullptr;
+  int texture_binds_ = 0;
+  std::span<const LitVertex> stream_;
+  std::array<uint32_t, 256> palette_{};
+  float sprite_depth_ = 0.9f;
+  platform::MessageBoxes* boxes_ = nullptr;
+  int fast_quads_ = 0;
+  int general_triangles_ = 0;
+};
+
+}  // namespace gfx

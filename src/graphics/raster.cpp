@@ -1,0 +1,587 @@
+// The two triangle paths of the rasteriser. The fast path draws an axis-aligned quad whose texels
+// map one to one onto pixels, with one colour, fused in one pass and specialised per blend and
+// texture format. The general path walks any triangle row by row with exact fixed-point edges and
+// the top-left rule, evaluates colour, texture position and depth from planes, and blends.
+#include <algorithm>
+#include <cmath>
+#include <type_traits>
+
+#include "graphics/raster.h"
+#include "graphics/raster_pixels.h"
+
+namespace gfx::raster {
+namespace {
+
+constexpr int kTile = DepthBuffer::kTile;
+constexpr int kMaxSpan = 4096;  // wider than any target row, with room for the last group of 4
+
+template <uint32_t F>
+constexpr int kBytes = F == 0 ? 0 : (F == D3DFMT_A8R8G8B8 || F == D3DFMT_X8R8G8B8) ? 4
+                                  : F == D3DFMT_P8                                 ? 1
+                                                                                   : 2;
+
+template <class Fn>
+void WithBlend(const DrawContext& ctx, Fn&& fn) {
+  switch (ctx.blend) {
+    case BlendKind::Alpha: fn(BlendAlpha{}); break;
+    case BlendKind::Shade: fn(BlendShade{}); break;
+    case BlendKind::Add: fn(BlendAdd{}); break;
+    case BlendKind::Replace: fn(BlendReplace{}); break;
+    case BlendKind::Runtime: fn(RuntimeBlend{ctx.src, ctx.dst}); break;
+  }
+}
+
+template <uint32_t F>
+using FormatTag = std::integral_constant<uint32_t, F>;
+
+// Format 0 stands for "no texture".
+template <class Fn>
+void WithFormat(uint32_t format, Fn&& fn) {
+  switch (format) {
+    case D3DFMT_A8R8G8B8: fn(FormatTag<D3DFMT_A8R8G8B8>{}); break;
+    case D3DFMT_X8R8G8B8: fn(FormatTag<D3DFMT_X8R8G8B8>{}); break;
+    case D3DFMT_R5G6B5: fn(FormatTag<D3DFMT_R5G6B5>{}); break;
+    case D3DFMT_A1R5G5B5: fn(FormatTag<D3DFMT_A1R5G5B5>{}); break;
+    case D3DFMT_A4R4G4B4: fn(FormatTag<D3DFMT_A4R4G4B4>{}); break;
+    case D3DFMT_A8P8: fn(FormatTag<D3DFMT_A8P8>{}); break;
+    case D3DFMT_P8: fn(FormatTag<D3DFMT_P8>{}); break;
+    default: fn(FormatTag<0>{}); break;
+  }
+}
+
+// Depth test less-or-equal of a constant z against four stored depths, writing where it passes.
+// Returns the pass mask (all ones per passing pixel).
+LANTHORN_PIXEL P4 DepthTest4(float* stored, float z, bool write) {
+#if defined(__SSE2__)
+  __m128 d = _mm_loadu_ps(stored);
+  __m128 zz = _mm_set1_ps(z);
+  __m128 pass = _mm_cmple_ps(zz, d);
+  if (write) _mm_storeu_ps(stored, _mm_or_ps(_mm_and_ps(pass, zz), _mm_andnot_ps(pass, d)));
+  return {_mm_castps_si128(pass)};
+#else
+  P4 m;
+  for (int i = 0; i < 4; ++i) {
+    bool pass = z <= stored[i];
+    if (pass && write) stored[i] = z;
+    m.p[i] = pass ? ~0u : 0u;
+  }
+  return m;
+#endif
+}
+
+LANTHORN_PIXEL bool AnySet(P4 m) {
+#if defined(__SSE2__)
+  return _mm_movemask_epi8(m.v) != 0;
+#else
+  return (m.p[0] | m.p[1] | m.p[2] | m.p[3]) != 0;
+#endif
+}
+
+// --- the fast path ----------------------------------------------------------------------------
+
+template <class B, uint32_t F, bool kWhite, bool kDepth>
+LANTHORN_PIXEL void Rect4(const B& blend, uint32_t* dst, const uint8_t* tex, float* depth, P4 color,
+                  float z, bool write, const uint32_t* palette) {
+  P4 s;
+  if constexpr (F == 0) {
+    s = color;
+  } else if constexpr (kWhite) {
+    s = Texels4<F>(tex, palette);
+  } else {
+    // texture × colour stays in 16-bit channels into the blend; the shortcuts read the texel's
+    // alpha, which decides the product's: 0 stays 0, and 255 stays the colour's alpha.
+    P4 t = Texels4<F>(tex, palette);
+    if constexpr (!kDepth) {
+      if constexpr (B::kKeepOnZero) {
+        if (AlphaAll(t, 0)) return;
+      }
+      if constexpr (B::kStoreOnFull) {
+        if (AlphaAll(color, 255) && AlphaAll(t, 255)) {
+          Store4(dst, Modulate(t, color));
+          return;
+        }
+      }
+      Store4(dst, blend(Mul(Lo(t), Lo(color)), Mul(Hi(t), Hi(color)), Load4(dst)));
+      return;
+    }
+    s = Modulate(t, color);
+  }
+  if constexpr (kDepth) {
+    P4 m = DepthTest4(depth, z, write);
+    if (!AnySet(m)) return;
+    P4 d = Load4(dst);
+    Store4(dst, Select4(m, blend(s, d), d));
+  } else {
+    BlendInto(blend, dst, s);
+  }
+}
+
+template <class B, uint32_t F, bool kWhite, bool kDepth>
+void RectRows(const B& blend, const DrawContext& ctx, const RectQuad& q, int x0, int x1, int y0,
+              int y1) {
+  constexpr int bpp = kBytes<F>;
+  const P4 color = Splat4(q.color);
+  const int n = x1 - x0;
+  for (int y = y0; y < y1; ++y) {
+    uint32_t* dst = ctx.frame + static_cast<size_t>(y) * ctx.width + x0;
+    const uint8_t* tex = nullptr;
+    if constexpr (F != 0)
+      tex = ctx.tex_bits + static_cast<size_t>(y + q.tex_dy) * ctx.tex_pitch + (x0 + q.tex_dx) * bpp;
+    float* depth = kDepth ? ctx.depth->Row(y) + x0 : nullptr;
+    int i = 0;
+    for (; i + 4 <= n; i += 4)
+      Rect4<B, F, kWhite, kDepth>(blend, dst + i, tex + i * bpp, kDepth ? depth + i : nullptr,
+                                  color, q.z, ctx.z_write, ctx.palette);
+    if (i < n) {
+      // The last one to three pixels go through a copy, so nothing past the row is written.
+      int k = n - i;
+      uint32_t px[4] = {};
+      float dz[4] = {};
+      std::memcpy(px, dst + i, k * 4);
+      if constexpr (kDepth) std::memcpy(dz, depth + i, k * 4);
+      Rect4<B, F, kWhite, kDepth>(blend, px, tex + i * bpp, dz, color, q.z, ctx.z_write,
+                                  ctx.palette);
+      std::memcpy(dst + i, px, k * 4);
+      if constexpr (kDepth) std::memcpy(depth + i, dz, k * 4);
+    }
+  }
+}
+
+// Walks the quad tile by tile against the depth buffer; runs of tiles that pass whole are drawn
+// as one stretch of rows without touching per-pixel depth.
+template <class B, uint32_t F, bool kWhite>
+void RectTiles(const B& blend, const DrawContext& ctx, const RectQuad& q) {
+  if (!ctx.z_enable) {
+    RectRows<B, F, kWhite, false>(blend, ctx, q, q.x0, q.x1, q.y0, q.y1);
+    return;
+  }
+  DepthBuffer& depth = *ctx.depth;
+  for (int ty = q.y0 / kTile; ty * kTile < q.y1; ++ty) {
+    int ry0 = std::max(q.y0, ty * kTile), ry1 = std::min(q.y1, ty * kTile + kTile);
+    int run0 = -1, run1 = -1;
+    for (int tx = q.x0 / kTile; tx * kTile < q.x1; ++tx) {
+      int sx0 = std::max(q.x0, tx * kTile), sx1 = std::min(q.x1, tx * kTile + kTile);
+      DepthBuffer::Test t = depth.ConstantTest(tx, ty, sx0, ry0, sx1, ry1, q.z, ctx.z_write);
+      if (t == DepthBuffer::Test::All) {
+        if (run0 < 0) run0 = sx0;
+        run1 = sx1;
+        continue;
+      }
+      if (run0 >= 0) RectRows<B, F, kWhite, false>(blend, ctx, q, run0, run1, ry0, ry1);
+      run0 = -1;
+      if (t == DepthBuffer::Test::PerPixel)
+        RectRows<B, F, kWhite, true>(blend, ctx, q, sx0, sx1, ry0, ry1);
+    }
+    if (run0 >= 0) RectRows<B, F, kWhite, false>(blend, ctx, q, run0, run1, ry0, ry1);
+  }
+}
+
+// --- the general path ------------------------------------------------------------------------
+
+// a(x, y) = a0 + dx (x − ox) + dy (y − oy), with (ox, oy) the triangle's first vertex.
+struct Plane {
+  float a0 = 0, dx = 0, dy = 0;
+  float Row(float dy_from_origin) const { return a0 + dy * dy_from_origin; }
+};
+
+struct Triangle {
+  float ox, oy;
+  Plane c[4], z, u, v, q;
+  bool gouraud;
+  uint32_t color;  // when not gouraud
+  bool const_z;
+  float z0;
+  int wrap_u_mask, wrap_v_mask;  // width − 1 for power-of-two sizes, else −1
+};
+
+LANTHORN_PIXEL int Wrap(int t, int size, int mask) {
+  if (mask >= 0) return t & mask;
+  int r = t % size;
+  return r < 0 ? r + size : r;
+}
+
+// Colours of four pixels x .. x + 3 on a row.
+LANTHORN_PIXEL P4 Gouraud4(const Triangle& t, const float row[4], float x) {
+#if defined(__SSE2__)
+  __m128 d = _mm_sub_ps(_mm_add_ps(_mm_set1_ps(x), _mm_setr_ps(0, 1, 2, 3)), _mm_set1_ps(t.ox));
+  __m128i out = _mm_setzero_si128();
+  for (int ch = 0; ch < 4; ++ch) {
+    __m128 v = _mm_add_ps(_mm_set1_ps(row[ch]), _mm_mul_ps(_mm_set1_ps(t.c[ch].dx), d));
+    v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
+    out = _mm_or_si128(out, _mm_slli_epi32(_mm_cvtps_epi32(v), 8 * ch));
+  }
+  return {out};
+#else
+  P4 r{};
+  for (int i = 0; i < 4; ++i) {
+    float d = (x + i) - t.ox;
+    for (int ch = 0; ch < 4; ++ch) {
+      float v = std::clamp(row[ch] + t.c[ch].dx * d, 0.0f, 255.0f);
+      r.p[i] |= static_cast<uint32_t>(std::nearbyint(v)) << (8 * ch);
+    }
+  }
+  return r;
+#endif
+}
+
+LANTHORN_PIXEL int FloorToInt(float f) {
+  if (!(f > -2.0e9f && f < 2.0e9f)) return 0;
+  int i = static_cast<int>(f);
+  return i - (static_cast<float>(i) > f);
+}
+
+template <uint32_t F, bool kGouraud, bool kPersp>
+void SourceRow(const Triangle& t, const DrawContext& ctx, int y, int x0, int n, uint32_t* out) {
+  const float dy = static_cast<float>(y) - t.oy;
+  float row[4];
+  for (int ch = 0; ch < 4; ++ch) row[ch] = t.c[ch].Row(dy);
+  const float ru = t.u.Row(dy), rv = t.v.Row(dy), rq = t.q.Row(dy);
+  const P4 flat = Splat4(t.color);
+  for (int i = 0; i < n; i += 4) {
+    const float x = static_cast<float>(x0 + i);
+    P4 col = kGouraud ? Gouraud4(t, row, x) : flat;
+    if constexpr (F == 0) {
+      Store4(out + i, col);
+    } else {
+      uint32_t tex[4];
+      for (int k = 0; k < 4; ++k) {
+        float d = (x + k) - t.ox;
+        float u = ru + t.u.dx * d, v = rv + t.v.dx * d;
+        if constexpr (kPersp) {
+          float q = rq + t.q.dx * d;
+          u /= q;
+          v /= q;
+        }
+        int tu = Wrap(FloorToInt(u), ctx.tex_width, t.wrap_u_mask);
+        int tv = Wrap(FloorToInt(v), ctx.tex_height, t.wrap_v_mask);
+        tex[k] = Texel<F>(ctx.tex_bits + static_cast<size_t>(tv) * ctx.tex_pitch, tu, ctx.palette);
+      }
+      Store4(out + i, Modulate(Load4(tex), col));
+    }
+  }
+}
+
+using SourceFn = void (*)(const Triangle&, const DrawContext&, int, int, int, uint32_t*);
+
+template <uint32_t F>
+SourceFn PickSource(bool gouraud, bool persp) {
+  if constexpr (F == 0) {
+    return gouraud ? SourceRow<0, true, false> : SourceRow<0, false, false>;
+  } else {
+    if (gouraud) return persp ? SourceRow<F, true, true> : SourceRow<F, true, false>;
+    return persp ? SourceRow<F, false, true> : SourceRow<F, false, false>;
+  }
+}
+
+template <class B, bool kMask>
+void BlendRow(const DrawContext& ctx, uint32_t* dst, const uint32_t* src, const uint32_t* mask,
+              int n) {
+  B blend{};
+  if constexpr (std::is_same_v<B, RuntimeBlend>) blend = {ctx.src, ctx.dst};
+  auto four = [&](uint32_t* d4, const uint32_t* s4, const uint32_t* m4) {
+    P4 s = Load4(s4);
+    if constexpr (kMask) {
+      P4 m = Load4(m4);
+      if (!AnySet(m)) return;
+      P4 d = Load4(d4);
+      Store4(d4, Select4(m, blend(s, d), d));
+    } else {
+      BlendInto(blend, d4, s);
+    }
+  };
+  int i = 0;
+  for (; i + 4 <= n; i += 4) four(dst + i, src + i, kMask ? mask + i : nullptr);
+  if (i < n) {
+    int k = n - i;
+    uint32_t px[4] = {}, m[4] = {};
+    std::memcpy(px, dst + i, k * 4);
+    if constexpr (kMask) std::memcpy(m, mask + i, k * 4);
+    four(px, src + i, m);
+    std::memcpy(dst + i, px, k * 4);
+  }
+}
+
+using BlendFn = void (*)(const DrawContext&, uint32_t*, const uint32_t*, const uint32_t*, int);
+
+BlendFn PickBlend(const DrawContext& ctx, bool mask) {
+  BlendFn fn = nullptr;
+  WithBlend(ctx, [&](auto b) {
+    using B = decltype(b);
+    fn = mask ? BlendRow<B, true> : BlendRow<B, false>;
+  });
+  return fn;
+}
+
+enum class DepthMode { None, Constant, Varying };
+
+struct SpanShader {
+  const DrawContext& ctx;
+  const Triangle& t;
+  SourceFn source;
+  BlendFn blend_plain, blend_masked;
+
+  void Segment(int y, int x0, int x1, DepthMode mode) const {
+    alignas(16) uint32_t src[kMaxSpan + 4];
+    alignas(16) uint32_t mask[kMaxSpan + 4];
+    const int n = x1 - x0;
+    if (mode != DepthMode::None) {
+      float* stored = ctx.depth->Row(y) + x0;
+      const float dy = static_cast<float>(y) - t.oy, rz = t.z.Row(dy);
+      bool any = false;
+      for (int i = 0; i < n; ++i) {
+        float z = mode == DepthMode::Constant ? t.z0
+                                              : rz + t.z.dx * (static_cast<float>(x0 + i) - t.ox);
+        bool pass = z <= stored[i];
+        if (pass && ctx.z_write) stored[i] = z;
+        mask[i] = pass ? ~0u : 0u;
+        any |= pass;
+      }
+      if (!any) return;
+    }
+    source(t, ctx, y, x0, n, src);
+    uint32_t* dst = ctx.frame + static_cast<size_t>(y) * ctx.width + x0;
+    if (mode == DepthMode::None)
+      blend_plain(ctx, dst, src, nullptr, n);
+    else
+      blend_masked(ctx, dst, src, mask, n);
+  }
+
+  void Span(int y, int x0, int x1) const {
+    if (!ctx.z_enable) return Segment(y, x0, x1, DepthMode::None);
+    DepthBuffer& depth = *ctx.depth;
+    const int ty = y / kTile;
+    if (!t.const_z) {
+      for (int tx = x0 / kTile; tx * kTile < x1; ++tx) depth.Split(tx, ty);
+      return Segment(y, x0, x1, DepthMode::Varying);
+    }
+    int run0 = -1, run1 = -1;
+    for (int tx = x0 / kTile; tx * kTile < x1; ++tx) {
+      int sx0 = std::max(x0, tx * kTile), sx1 = std::min(x1, tx * kTile + kTile);
+      DepthBuffer::Test r = depth.ConstantTest(tx, ty, sx0, y, sx1, y + 1, t.z0, ctx.z_write);
+      if (r == DepthBuffer::Test::All) {
+        if (run0 < 0) run0 = sx0;
+        run1 = sx1;
+        continue;
+      }
+      if (run0 >= 0) Segment(y, run0, run1, DepthMode::None);
+      run0 = -1;
+      if (r == DepthBuffer::Test::PerPixel) Segment(y, sx0, sx1, DepthMode::Constant);
+    }
+    if (run0 >= 0) Segment(y, run0, run1, DepthMode::None);
+  }
+};
+
+inline int64_t FloorDiv(int64_t num, int64_t den, int64_t* rem) {
+  int64_t q = num / den, r = num % den;
+  if (r < 0) {
+    --q;
+    r += den;
+  }
+  *rem = r;
+  return q;
+}
+
+// One edge's limit on each row: pixel centres on the inner side, and on the edge itself only
+// for top and left edges.
+struct EdgeWalk {
+  enum Kind { Lower, Upper, Flat } kind;
+  bool tie;
+  int64_t q = 0, r = 0, den = 1, qs = 0, rs = 0;  // floor(num / den) and its per-row step
+  int64_t e = 0, step = 0;                         // Flat: the edge value on the row
+
+  void Init(int64_t a, int64_t b, int64_t c, bool inclusive, int y) {
+    tie = inclusive;
+    int64_t e0 = b * y + c;
+    if (a == 0) {
+      kind = Flat;
+      e = e0;
+      step = b;
+      return;
+    }
+    kind = a > 0 ? Lower : Upper;
+    den = a > 0 ? a : -a;
+    int64_t num = a > 0 ? -e0 : e0;
+    int64_t s = a > 0 ? -b : b;
+    q = FloorDiv(num, den, &r);
+    qs = FloorDiv(s, den, &rs);
+  }
+  void Next() {
+    if (kind == Flat) {
+      e += step;
+      return;
+    }
+    q += qs;
+    r += rs;
+    if (r >= den) {
+      r -= den;
+      ++q;
+    }
+  }
+  // Narrows [lo, hi) to this edge's pixels on the current row.
+  void Limit(int64_t& lo, int64_t& hi) const {
+    switch (kind) {
+      case Lower: lo = std::max(lo, tie ? q + (r != 0) : q + 1); break;
+      case Upper: hi = std::min(hi, tie ? q + 1 : q + (r != 0)); break;
+      case Flat:
+        if (!(e > 0 || (e == 0 && tie))) hi = lo;
+        break;
+    }
+  }
+};
+
+Plane MakePlane(const double px[3], const double py[3], double a0, double a1, double a2,
+                double area) {
+  Plane p;
+  p.a0 = static_cast<float>(a0);
+  p.dx = static_cast<float>(((a1 - a0) * (py[2] - py[0]) - (a2 - a0) * (py[1] - py[0])) / area);
+  p.dy = static_cast<float>(((a2 - a0) * (px[1] - px[0]) - (a1 - a0) * (px[2] - px[0])) / area);
+  return p;
+}
+
+bool InsideGuard(const RasterVertex& v) {
+  return v.x > -kGuardBand && v.x < kGuardBand && v.y > -kGuardBand && v.y < kGuardBand;
+}
+
+void DrawInside(const DrawContext& ctx, const RasterVertex* v[3], bool perspective) {
+  int64_t X[3], Y[3];
+  for (int i = 0; i < 3; ++i) {
+    X[i] = std::llrint(static_cast<double>(v[i]->x) * 256.0);
+    Y[i] = std::llrint(static_cast<double>(v[i]->y) * 256.0);
+  }
+  int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+  if (area == 0) return;
+
+  int64_t ymin = std::min({Y[0], Y[1], Y[2]}), ymax = std::max({Y[0], Y[1], Y[2]});
+  int64_t r;
+  int y0 = static_cast<int>(std::max<int64_t>(-FloorDiv(-ymin, 256, &r), 0));
+  int y1 = static_cast<int>(std::min<int64_t>(FloorDiv(ymax, 256, &r), ctx.height - 1));
+  if (y0 > y1) return;
+
+  EdgeWalk edges[3];
+  for (int i = 0; i < 3; ++i) {
+    int j = (i + 1) % 3;
+    int64_t a = Y[i] - Y[j], b = X[j] - X[i];
+    int64_t c = -a * X[i] - b * Y[i];
+    if (area < 0) a = -a, b = -b, c = -c;
+    edges[i].Init(a * 256, b * 256, c, a > 0 || (a == 0 && b > 0), y0);
+  }
+
+  Triangle t;
+  double px[3], py[3];
+  for (int i = 0; i < 3; ++i) px[i] = X[i] / 256.0, py[i] = Y[i] / 256.0;
+  double area_px = static_cast<double>(area) / 65536.0;
+  t.ox = static_cast<float>(px[0]);
+  t.oy = static_cast<float>(py[0]);
+  t.gouraud = false;
+  for (int ch = 0; ch < 4; ++ch) {
+    t.c[ch] = MakePlane(px, py, v[0]->c[ch], v[1]->c[ch], v[2]->c[ch], area_px);
+    t.gouraud |= v[0]->c[ch] != v[1]->c[ch] || v[0]->c[ch] != v[2]->c[ch];
+  }
+  t.color = 0;
+  for (int ch = 0; ch < 4; ++ch)
+    t.color |= static_cast<uint32_t>(std::clamp(std::lrint(v[0]->c[ch]), 0L, 255L)) << (8 * ch);
+  t.const_z = v[0]->z == v[1]->z && v[0]->z == v[2]->z;
+  t.z0 = v[0]->z;
+  t.z = MakePlane(px, py, v[0]->z, v[1]->z, v[2]->z, area_px);
+  const bool textured = ctx.tex_bits != nullptr;
+  if (textured) {
+    if (perspective) {
+      t.u = MakePlane(px, py, double(v[0]->u) * v[0]->rhw, double(v[1]->u) * v[1]->rhw,
+                      double(v[2]->u) * v[2]->rhw, area_px);
+      t.v = MakePlane(px, py, double(v[0]->v) * v[0]->rhw, double(v[1]->v) * v[1]->rhw,
+                      double(v[2]->v) * v[2]->rhw, area_px);
+      t.q = MakePlane(px, py, v[0]->rhw, v[1]->rhw, v[2]->rhw, area_px);
+    } else {
+      t.u = MakePlane(px, py, v[0]->u, v[1]->u, v[2]->u, area_px);
+      t.v = MakePlane(px, py, v[0]->v, v[1]->v, v[2]->v, area_px);
+    }
+    auto mask = [](int size) { return (size & (size - 1)) == 0 ? size - 1 : -1; };
+    t.wrap_u_mask = mask(ctx.tex_width);
+    t.wrap_v_mask = mask(ctx.tex_height);
+  }
+
+  SourceFn source = nullptr;
+  WithFormat(textured ? ctx.tex_format : 0,
+             [&](auto f) { source = PickSource<decltype(f)::value>(t.gouraud, perspective); });
+  SpanShader shader{ctx, t, source, PickBlend(ctx, false), PickBlend(ctx, true)};
+
+  for (int y = y0; y <= y1; ++y) {
+    int64_t lo = 0, hi = ctx.width;
+    for (const EdgeWalk& e : edges) e.Limit(lo, hi);
+    if (lo < hi) shader.Span(y, static_cast<int>(lo), static_cast<int>(hi));
+    for (EdgeWalk& e : edges) e.Next();
+  }
+}
+
+RasterVertex Lerp(const RasterVertex& a, const RasterVertex& b, float t) {
+  RasterVertex r;
+  r.x = a.x + (b.x - a.x) * t;
+  r.y = a.y + (b.y - a.y) * t;
+  r.z = a.z + (b.z - a.z) * t;
+  r.rhw = a.rhw + (b.rhw - a.rhw) * t;
+  for (int i = 0; i < 4; ++i) r.c[i] = a.c[i] + (b.c[i] - a.c[i]) * t;
+  r.u = a.u + (b.u - a.u) * t;
+  r.v = a.v + (b.v - a.v) * t;
+  return r;
+}
+
+}  // namespace
+
+void DrawRect(const DrawContext& ctx, const RectQuad& q) {
+  if (q.x0 >= q.x1 || q.y0 >= q.y1) return;
+  const uint32_t format = ctx.tex_bits ? ctx.tex_format : 0;
+  const bool white = q.color == 0xFFFFFFFFu;
+  WithBlend(ctx, [&](auto blend) {
+    using B = decltype(blend);
+    WithFormat(format, [&](auto f) {
+      constexpr uint32_t F = decltype(f)::value;
+      if constexpr (F == 0) {
+        RectTiles<B, 0, false>(blend, ctx, q);
+      } else {
+        if (white)
+          RectTiles<B, F, true>(blend, ctx, q);
+        else
+          RectTiles<B, F, false>(blend, ctx, q);
+      }
+    });
+  });
+}
+
+void DrawTriangle(const DrawContext& ctx, const RasterVertex& a, const RasterVertex& b,
+                  const RasterVertex& c, bool perspective) {
+  const RasterVertex* v[3] = {&a, &b, &c};
+  if (InsideGuard(a) && InsideGuard(b) && InsideGuard(c)) return DrawInside(ctx, v, perspective);
+
+  // Clip against the guard band (attributes follow linearly on the screen, which is exact for
+  // the sprites' constant 1/w), then draw the pieces as a fan.
+  RasterVertex poly[2][9];
+  int n = 3;
+  for (int i = 0; i < 3; ++i) poly[0][i] = *v[i];
+  int cur = 0;
+  for (int plane = 0; plane < 4 && n >= 3; ++plane) {
+    auto dist = [plane](const RasterVertex& p) {
+      switch (plane) {
+        case 0: return p.x + kGuardBand;
+        case 1: return kGuardBand - p.x;
+        case 2: return p.y + kGuardBand;
+        default: return kGuardBand - p.y;
+      }
+    };
+    int m = 0;
+    for (int i = 0; i < n; ++i) {
+      const RasterVertex& p = poly[cur][i];
+      const RasterVertex& q = poly[cur][(i + 1) % n];
+      float dp = dist(p), dq = dist(q);
+      if (dp >= 0) poly[1 - cur][m++] = p;
+      if ((dp >= 0) != (dq >= 0)) poly[1 - cur][m++] = Lerp(p, q, dp / (dp - dq));
+    }
+    n = m;
+    cur = 1 - cur;
+  }
+  for (int i = 1; i + 1 < n; ++i) {
+    const RasterVertex* f[3] = {&poly[cur][0], &poly[cur][i], &poly[cur][i + 1]};
+    DrawInside(ctx, f, perspective);
+  }
+}
+
+}  // namespace gfx::raster

@@ -1,0 +1,63 @@
+// The device's inner drawing routines: the axis-aligned quad fast path, the general triangle
+// path and the line. The device decides which one a draw takes; both triangle paths give the
+// same bits for the quads the fast path accepts.
+#pragma once
+
+#include <cstdint>
+
+#include "graphics/device.h"
+
+namespace gfx::raster {
+
+enum class BlendKind { Alpha, Shade, Add, Replace, Runtime };
+
+// Everything a draw reads besides its geometry.
+struct DrawContext {
+  uint32_t* frame = nullptr;
+  int width = 0, height = 0;
+  DepthBuffer* depth = nullptr;
+  bool z_enable = true, z_write = true;
+  BlendKind blend = BlendKind::Replace;
+  Blend src = Blend::One, dst = Blend::Zero;
+  // The bound texture, or bits == nullptr for none.
+  const uint8_t* tex_bits = nullptr;
+  int tex_width = 0, tex_height = 0, tex_pitch = 0;
+  uint32_t tex_format = 0;
+  const uint32_t* palette = nullptr;
+};
+
+// An axis-aligned quad whose texels map one to one onto its pixels: [x0, x1) × [y0, y1) on the
+// target (already clipped), texel (x + tex_dx, y + tex_dy) for pixel (x, y), one colour.
+struct RectQuad {
+  int x0, y0, x1, y1;
+  int tex_dx, tex_dy;
+  uint32_t color;
+  float z;
+};
+void DrawRect(const DrawContext& ctx, const RectQuad& q);
+
+// A vertex on the target: position in pixels, depth, 1/w, colour channels 0–255 (b, g, r, a),
+// texture position in texels (u × width, v × height).
+struct RasterVertex {
+  float x, y, z, rhw;
+  float c[4];
+  float u, v;
+};
+// One triangle; `perspective` interpolates the texture position through 1/w.
+void DrawTriangle(const DrawContext& ctx, const RasterVertex& a, const RasterVertex& b,
+                  const RasterVertex& c, bool perspective);
+
+struct LineStyle {
+  float width;
+  bool antialias;
+  uint32_t pattern;
+  float pattern_scale;
+};
+void DrawLine(const DrawContext& ctx, const LinePoint* points, int count, uint32_t argb,
+              const LineStyle& style);
+
+// Positions beyond this many pixels from the target are clipped before rasterising, which keeps
+// the fixed-point edge arithmetic in range.
+constexpr float kGuardBand = 8192.0f;
+
+}  // namespace gfx::raster

@@ -1,0 +1,17 @@
+// The record file helpers over platform::fs.
+#include "save/record_file.h"
+
+#include <cstdio>
+
+#include "platform/fs.h"
+
+std::optional<size_t> ReadRecordPrefix(std::string_view game_path, void* data, size_t size) {
+  platform::fs::File f = platform::fs::Open(game_path, "rb");
+  if (!f) return std::nullopt;
+  // One fread into the record itself: a short file fills a prefix, a long one is read no further.
+  return std::fread(data, 1, size, f.get());
+}
+
+bool WriteRecord(std::string_view game_path, const void* data, size_t size) {
+  return platform::fs::WriteAtomic(game_path, data, size);
+}

@@ -1,0 +1,775 @@
+// The drawing device, CTexture, CSprite, CDirectLine and the device side of CGraphics, checked
+// pixel by pixel on the real rasteriser.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "graphics/device.h"
+#include "graphics/direct_line.h"
+#include "graphics/graphics.h"
+#include "graphics/matrix.h"
+#include "graphics/sprite.h"
+#include "graphics/texture.h"
+#include "platform/message_box.h"
+#include "platform/sjis.h"
+#include "platform/window.h"
+
+namespace {
+
+using gfx::Blend;
+
+// round(x × y / 255)
+uint32_t M(uint32_t x, uint32_t y) { return static_cast<uint32_t>(std::lround(x * y / 255.0)); }
+
+// A device with the states the game draws sprites with, cleared to `background`.
+struct Canvas {
+  gfx::Device dev{800, 600};
+  explicit Canvas(uint32_t background = 0) {
+    dev.SetAlphaBlendEnable(true);
+    dev.SetBlendFactors(Blend::SrcAlpha, Blend::InvSrcAlpha);
+    dev.Clear(background, 1.0f);
+  }
+  uint32_t At(int x, int y) const { return dev.Frame()[y * 800 + x]; }
+};
+
+// A texture whose texel (x, y) is `texel(x, y)` (raw bytes of the format, little-endian).
+template <class Fn>
+void FillTexture(CTexture& tex, gfx::Device& dev, int w, int h, uint32_t format, Fn texel) {
+  ASSERT_TRUE(tex.Create(dev, w, h, format));
+  int bpp = tex.BytesPerPixel();
+  std::vector<uint8_t> bytes(static_cast<size_t>(w) * h * bpp);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint32_t t = texel(x, y);
+      std::memcpy(&bytes[(static_cast<size_t>(y) * w + x) * bpp], &t, bpp);
+    }
+  ASSERT_EQ(tex.Upload(bytes.data()), 0);
+}
+
+TEST(SpriteBlend, ModesOnOnePixel) {
+  struct Case {
+    int mode;
+    uint32_t rgb;
+    int alpha;
+    uint32_t dest;
+    uint32_t want;
+  } cases[] = {
+      // mode 0: source × a + destination × (1 − a)
+      {0, 0xFF0000, 128, 0x0000FF, 0xFF000000 | M(255, 128) << 16 | M(255, 127)},
+      {0, 0x336699, 0, 0x123456, 0xFF123456},
+      {0, 0x336699, 255, 0x123456, 0xFF336699},
+      // mode 1: the destination shaded by alpha, the sprite's colour unseen
+      {1, 0xFFFFFF, 128, 0x808080, 0xFF000000 | M(128, 127) * 0x010101},
+      {1, 0xFFFFFF, 255, 0x123456, 0xFF000000},
+      {1, 0x00FF00, 255, 0xFFFFFF, 0xFF000000},
+      {1, 0x336699, 0, 0x123456, 0xFF123456},
+      // mode 2: source × a added, saturating
+      {2, 0x404040, 255, 0x808080, 0xFFC0C0C0},
+      {2, 0xFFFFFF, 128, 0x808080, 0xFFFFFFFF},
+      {2, 0x200000, 128, 0x000010, 0xFF000000 | M(0x20, 128) << 16 | 0x10},
+  };
+  for (const Case& c : cases) {
+    Canvas cv(c.dest);
+    CSprite s;
+    s.Init(0, 0, 4, 4);
+    s.SetBlendMode(c.mode);
+    s.SetColor(c.rgb);
+    s.SetAlpha(c.alpha);
+    s.Draw(cv.dev, 10, 10, 4, 4);
+    EXPECT_EQ(cv.At(11, 12), c.want) << "mode " << c.mode << " rgb " << std::hex << c.rgb;
+    EXPECT_EQ(cv.At(9, 10), 0xFF000000 | c.dest);  // outside untouched
+  }
+}
+
+TEST(SpriteBlend, GeneralFactorsFollowTheEquation) {
+  struct Case {
+    Blend src, dst;
+    uint32_t want;  // source 0x80 406080 over destination 0x204060
+  } cases[] = {
+      {Blend::DestColor, Blend::Zero, 0xFF000000 | M(0x40, 0x20) << 16 | M(0x60, 0x40) << 8 | M(0x80, 0x60)},
+      {Blend::One, Blend::One, 0xFF60A0E0},
+      {Blend::InvSrcColor, Blend::SrcColor,
+       0xFF000000 | (M(0x40, 0xBF) + M(0x20, 0x40)) << 16 | (M(0x60, 0x9F) + M(0x40, 0x60)) << 8 |
+           (M(0x80, 0x7F) + M(0x60, 0x80))},
+      {Blend::SrcAlphaSat, Blend::One, 0xFF204060},  // the target's alpha is 1: no source shows
+  };
+  for (const Case& c : cases) {
+    Canvas cv(0x204060);
+    cv.dev.SetBlendFactors(c.src, c.dst);
+    gfx::TLVertex v[4];
+    float xs[4] = {-0.5f, 7.5f, -0.5f, 7.5f}, ys[4] = {-0.5f, -0.5f, 7.5f, 7.5f};
+    for (int i = 0; i < 4; ++i) v[i].x = xs[i], v[i].y = ys[i], v[i].z = 0.5f, v[i].diffuse = 0x80406080;
+    cv.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, v);
+    EXPECT_EQ(cv.At(3, 3), c.want) << static_cast<int>(c.src) << "/" << static_cast<int>(c.dst);
+  }
+}
+
+TEST(SpriteTexture, TextureTimesDiffuseForColourAndAlpha) {
+  struct Case {
+    uint32_t texel, rgb;
+    int alpha;
+    uint32_t want;  // over black, mode 0
+  } cases[] = {
+      {0xFFFF8040, 0xFFFFFF, 255, 0xFFFF8040},
+      {0xFFFF8040, 0x808080, 255, 0xFF000000 | M(255, 128) << 16 | M(0x80, 128) << 8 | M(0x40, 128)},
+      {0x80FF8040, 0xFFFFFF, 255, 0xFF000000 | M(255, 128) << 16 | M(0x80, 128) << 8 | M(0x40, 128)},
+      // alpha = texel alpha × vertex alpha, colour = texel × vertex colour
+      {0x80FF8040, 0x808080, 128,
+       0xFF000000 | M(M(255, 128), M(128, 128)) << 16 | M(M(0x80, 128), M(128, 128)) << 8 |
+           M(M(0x40, 128), M(128, 128))},
+      {0x00FFFFFF, 0xFFFFFF, 255, 0xFF000000},
+  };
+  for (const Case& c : cases) {
+    Canvas cv;
+    CTexture tex;
+    FillTexture(tex, cv.dev, 16, 16, gfx::D3DFMT_A8R8G8B8, [&](int, int) { return c.texel; });
+    CSprite s;
+    s.Init(0, 0, 16, 16, 0, 0, 1, 1, &tex);
+    s.SetColor(c.rgb);
+    s.SetAlpha(c.alpha);
+    s.Draw(cv.dev, 100, 100, 16, 16);
+    EXPECT_EQ(cv.At(107, 108), c.want) << std::hex << c.texel << " " << c.rgb << " " << c.alpha;
+  }
+}
+
+TEST(SpriteTexture, EveryFormatDecodesItsTexels) {
+  std::array<uint32_t, 256> palette{};
+  palette[7] = 0xFF102030;
+  struct Case {
+    uint32_t format;
+    uint32_t texel;  // raw
+    uint32_t argb;   // as sampled
+  } cases[] = {
+      {gfx::D3DFMT_A8R8G8B8, 0xFF123456, 0xFF123456},
+      {gfx::D3DFMT_X8R8G8B8, 0x00123456, 0xFF123456},  // the X byte reads as opaque
+      {gfx::D3DFMT_R5G6B5, 0xF81F, 0xFFFF00FF},
+      {gfx::D3DFMT_R5G6B5, 0x0400, 0xFF008200},  // g = 32 of 63 → 130
+      {gfx::D3DFMT_A1R5G5B5, 0xFC00, 0xFFFF0000},
+      {gfx::D3DFMT_A1R5G5B5, 0x7C00, 0x00FF0000},
+      {gfx::D3DFMT_A4R4G4B4, 0xF8C4, 0xFF88CC44},
+      {gfx::D3DFMT_A4R4G4B4, 0x1234, 0x11223344},
+      {gfx::D3DFMT_P8, 7, 0xFF102030},
+      {gfx::D3DFMT_A8P8, 0xFF07, 0xFF102030},
+  };
+  for (const Case& c : cases) {
+    for (bool fast : {true, false}) {
+      Canvas cv;
+      cv.dev.SetPalette(palette);
+      cv.dev.SetAlphaBlendEnable(false);  // the sampled value itself
+      CTexture tex;
+      FillTexture(tex, cv.dev, 8, 8, c.format, [&](int, int) { return c.texel; });
+      CSprite s;
+      s.Init(0, 0, 8, 8, 0, 0, 1, 1, &tex);
+      if (fast)
+        s.Draw(cv.dev, 0, 0, 8, 8);
+      else
+        s.DrawQuad(cv.dev, 0, 0, 8, 0, 0, 8, 8, 8.0001f);
+      EXPECT_EQ(cv.At(3, 3), 0xFF000000 | c.argb) << c.format << " " << std::hex << c.texel;
+      EXPECT_EQ(cv.dev.FastQuads(), fast ? 1 : 0);
+    }
+  }
+}
+
+TEST(SpriteTexture, BlockLandsExactlyOnItsPixels) {
+  Canvas cv(0x00FF00);
+  CTexture tex;
+  FillTexture(tex, cv.dev, 256, 256, gfx::D3DFMT_A8R8G8B8,
+              [](int x, int y) { return 0xFF000000u | y << 8 | x; });
+  // Cell (5, 2) of the 16 × 16 grid, as the layers address their blocks.
+  CSprite s;
+  s.Init(0, 0, 16, 16, 5 / 16.0f, 2 / 16.0f, 6 / 16.0f, 3 / 16.0f, &tex);
+  s.Draw(cv.dev, 32, 48, 16, 16);
+  int inside = 0;
+  for (int y = 40; y < 72; ++y)
+    for (int x = 24; x < 56; ++x) {
+      bool in = x >= 32 && x < 48 && y >= 48 && y < 64;
+      uint32_t want = in ? 0xFF000000u | (32 + y - 48) << 8 | (80 + x - 32) : 0xFF00FF00u;
+      ASSERT_EQ(cv.At(x, y), want) << x << "," << y;
+      inside += in;
+    }
+  EXPECT_EQ(inside, 256);
+  EXPECT_EQ(cv.dev.FastQuads(), 1);
+}
+
+// The fast quad path must give exactly what the general triangle path gives for the same quad.
+TEST(SpriteTexture, FastPathMatchesTheGeneralPath) {
+  std::mt19937 rng(7);
+  auto pick = [&](int n) { return static_cast<int>(rng() % n); };
+  const uint32_t formats[] = {0, gfx::D3DFMT_A8R8G8B8, gfx::D3DFMT_X8R8G8B8, gfx::D3DFMT_A4R4G4B4,
+                              gfx::D3DFMT_R5G6B5};
+  const Blend factors[][2] = {{Blend::SrcAlpha, Blend::InvSrcAlpha},
+                              {Blend::Zero, Blend::InvSrcAlpha},
+                              {Blend::SrcAlpha, Blend::One},
+                              {Blend::DestColor, Blend::SrcColor}};
+  for (int round = 0; round < 60; ++round) {
+    Canvas fast, general;
+    // Random content under the quad; the depth buffer in front of or behind it.
+    for (Canvas* c : {&fast, &general}) c->dev.Clear(0, round % 3 == 0 ? 0.5f : 1.0f);
+    for (int i = 0; i < 800 * 600; ++i) fast.dev.MutableFrame()[i] = rng() | 0xFF000000u;
+    std::memcpy(general.dev.MutableFrame(), fast.dev.Frame(), 800 * 600 * 4);
+    uint32_t format = formats[pick(5)];
+    CTexture ta, tb;
+    std::vector<uint32_t> texels(64 * 64);
+    for (uint32_t& t : texels) t = rng();
+    for (auto [c, t] : {std::pair{&fast, &ta}, std::pair{&general, &tb}}) {
+      if (format)
+        FillTexture(*t, c->dev, 64, 64, format, [&](int x, int y) { return texels[y * 64 + x]; });
+      const Blend* f = factors[round % 4];
+      c->dev.SetBlendFactors(f[0], f[1]);
+      c->dev.SetTexture(format ? t->Interface() : nullptr);
+    }
+    int w = 1 + pick(60), h = 1 + pick(60), x = pick(700) - 30, y = pick(500) - 30;
+    int tx = pick(64 - std::min(w, 63)), ty = pick(64 - std::min(h, 63));
+    if (w > 64 - tx) w = 64 - tx;
+    if (h > 64 - ty) h = 64 - ty;
+    uint32_t color = round % 5 == 0 ? 0xFFFFFFFFu : rng();
+    float z = round % 2 ? 0.9f : 0.25f;
+    gfx::TLVertex v[4];
+    for (int i = 0; i < 4; ++i) {
+      v[i].x = x - 0.5f + (i & 1) * w;
+      v[i].y = y - 0.5f + (i >> 1) * h;
+      v[i].z = z;
+      v[i].diffuse = color;
+      v[i].u = (tx + (i & 1) * w) / 64.0f;
+      v[i].v = (ty + (i >> 1) * h) / 64.0f;
+    }
+    fast.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, v);
+    gfx::TLVertex list[6] = {v[0], v[1], v[2], v[1], v[3], v[2]};
+    general.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleList, 2, list);
+    ASSERT_EQ(fast.dev.FastQuads(), 1);
+    ASSERT_EQ(general.dev.FastQuads(), 0);
+    ASSERT_EQ(std::memcmp(fast.dev.Frame(), general.dev.Frame(), 800 * 600 * 4), 0)
+        << "round " << round << " format " << format;
+    ASSERT_EQ(std::memcmp(fast.dev.Depth(), general.dev.Depth(), 800 * 600 * 4), 0);
+  }
+}
+
+TEST(SpriteGeometry, RotatedQuarterTurnPutsTopLeftAtTopRight) {
+  Canvas cv;
+  CSprite s;
+  s.Init(0, 0, 40, 20);
+  const float x = 100, y = 50, w = 40, h = 20;
+  s.DrawRotated(cv.dev, x, y, w, h, 90);
+  const float cx = x - 0.5f + w / 2, cy = y - 0.5f + h / 2;
+  const auto& v = s.Vertices();
+  struct Want {
+    float x, y;
+  } want[4] = {{cx + h / 2, cy - w / 2}, {cx + h / 2, cy + w / 2}, {cx - h / 2, cy - w / 2},
+               {cx - h / 2, cy + w / 2}};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_NEAR(v[i].x, want[i].x, 1e-3) << i;
+    EXPECT_NEAR(v[i].y, want[i].y, 1e-3) << i;
+    EXPECT_EQ(v[i].specular, 0u);
+  }
+  // The turned quad covers 20 × 40 pixels around the same centre.
+  int covered = 0;
+  for (int py = 0; py < 120; ++py)
+    for (int px = 80; px < 140; ++px) covered += cv.At(px, py) == 0xFFFFFFFFu;
+  EXPECT_EQ(covered, 800);
+  // Centre (119.5, 59.5): pixels 110–129 across, 40–79 down.
+  EXPECT_EQ(cv.At(110, 40), 0xFFFFFFFFu);
+  EXPECT_EQ(cv.At(129, 79), 0xFFFFFFFFu);
+  EXPECT_EQ(cv.At(109, 40), 0xFF000000u);
+  EXPECT_EQ(cv.At(130, 79), 0xFF000000u);
+}
+
+TEST(SpriteGeometry, GouraudAlphaAcrossCorners) {
+  // A black 16 × 16 quad over white: each pixel shows 255 − its interpolated alpha.
+  struct Case {
+    int tl, tr, bl, br;
+    double (*alpha)(int x, int y);  // exact value at the pixel centre
+  } cases[] = {
+      {0, 255, 0, 255, [](int x, int) { return 255 * (x + 0.5) / 16; }},
+      {0, 0, 255, 255, [](int, int y) { return 255 * (y + 0.5) / 16; }},
+      // One raised corner: the strip's second triangle (top-right, bottom-left, bottom-right)
+      // carries the ramp, the first stays 0.
+      {0, 0, 0, 255, [](int x, int y) { return std::max(0.0, 255 * (x + y + 1 - 16) / 16.0); }},
+  };
+  for (const Case& c : cases) {
+    Canvas cv(0xFFFFFF);
+    CSprite s;
+    s.Init(0, 0, 16, 16);
+    s.SetColor(0);
+    s.SetVertexAlpha(CSprite::kTopLeft, c.tl);
+    s.SetVertexAlpha(CSprite::kTopRight, c.tr);
+    s.SetVertexAlpha(CSprite::kBottomLeft, c.bl);
+    s.SetVertexAlpha(CSprite::kBottomRight, c.br);
+    s.Draw(cv.dev, 0, 0, 16, 16);
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16; ++x) {
+        double exact = c.alpha(x, y);
+        if (std::fabs(exact - std::floor(exact) - 0.5) < 0.01) continue;  // a rounding tie
+        uint32_t a = static_cast<uint32_t>(std::lround(exact));
+        ASSERT_EQ(cv.At(x, y), 0xFF000000u | (255 - a) * 0x010101u)
+            << c.tl << c.tr << c.bl << c.br << " at " << x << "," << y;
+      }
+  }
+}
+
+TEST(SpriteGeometry, SharedEdgesCoverEveryPixelOnce) {
+  // Additive quads of value 1: each pixel's value counts how often it was drawn.
+  struct Quad {
+    float p[8];
+  };
+  struct Case {
+    const char* name;
+    std::vector<Quad> quads;
+    float rect[4];  // the union, as left, top, right, bottom (centres inside are drawn once)
+  } cases[] = {
+      {"vertical edge", {{{10.3f, 5.2f, 30.6f, 5.2f, 10.3f, 40.9f, 30.6f, 40.9f}}, {{30.6f, 5.2f, 50.7f, 5.2f, 30.6f, 40.9f, 50.7f, 40.9f}}},
+       {10.3f, 5.2f, 50.7f, 40.9f}},
+      // Every edge through pixel centres (DrawQuad's half-pixel shift puts x.5 on a centre).
+      {"edges on centres", {{{10.5f, 5.5f, 50.5f, 5.5f, 10.5f, 20.5f, 50.5f, 20.5f}}, {{10.5f, 20.5f, 30.5f, 20.5f, 10.5f, 41.5f, 30.5f, 41.5f}},
+                            {{30.5f, 20.5f, 50.5f, 20.5f, 30.5f, 41.5f, 50.5f, 41.5f}}},
+       {10.5f, 5.5f, 50.5f, 41.5f}},
+      {"slanted edge", {{{10.3f, 5.2f, 30.1f, 5.2f, 10.3f, 40.9f, 22.6f, 40.9f}}, {{30.1f, 5.2f, 50.7f, 5.2f, 22.6f, 40.9f, 50.7f, 40.9f}}},
+       {10.3f, 5.2f, 50.7f, 40.9f}},
+  };
+  for (const Case& c : cases) {
+    Canvas cv;
+    CSprite s;
+    s.Init(0, 0, 1, 1);
+    s.SetBlendMode(2);
+    s.SetColor(0x010101);
+    for (const Quad& q : c.quads)
+      s.DrawQuad(cv.dev, q.p[0], q.p[1], q.p[2], q.p[3], q.p[4], q.p[5], q.p[6], q.p[7]);
+    // DrawQuad shifts by half a pixel: pixel (x, y) is inside when left ≤ x + 0.5 < right.
+    for (int y = 0; y < 60; ++y)
+      for (int x = 0; x < 70; ++x) {
+        bool in = c.rect[0] <= x + 0.5f && x + 0.5f < c.rect[2] && c.rect[1] <= y + 0.5f &&
+                  y + 0.5f < c.rect[3];
+        ASSERT_EQ(cv.At(x, y), in ? 0xFF010101u : 0xFF000000u) << c.name << " " << x << "," << y;
+      }
+  }
+  // A turned quad: its two triangles share the diagonal; no pixel twice, none inside missed.
+  Canvas cv;
+  CSprite s;
+  s.Init(0, 0, 1, 1);
+  s.SetBlendMode(2);
+  s.SetColor(0x010101);
+  s.DrawRotated(cv.dev, 200, 200, 60, 30, 30);
+  const auto& v = s.Vertices();
+  const int ring[4] = {0, 1, 3, 2};
+  for (int y = 160; y < 270; ++y)
+    for (int x = 160; x < 290; ++x) {
+      double inside = 1e9;
+      for (int k = 0; k < 4; ++k) {
+        const auto &a = v[ring[k]], &b = v[ring[(k + 1) % 4]];
+        double cross = (b.x - a.x) * (y - a.y) - (b.y - a.y) * (x - a.x);
+        inside = std::min(inside, cross / std::hypot(b.x - a.x, b.y - a.y));
+      }
+      uint32_t got = cv.At(x, y);
+      ASSERT_LE(got, 0xFF010101u);
+      if (inside > 1e-3) {
+        ASSERT_EQ(got, 0xFF010101u) << x << "," << y;
+      } else if (inside < -1e-3) {
+        ASSERT_EQ(got, 0xFF000000u) << x << "," << y;
+      }
+    }
+}
+
+TEST(SpriteSetters, AlphaClamping) {
+  CSprite s;
+  s.Init(0, 0, 1, 1);
+  struct Case {
+    int set;
+    int want;
+  } sets[] = {{-5, 0}, {300, 255}, {0, 0}, {255, 255}, {77, 77}};
+  for (const Case& c : sets) {
+    s.SetAlpha(c.set);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(s.Alpha(k), c.want) << c.set;
+  }
+  struct AddCase {
+    std::array<int, 4> before;
+    int delta;
+    std::array<int, 4> after;
+  } adds[] = {
+      {{10, 100, 200, 255}, -20, {0, 80, 180, 235}},
+      {{10, 100, 200, 255}, 60, {70, 160, 255, 255}},
+      {{0, 0, 0, 0}, -1, {0, 0, 0, 0}},
+  };
+  for (const AddCase& c : adds) {
+    for (int k = 0; k < 4; ++k) s.SetVertexAlpha(k, c.before[k]);
+    EXPECT_EQ(s.AddAlpha(c.delta), c.after[0]);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(s.Alpha(k), c.after[k]) << k;
+  }
+  s.SetVertexAlpha(2, 999);
+  EXPECT_EQ(s.Alpha(2), 255);
+  s.SetVertexAlpha(4, 10);  // no such corner: ignored
+  s.SetVertexAlpha(-1, 10);
+  EXPECT_EQ(s.Alpha(0), 0);
+  s.SetColor(0xAB123456);
+  EXPECT_EQ(s.Color(3), 0x123456u);
+}
+
+TEST(SpriteBinding, RedundantBindsAreSkipped) {
+  Canvas cv;
+  CTexture a, b;
+  FillTexture(a, cv.dev, 16, 16, gfx::D3DFMT_A8R8G8B8, [](int, int) { return 0xFFFFFFFFu; });
+  FillTexture(b, cv.dev, 16, 16, gfx::D3DFMT_A8R8G8B8, [](int, int) { return 0xFFFFFFFFu; });
+  CSprite sa, sb, plain;
+  sa.Init(0, 0, 16, 16, 0, 0, 1, 1, &a);
+  sb.Init(0, 0, 16, 16, 0, 0, 1, 1, &b);
+  plain.Init(0, 0, 16, 16);
+  struct Case {
+    std::vector<CSprite*> order;
+    int binds;
+  } cases[] = {
+      {{&sa, &sa}, 1},
+      {{&sa, &plain, &sa}, 3},  // the untextured sprite unbinds, so the next one binds again
+      {{&sa, &sb, &sa}, 3},
+      {{&plain, &plain}, 2},
+  };
+  for (const Case& c : cases) {
+    cv.dev.SetTexture(nullptr);
+    int before = cv.dev.TextureBinds();
+    for (CSprite* s : c.order) s->Draw(cv.dev, 0, 0, 16, 16);
+    EXPECT_EQ(cv.dev.TextureBinds() - before, c.binds);
+  }
+  // Other code binding its own texture is noticed.
+  sa.Draw(cv.dev, 0, 0, 16, 16);
+  cv.dev.SetTexture(b.Interface());
+  int before = cv.dev.TextureBinds();
+  sa.Draw(cv.dev, 0, 0, 16, 16);
+  EXPECT_EQ(cv.dev.TextureBinds(), before + 1);
+  // A texture released while bound is no longer bound.
+  a.Release();
+  EXPECT_EQ(cv.dev.Texture(), nullptr);
+}
+
+TEST(SpriteDraw, StoredDeviceAndSpriteDepth) {
+  Canvas cv;
+  CSprite s;
+  s.Init(5, 6, 2, 2);
+  EXPECT_EQ(s.Draw(), 0);  // no stored device yet
+  s.SetDevice(&cv.dev);
+  s.SetPosition(20, 30);
+  EXPECT_EQ(s.Draw(), 1);
+  EXPECT_EQ(cv.At(21, 31), 0xFFFFFFFFu);
+  EXPECT_EQ(cv.At(5, 6), 0xFF000000u);
+  EXPECT_FLOAT_EQ(s.Vertices()[0].z, 0.9f);
+  cv.dev.SetSpriteDepth(0.0f);
+  s.Draw();
+  EXPECT_FLOAT_EQ(s.Vertices()[3].z, 0.0f);
+  EXPECT_FLOAT_EQ(s.Vertices()[0].x, 19.5f);
+}
+
+// A 3D triangle at depth z3 and a sprite at depth zs; whichever is nearer shows (ties: the later).
+TEST(Depth, TriangleAgainstSprite) {
+  struct Case {
+    float tri_z, sprite_z;
+    bool sprite_first;
+    uint32_t centre;
+  } cases[] = {
+      {0.5f, 0.9f, false, 0xFFFFFFFF},  // sprite behind the drawn triangle
+      {0.5f, 0.9f, true, 0xFFFFFFFF},   // triangle in front of the drawn sprite
+      {0.95f, 0.9f, true, 0xFFFF0000},  // triangle behind the sprite
+      {0.5f, 0.0f, false, 0xFFFF0000},  // the overlay depth
+      {0.9f, 0.9f, false, 0xFFFF0000},  // less-or-equal
+  };
+  for (const Case& c : cases) {
+    Canvas cv;
+    cv.dev.SetLighting(false);
+    // Identity transforms: positions are clip coordinates; screen x = (x + 1) × 400.
+    const gfx::LitVertex tri[3] = {{-0.5f, 0.5f, c.tri_z}, {0.5f, 0.5f, c.tri_z}, {0.0f, -0.5f, c.tri_z}};
+    cv.dev.SetStreamSource(tri);
+    CSprite red;
+    red.Init(0, 0, 800, 600);
+    red.SetColor(0xFF0000);
+    cv.dev.SetSpriteDepth(c.sprite_z);
+    auto sprite = [&] { red.Draw(cv.dev, 0, 0, 800, 600); };
+    auto triangle = [&] {
+      cv.dev.SetTexture(nullptr);
+      cv.dev.DrawPrimitive(gfx::PrimitiveType::TriangleList, 0, 1);
+    };
+    if (c.sprite_first) {
+      sprite();
+      triangle();
+    } else {
+      triangle();
+      sprite();
+    }
+    EXPECT_EQ(cv.At(400, 300), c.centre) << c.tri_z << " " << c.sprite_z;
+    EXPECT_EQ(cv.At(10, 10), 0xFFFF0000u);
+  }
+}
+
+TEST(Transformed, LightingAndMaterial) {
+  // Light shining along +z; material diffuse (0.4, 0.2, 1), emissive 0.2.
+  struct Case {
+    gfx::Vec3 normal;
+    uint32_t want;
+  } cases[] = {
+      {{0, 0, -1}, 0xFF000000 | 153 << 16 | 102 << 8 | 255},  // facing the light
+      {{0, 0, 1}, 0xFF333333},                               // facing away: emissive only
+  };
+  for (const Case& c : cases) {
+    Canvas cv;
+    cv.dev.SetAlphaBlendEnable(false);
+    cv.dev.SetLighting(true);
+    cv.dev.SetAmbient(0xFFFFFFFF);
+    gfx::Light l;
+    l.diffuse = {1, 1, 1, 1};
+    l.direction = {0, 0, 1};
+    cv.dev.SetLight(0, l);
+    cv.dev.LightEnable(0, true);
+    gfx::Material m;
+    m.diffuse = {0.4f, 0.2f, 1.0f, 1};
+    m.emissive = {0.2f, 0.2f, 0.2f, 1};
+    cv.dev.SetMaterial(m);
+    gfx::LitVertex tri[3];
+    float pos[3][2] = {{-0.5f, 0.5f}, {0.5f, 0.5f}, {0, -0.5f}};
+    for (int i = 0; i < 3; ++i)
+      tri[i] = {pos[i][0], pos[i][1], 0.5f, c.normal.x, c.normal.y, c.normal.z, 0, 0};
+    cv.dev.SetStreamSource(tri);
+    cv.dev.DrawPrimitive(gfx::PrimitiveType::TriangleList, 0, 1);
+    EXPECT_EQ(cv.At(400, 300), c.want);
+  }
+}
+
+TEST(Transformed, TextureFollowsPerspective) {
+  // A quad whose right edge is four times as far (1/w = 0.25) as its left edge.
+  Canvas cv;
+  cv.dev.SetAlphaBlendEnable(false);
+  CTexture tex;
+  FillTexture(tex, cv.dev, 64, 1, gfx::D3DFMT_A8R8G8B8, [](int x, int) { return 0xFF000000u | x; });
+  cv.dev.SetTexture(tex.Interface());
+  gfx::TLVertex v[4];
+  for (int i = 0; i < 4; ++i) {
+    bool right = i & 1;
+    v[i].x = right ? 63.5f : -0.5f;
+    v[i].y = (i >> 1) ? 3.5f : -0.5f;
+    v[i].rhw = right ? 0.25f : 1.0f;
+    v[i].u = right ? 1.0f : 0.0f;
+    v[i].v = 0.5f;
+  }
+  cv.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, v);
+  int checked = 0;
+  for (int x = 0; x < 64; ++x) {
+    double s = (x + 0.5) / 64;
+    double u = s * 0.25 / ((1 - s) + s * 0.25) * 64;
+    if (std::fabs(u - std::round(u)) < 1e-3) continue;
+    ASSERT_EQ(cv.At(x, 1) & 0xFF, static_cast<uint32_t>(std::floor(u))) << x;
+    ++checked;
+  }
+  EXPECT_GT(checked, 60);
+  EXPECT_LT(cv.At(32, 1) & 0xFF, 16u);  // far from the affine middle (32)
+}
+
+TEST(Matrices, ProjectionsAndViews) {
+  using namespace gfx;
+  Matrix view = D3DXMatrixLookAtRH({0, 0, -300}, {0, 0, 0}, {0, 1, 0});
+  Vec4 origin = TransformPoint({0, 0, 0}, view);
+  EXPECT_NEAR(origin.z, -300, 1e-3);  // right-handed: in front is −z
+  Vec4 right = TransformPoint({10, 0, 0}, view);
+  EXPECT_NEAR(right.x, -10, 1e-3);  // looking towards +z from −z, +x appears on the left
+  Matrix lh = D3DXMatrixLookAtLH({0, 0, -300}, {0, 0, 0}, {0, 1, 0});
+  EXPECT_NEAR(TransformPoint({0, 0, 0}, lh).z, 300, 1e-3);
+  EXPECT_NEAR(TransformPoint({10, 0, 0}, lh).x, 10, 1e-3);
+
+  Matrix persp = D3DXMatrixPerspectiveFovRH(1.0472f, 4.0f / 3, 1, 1000);
+  struct Depth {
+    float z_view, ndc;
+  } depths[] = {{-1, 0}, {-1000, 1}};
+  for (const Depth& d : depths) {
+    Vec4 p = TransformPoint({0, 0, d.z_view}, persp);
+    EXPECT_NEAR(p.z / p.w, d.ndc, 1e-5);
+    EXPECT_NEAR(p.w, -d.z_view, 1e-4);
+  }
+  Vec4 edge = TransformPoint({0, std::tan(0.5236f), -1}, persp);  // the top of the 60° view
+  EXPECT_NEAR(edge.y / edge.w, 1, 1e-3);
+
+  Matrix ortho = D3DXMatrixOrthoRH(40, 30, -10, 300);
+  Vec4 a = TransformPoint({20, 15, 10}, ortho);  // z_view = 10 is the near plane (−(−10))
+  EXPECT_NEAR(a.x, 1, 1e-6);
+  EXPECT_NEAR(a.y, 1, 1e-6);
+  EXPECT_NEAR(a.z, 0, 1e-6);
+  EXPECT_NEAR(TransformPoint({0, 0, -300}, ortho).z, 1, 1e-6);
+
+  Vec4 r = TransformPoint({0, 0, 1}, D3DXMatrixRotationY(1.5707963f));
+  EXPECT_NEAR(r.x, 1, 1e-6);
+  EXPECT_NEAR(r.z, 0, 1e-6);
+  // World = rotation, then translation.
+  Matrix world = D3DXMatrixMultiply(D3DXMatrixRotationY(1.5707963f), D3DXMatrixTranslation(5, 0, 0));
+  Vec4 w = TransformPoint({0, 0, 1}, world);
+  EXPECT_NEAR(w.x, 6, 1e-5);
+}
+
+TEST(Texture, CreateUploadAndErrors) {
+  gfx::Device dev(800, 600);
+  platform::HeadlessMessageBoxes boxes;
+  dev.SetMessageBoxes(&boxes);
+  struct Case {
+    uint32_t format;
+    int bpp;
+  } formats[] = {{gfx::D3DFMT_A8R8G8B8, 4}, {gfx::D3DFMT_X8R8G8B8, 4}, {gfx::D3DFMT_R5G6B5, 2},
+                 {gfx::D3DFMT_A1R5G5B5, 2}, {gfx::D3DFMT_A4R4G4B4, 2}, {gfx::D3DFMT_A8P8, 2},
+                 {gfx::D3DFMT_P8, 1}};
+  for (const Case& c : formats) {
+    CTexture t;
+    ASSERT_TRUE(t.Create(dev, 256, 256, c.format));
+    EXPECT_TRUE(t.Ready());
+    EXPECT_EQ(t.BytesPerPixel(), c.bpp);
+    EXPECT_EQ(t.Interface()->Pitch(), 256 * c.bpp);
+  }
+  EXPECT_TRUE(boxes.shown.empty());
+
+  struct Bad {
+    int w, h;
+    uint32_t format;
+  } bad[] = {{256, 256, 99}, {256, 256, gfx::D3DFMT_X1R5G5B5}, {0, 256, gfx::D3DFMT_A8R8G8B8},
+             {256, -1, gfx::D3DFMT_A8R8G8B8}};
+  for (const Bad& b : bad) {
+    CTexture t;
+    boxes.shown.clear();
+    EXPECT_FALSE(t.Create(dev, b.w, b.h, b.format));
+    EXPECT_FALSE(t.Ready());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, SJ("読み込めるフォーマットではない"));
+    EXPECT_EQ(boxes.shown[0].text, "");
+    uint8_t px[4] = {};
+    EXPECT_EQ(t.Upload(px), -1);
+    EXPECT_EQ(t.UploadRect(px, 0, 0, 1, 1), -1);
+  }
+
+  // UploadRect copies tight rows into place; a rectangle reaching outside changes nothing.
+  CTexture t;
+  ASSERT_TRUE(t.Create(dev, 8, 4, gfx::D3DFMT_A4R4G4B4));
+  const uint16_t src[6] = {1, 2, 3, 4, 5, 6};
+  EXPECT_EQ(t.UploadRect(src, 5, 2, 3, 2), 0);
+  const uint16_t* texels = reinterpret_cast<const uint16_t*>(t.Interface()->Bits());
+  EXPECT_EQ(texels[2 * 8 + 5], 1);
+  EXPECT_EQ(texels[2 * 8 + 7], 3);
+  EXPECT_EQ(texels[3 * 8 + 6], 5);
+  EXPECT_EQ(texels[2 * 8 + 4], 0);
+  struct Rect {
+    int x, y, w, h;
+  } outside[] = {{6, 2, 3, 2}, {5, 3, 3, 2}, {-1, 0, 1, 1}, {0, 0, -2, 1}};
+  for (const Rect& r : outside) EXPECT_EQ(t.UploadRect(src, r.x, r.y, r.w, r.h), -1);
+  EXPECT_EQ(texels[3 * 8 + 7], 6);
+  t.Release();
+  EXPECT_FALSE(t.Ready());
+  EXPECT_EQ(t.Upload(src), -1);
+}
+
+TEST(DirectLine, PhaseSelectsThePattern) {
+  gfx::Device dev(800, 600);
+  CDirectLine line;
+  ASSERT_TRUE(line.Create(3.0f, 0.5f, dev));
+  const gfx::LinePoint pts[2] = {{10, 10}, {60, 10}};
+  struct Step {
+    int elapsed, phase, index;
+  } steps[] = {
+      {350, 350, 7},  // exactly 350 stays and selects the last entry
+      {1, 1, 0},      // beyond 350 wraps
+      {49, 50, 1}, {299, 349, 6}, {1, 350, 7}, {1000, 300, 6}, {-40, 300, 6}, {0, 300, 6},
+  };
+  for (const Step& s : steps) {
+    line.Draw(dev, pts, 2, 0xFFFFFFFF, s.elapsed);
+    EXPECT_EQ(line.Phase(), s.phase) << s.elapsed;
+    EXPECT_EQ(line.PatternIndex(), s.index) << s.elapsed;
+  }
+  line.Release();
+  line.Draw(dev, pts, 2, 0xFFFFFFFF, 10);  // released: nothing happens
+  EXPECT_EQ(line.Phase(), 300);
+}
+
+TEST(DirectLine, DashesAreThreePixelsWide) {
+  Canvas cv;
+  CDirectLine line;
+  line.Create(3.0f, 0.5f, cv.dev);
+  const gfx::LinePoint pts[2] = {{10, 10}, {74, 10}};
+  line.Draw(cv.dev, pts, 2, 0xFFFFFFFF, 0);  // pattern 0x0FFFF000: on from 6 px to 14 px of 16
+  for (int x = 10; x < 74; ++x) {
+    int s = (x - 10) % 16;
+    uint32_t want = s >= 6 && s < 14 ? 0xFFFFFFFFu : 0xFF000000u;
+    for (int y = 9; y <= 11; ++y) ASSERT_EQ(cv.At(x, y), want) << x << "," << y;
+    ASSERT_EQ(cv.At(x, 8), 0xFF000000u);
+    ASSERT_EQ(cv.At(x, 12), 0xFF000000u);
+  }
+}
+
+// The graphics object's device side on a headless window.
+class CountingClient final : public DeviceClient {
+ public:
+  void ReleaseDeviceResources() override { ++released; }
+  void RestoreDeviceResources() override { ++restored; }
+  void SetDeviceReady(bool r) override { ready_changes.push_back(r); }
+  int released = 0, restored = 0;
+  std::vector<bool> ready_changes;
+};
+
+TEST(Graphics, DeviceLifecycle) {
+  platform::HeadlessWindow window;
+  platform::HeadlessMessageBoxes boxes;
+  CountingClient client;
+  CGraphics g;
+  EXPECT_EQ(g.CaptureSurface(), nullptr);
+  ASSERT_TRUE(g.InitDevice(window, boxes, client, true));
+  EXPECT_TRUE(g.Ready());
+  EXPECT_TRUE(g.Windowed());
+  EXPECT_EQ(client.restored, 1);
+  ASSERT_NE(g.CaptureSurface(), nullptr);
+  EXPECT_TRUE(g.Line().Created());
+  const gfx::RenderStates& st = g.Device().States();
+  EXPECT_TRUE(st.alpha_blend);
+  EXPECT_EQ(st.src_blend, Blend::SrcAlpha);
+  EXPECT_EQ(st.dest_blend, Blend::InvSrcAlpha);
+  EXPECT_FALSE(st.lighting);
+  EXPECT_EQ(st.ambient, 0xFFFFFFFFu);
+  EXPECT_TRUE(g.Device().LightEnabled(0));
+  EXPECT_FALSE(g.Device().LightEnabled(1));
+  EXPECT_FLOAT_EQ(g.Device().GetLight(0).direction.x, 1);
+
+  // The capture is a copy of the render target.
+  g.Clear(0x123456, 1.0f);
+  ASSERT_TRUE(g.CaptureFrame());
+  int pitch = 0;
+  const uint32_t* cap = g.CaptureSurface()->Lock(&pitch);
+  EXPECT_EQ(pitch, 800 * 4);
+  EXPECT_EQ(cap[599 * 800 + 799], 0xFF123456u);
+  g.CaptureSurface()->Unlock();
+
+  // Full screen and back: states and resources come back, light 0 takes its switched values.
+  ASSERT_TRUE(g.ToggleScreenMode());
+  EXPECT_FALSE(g.Windowed());
+  EXPECT_TRUE(window.Fullscreen());
+  EXPECT_EQ(client.released, 1);
+  EXPECT_EQ(client.restored, 2);
+  EXPECT_EQ(client.ready_changes, (std::vector<bool>{false, true}));
+  EXPECT_FLOAT_EQ(g.Device().GetLight(0).direction.x, -1);
+  EXPECT_FLOAT_EQ(g.Device().GetLight(0).ambient.b, 0.8f);
+  EXPECT_NEAR(gfx::TransformPoint({0, 0, 0}, g.Device().Transform(gfx::TransformType::View)).z, 300, 1e-3);
+  ASSERT_TRUE(g.ToggleScreenMode());
+  EXPECT_TRUE(g.Windowed());
+  EXPECT_FALSE(window.Fullscreen());
+
+  // A lost device: resources go at once and come back with the reset.
+  window.LoseDevice(1);
+  EXPECT_EQ(g.Present(), platform::PresentResult::DeviceLost);
+  EXPECT_FALSE(g.RecoverLostDevice());
+  EXPECT_TRUE(g.DeviceLost());
+  EXPECT_EQ(g.CaptureSurface(), nullptr);
+  EXPECT_FALSE(g.CaptureFrame());
+  EXPECT_FALSE(g.Line().Created());
+  int released = client.released;
+  EXPECT_EQ(g.Present(), platform::PresentResult::DeviceLost);
+  EXPECT_TRUE(g.RecoverLostDevice());
+  EXPECT_EQ(client.released, released);  // released once for the whole loss
+  EXPECT_FALSE(g.DeviceLost());
+  EXPECT_NE(g.CaptureSurface(), nullptr);
+  EXPECT_TRUE(g.Line().Created());
+
+  // Released once only.
+  int before = client.released;
+  g.ReleaseDevice();
+  g.ReleaseDevice();
+  EXPECT_EQ(client.released, before + 1);
+  EXPECT_FALSE(g.Ready());
+  EXPECT_FALSE(g.ToggleScreenMode());
+}
+
+}  // namespace
