@@ -68,10 +68,8 @@ TEST_F(FontTest, FaceTableFindsAnInstalledFontForEveryFaceTheGameNames) {
     const char* face;
     const char* family;
   } cases[] = {
-      {"ＭＳ Ｐゴシック", "IPAPGothic"},
-      {"ＭＳ ゴシック", "IPAGothic"},
-      {"MS PGothic", "IPAPGothic"},
-      {"ms gothic", "IPAGothic"},
+      {"ＭＳ Ｐゴシック", "IPAPGothic"}, {"ＭＳ ゴシック", "IPAGothic"},
+      {"MS PGothic", "IPAPGothic"},      {"ms gothic", "IPAGothic"},
       {"IPAGothic", "IPAGothic"},  // a family of its own name needs no table row
   };
   for (const Case& c : cases) {
@@ -127,8 +125,8 @@ TEST_F(GlyphTest, CharactersComeOutIn17LevelsInsideTheCell) {
     int advance;
     bool on_baseline;  // ink ends at the baseline
   } cases[] = {
-      {"漢", 24, false}, {"あ", 24, false}, {"A", 12, true},  {"g", 12, false},
-      {"ｱ", 12, false},  {"■", 24, false}, {"1", 12, true},
+      {"漢", 24, false}, {"あ", 24, false}, {"A", 12, true}, {"g", 12, false},
+      {"ｱ", 12, false},  {"■", 24, false},  {"1", 12, true},
   };
   for (const Case& c : cases) {
     std::string sjis = platform::Utf8ToSjis(c.text);
@@ -250,8 +248,7 @@ class DrawTextTest : public FontTest {
     font->RenderLine(text, t);
     return t.advance;
   }
-  int Draw(int slot, const std::string& text, platform::Rect rect, uint32_t argb,
-           uint32_t format) {
+  int Draw(int slot, const std::string& text, platform::Rect rect, uint32_t argb, uint32_t format) {
     return slots_.DrawText(slot, text, rect, argb, format, frame_.data(), kW, kH);
   }
   FontSlots slots_;
@@ -335,11 +332,11 @@ TEST_F(DrawTextTest, InkNeverLeavesTheRectangleOrTheFrame) {
     platform::Rect rect;
     uint32_t format;
   } cases[] = {
-      {{300, 200, 360, 230}, DT_LEFT},    // too narrow: the end is cut
-      {{300, 200, 360, 230}, DT_RIGHT},   // too narrow: the start is cut
+      {{300, 200, 360, 230}, DT_LEFT},  // too narrow: the end is cut
+      {{300, 200, 360, 230}, DT_RIGHT},  // too narrow: the start is cut
       {{300, 200, 600, 208}, DT_CENTER},  // too low: the bottom is cut
-      {{-40, -6, 100, 30}, DT_LEFT},      // over the frame's corner
-      {{700, 590, 900, 700}, DT_RIGHT},   // beyond the frame's edges
+      {{-40, -6, 100, 30}, DT_LEFT},  // over the frame's corner
+      {{700, 590, 900, 700}, DT_RIGHT},  // beyond the frame's edges
   };
   for (const Case& c : cases) {
     std::fill(frame_.begin(), frame_.end(), kBlack);

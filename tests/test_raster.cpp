@@ -371,6 +371,42 @@ TEST(SpriteGeometry, SharedEdgesCoverEveryPixelOnce) {
     }
 }
 
+TEST(SpriteGeometry, FarAndInvalidCornersAreClipped) {
+  const float nan = std::nanf("");
+  struct Case {
+    float p[8];
+    int covered;  // pixels drawn
+  } cases[] = {
+      {{-1e6f, -1e6f, 1e6f, -1e6f, -1e6f, 1e6f, 1e6f, 1e6f}, 800 * 600},  // around the screen
+      {{-1e6f, -1e6f, 1e6f, -1e6f, -1e6f, 1e6f, 1e6f, 1.0001e6f}, 800 * 600},  // general path
+      {{20000, 20000, 20100, 20000, 20000, 20100, 20100, 20100}, 0},
+      {{nan, 0, 10, 0, 0, 10, 10, 10}, -1},  // what survives of the half with a NaN corner
+      {{nan, nan, nan, nan, nan, nan, nan, nan}, 0},
+  };
+  for (const Case& c : cases) {
+    Canvas cv;
+    CSprite s;
+    s.Init(0, 0, 1, 1);
+    s.DrawQuad(cv.dev, c.p[0], c.p[1], c.p[2], c.p[3], c.p[4], c.p[5], c.p[6], c.p[7]);
+    int covered = 0;
+    for (int i = 0; i < 800 * 600; ++i) covered += cv.dev.Frame()[i] == 0xFFFFFFFFu;
+    if (c.covered >= 0) EXPECT_EQ(covered, c.covered) << c.p[0];
+    else EXPECT_LE(covered, 100);
+  }
+  // A triangle reaching behind the camera keeps only its part in front.
+  Canvas cv;
+  cv.dev.SetLighting(false);
+  cv.dev.SetTransform(gfx::TransformType::Projection,
+                      gfx::D3DXMatrixPerspectiveFovRH(1.0472f, 4.0f / 3, 1, 1000));
+  const gfx::LitVertex tri[3] = {{-1, -1, -5}, {1, -1, -5}, {0, -1, 5}};
+  cv.dev.SetStreamSource(tri);
+  cv.dev.DrawPrimitive(gfx::PrimitiveType::TriangleList, 0, 1);
+  int covered = 0;
+  for (int i = 0; i < 800 * 600; ++i) covered += cv.dev.Frame()[i] == 0xFFFFFFFFu;
+  EXPECT_GT(covered, 0);
+  EXPECT_EQ(cv.At(400, 100), 0xFF000000u);  // nothing above the horizon of a floor below the eye
+}
+
 TEST(SpriteSetters, AlphaClamping) {
   CSprite s;
   s.Init(0, 0, 1, 1);

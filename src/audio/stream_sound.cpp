@@ -230,7 +230,7 @@ bool CStreamSound::Decode(std::vector<uint8_t>& staging, size_t& pending, size_t
       continue;
     }
     // The end of the file. A loop that gave no sound since the last seek would spin for ever.
-    if (loop_ && ov_time_seek(&decoder_->vf, 0.0) == 0) {
+    if (loop_ && decoded_since_seek && ov_time_seek(&decoder_->vf, 0.0) == 0) {
       decoded_since_seek = false;
       continue;
     }
@@ -259,7 +259,7 @@ void CStreamSound::Feeder() {
   float last_volume = 1.0f;
   bool first_fill = true;
   bool end_reached[2] = {false, false};
-  bool decoded_since_seek = false;
+  bool decoded_since_seek = true;  // the start may be retried once from the top
   thread_started_.Set();
 
   while (buffer_) {

@@ -8,6 +8,10 @@
 
 #include "graphics/raster.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace gfx {
 
 int FormatBytesPerPixel(uint32_t format) {
@@ -27,7 +31,10 @@ int FormatBytesPerPixel(uint32_t format) {
 
 DeviceTexture::~DeviceTexture() {
   // A texture released while bound must not stay bound.
-  if (device_ && device_->texture_ == this) device_->texture_ = nullptr;
+  if (device_ && device_->texture_ == this) {
+    device_->texture_ = nullptr;
+    device_->context_dirty_ = true;
+  }
 }
 
 uint8_t* DeviceTexture::Lock(int* pitch) {
@@ -100,10 +107,13 @@ Device::Device(int width, int height)
     : width_(width),
       height_(height),
       frame_(new uint32_t[static_cast<size_t>(width) * height + 16]),
-      depth_(width, height) {
+      depth_(width, height),
+      context_(std::make_unique<raster::DrawContext>()) {
   std::fill(frame_.get(), frame_.get() + static_cast<size_t>(width) * height, 0xFF000000u);
   for (int i = 0; i < 256; ++i) palette_[i] = 0xFF000000u | static_cast<uint32_t>(i) * 0x010101u;
 }
+
+Device::~Device() = default;
 
 DeviceResult Device::CreateTexture(int width, int height, uint32_t format,
                                    std::unique_ptr<DeviceTexture>* out, bool shared) {
@@ -152,6 +162,7 @@ void Device::LightEnable(int index, bool on) {
 void Device::SetTexture(DeviceTexture* texture) {
   texture_ = texture;
   ++texture_binds_;
+  context_dirty_ = true;
 }
 
 namespace {
@@ -195,6 +206,20 @@ raster::DrawContext MakeContext(uint32_t* frame, int width, int height, DepthBuf
 
 int64_t CeilDiv256(int64_t v) { return -((-v) >> 8); }
 
+// Round to nearest and floor without calls into the maths library (the fast path runs these
+// for every block).
+int64_t RoundToInt64(double v) {
+#if defined(__SSE2__)
+  return _mm_cvtsd_si64(_mm_set_sd(v));
+#else
+  return std::llrint(v);
+#endif
+}
+double Floor(double v) {
+  double t = static_cast<double>(static_cast<int64_t>(v));
+  return t > v ? t - 1 : t;
+}
+
 // The quad of a two-triangle strip in sprite order (top-left, top-right, bottom-left,
 // bottom-right) when it is axis-aligned, of one colour and depth, and its texels map one to one
 // onto its pixels with a margin from texel edges; false sends it down the general path.
@@ -205,8 +230,8 @@ bool AsRect(const raster::DrawContext& ctx, const TLVertex* v, raster::RectQuad*
   if (a.diffuse != b.diffuse || a.diffuse != c.diffuse || a.diffuse != d.diffuse) return false;
   const float g = raster::kGuardBand;
   if (!(a.x > -g && b.x < g && a.y > -g && c.y < g)) return false;
-  int64_t x0 = std::llrint(double(a.x) * 256), x1 = std::llrint(double(b.x) * 256);
-  int64_t y0 = std::llrint(double(a.y) * 256), y1 = std::llrint(double(c.y) * 256);
+  int64_t x0 = RoundToInt64(double(a.x) * 256), x1 = RoundToInt64(double(b.x) * 256);
+  int64_t y0 = RoundToInt64(double(a.y) * 256), y1 = RoundToInt64(double(c.y) * 256);
   if (x1 <= x0 || y1 <= y0) return false;
   q->x0 = static_cast<int>(std::max<int64_t>(CeilDiv256(x0), 0));
   q->x1 = static_cast<int>(std::min<int64_t>(CeilDiv256(x1), ctx.width));
@@ -222,10 +247,11 @@ bool AsRect(const raster::DrawContext& ctx, const TLVertex* v, raster::RectQuad*
   if ((double(b.u) - a.u) * w * 256 != double(x1 - x0)) return false;
   if ((double(c.v) - a.v) * h * 256 != double(y1 - y0)) return false;
   const double off_u = double(a.u) * w - x0 / 256.0, off_v = double(a.v) * h - y0 / 256.0;
-  const double fu = off_u - std::floor(off_u), fv = off_v - std::floor(off_v);
+  if (!(std::fabs(off_u) < 1e9 && std::fabs(off_v) < 1e9)) return false;
+  const double fu = off_u - Floor(off_u), fv = off_v - Floor(off_v);
   if (fu < 1.0 / 64 || fu > 63.0 / 64 || fv < 1.0 / 64 || fv > 63.0 / 64) return false;
-  q->tex_dx = static_cast<int>(std::floor(off_u));
-  q->tex_dy = static_cast<int>(std::floor(off_v));
+  q->tex_dx = static_cast<int>(Floor(off_u));
+  q->tex_dy = static_cast<int>(Floor(off_v));
   if (q->x0 < q->x1 && (q->x0 + q->tex_dx < 0 || q->x1 - 1 + q->tex_dx >= ctx.tex_width))
     return false;
   if (q->y0 < q->y1 && (q->y0 + q->tex_dy < 0 || q->y1 - 1 + q->tex_dy >= ctx.tex_height))
@@ -296,12 +322,20 @@ uint8_t ToByte(float f) { return static_cast<uint8_t>(std::lrint(std::clamp(f, 0
 
 }  // namespace
 
+const raster::DrawContext& Device::Context() {
+  if (context_dirty_) {
+    *context_ = MakeContext(frame_.get(), width_, height_, &depth_, states_, texture_,
+                            palette_.data());
+    context_dirty_ = false;
+  }
+  return *context_;
+}
+
 void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVertex* v) {
   if (primitive_count <= 0 || !v) return;
   std::unique_lock<std::mutex> lock;
   if (texture_ && texture_->shared_) lock = std::unique_lock<std::mutex>(texture_->mutex_);
-  const raster::DrawContext ctx = MakeContext(frame_.get(), width_, height_, &depth_, states_,
-                                              texture_, palette_.data());
+  const raster::DrawContext& ctx = Context();
   raster::RectQuad q;
   if (type == PrimitiveType::TriangleStrip && primitive_count == 2 && AsRect(ctx, v, &q)) {
     ++fast_quads_;
@@ -325,8 +359,7 @@ void Device::DrawPrimitive(PrimitiveType type, int start_vertex, int primitive_c
   if (static_cast<size_t>(start_vertex) + count > stream_.size()) return;
   std::unique_lock<std::mutex> lock;
   if (texture_ && texture_->shared_) lock = std::unique_lock<std::mutex>(texture_->mutex_);
-  const raster::DrawContext ctx = MakeContext(frame_.get(), width_, height_, &depth_, states_,
-                                              texture_, palette_.data());
+  const raster::DrawContext& ctx = Context();
 
   const Matrix& world = transforms_[static_cast<int>(TransformType::World)];
   const Matrix wvp = D3DXMatrixMultiply(

@@ -93,6 +93,9 @@ struct LinePoint {
 };
 
 class Device;
+namespace raster {
+struct DrawContext;
+}
 
 // A texture's texels, row after row with no padding between rows.
 class DeviceTexture {
@@ -194,6 +197,7 @@ class Device {
   static constexpr int kMaxLights = 8;
 
   Device(int width, int height);
+  ~Device();
   Device(const Device&) = delete;
   Device& operator=(const Device&) = delete;
 
@@ -221,13 +225,24 @@ class Device {
   bool GetRenderTargetData(Surface& out) const;
 
   // States.
-  void SetAlphaBlendEnable(bool on) { states_.alpha_blend = on; }
+  void SetAlphaBlendEnable(bool on) {
+    states_.alpha_blend = on;
+    context_dirty_ = true;
+  }
   void SetBlendFactors(Blend src, Blend dest) {
+    if (states_.src_blend == src && states_.dest_blend == dest) return;
     states_.src_blend = src;
     states_.dest_blend = dest;
+    context_dirty_ = true;
   }
-  void SetZEnable(bool on) { states_.z_enable = on; }
-  void SetZWriteEnable(bool on) { states_.z_write = on; }
+  void SetZEnable(bool on) {
+    states_.z_enable = on;
+    context_dirty_ = true;
+  }
+  void SetZWriteEnable(bool on) {
+    states_.z_write = on;
+    context_dirty_ = true;
+  }
   void SetLighting(bool on) { states_.lighting = on; }
   void SetAmbient(uint32_t argb) { states_.ambient = argb; }
   const RenderStates& States() const { return states_; }
@@ -269,6 +284,8 @@ class Device {
 
  private:
   friend class DeviceTexture;
+  // What the draws read of the states and the bound texture, rebuilt after they change.
+  const raster::DrawContext& Context();
 
   int width_, height_;
   std::unique_ptr<uint32_t[]> frame_;
@@ -286,6 +303,8 @@ class Device {
   platform::MessageBoxes* boxes_ = nullptr;
   int fast_quads_ = 0;
   int general_triangles_ = 0;
+  bool context_dirty_ = true;
+  std::unique_ptr<raster::DrawContext> context_;
 };
 
 }  // namespace gfx

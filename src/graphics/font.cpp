@@ -29,8 +29,7 @@ FontSlots::FontSlots() {
 
 FontSlots::~FontSlots() = default;
 
-bool FontSlots::CreateFontSet(int slot, int height, bool italic, bool bold,
-                              std::string_view face) {
+bool FontSlots::CreateFontSet(int slot, int height, bool italic, bool bold, std::string_view face) {
   if (slot < 0 || slot >= kFontSlotCount) return false;
   Slot& s = slots_[slot];
   s.font.reset();
@@ -61,7 +60,9 @@ void FontSlots::Release() {
   }
 }
 
-bool FontSlots::Empty(int slot) const { return Font(slot) == nullptr; }
+bool FontSlots::Empty(int slot) const {
+  return Font(slot) == nullptr;
+}
 
 const platform::Font* FontSlots::Font(int slot) const {
   if (slot < 0 || slot >= kFontSlotCount) return nullptr;
@@ -87,9 +88,8 @@ const platform::TextBitmap& FontSlots::Line(Slot& slot, std::string_view text) {
   return oldest->bitmap;
 }
 
-int FontSlots::DrawText(int slot, std::string_view text, const platform::Rect& rect,
-                        uint32_t argb, uint32_t format, uint32_t* frame, int frame_width,
-                        int frame_height) {
+int FontSlots::DrawText(int slot, std::string_view text, const platform::Rect& rect, uint32_t argb,
+                        uint32_t format, uint32_t* frame, int frame_width, int frame_height) {
   if (slot < 0 || slot >= kFontSlotCount || !slots_[slot].font || text.empty()) return 0;
   Slot& s = slots_[slot];
   const int line_height = s.font->Metrics().height;

@@ -122,6 +122,13 @@ void RectRows(const B& blend, const DrawContext& ctx, const RectQuad& q, int x0,
   constexpr int bpp = kBytes<F>;
   const P4 color = Splat4(q.color);
   const int n = x1 - x0;
+  if constexpr (F != 0) {
+    // Blocks read a short run of texels from each of many rows: ask for all the rows at once
+    // rather than waiting for each in turn.
+    for (int y = y0; y < y1; ++y)
+      __builtin_prefetch(ctx.tex_bits + static_cast<size_t>(y + q.tex_dy) * ctx.tex_pitch +
+                         (x0 + q.tex_dx) * bpp);
+  }
   for (int y = y0; y < y1; ++y) {
     uint32_t* dst = ctx.frame + static_cast<size_t>(y) * ctx.width + x0;
     const uint8_t* tex = nullptr;
@@ -129,6 +136,27 @@ void RectRows(const B& blend, const DrawContext& ctx, const RectQuad& q, int x0,
       tex = ctx.tex_bits + static_cast<size_t>(y + q.tex_dy) * ctx.tex_pitch + (x0 + q.tex_dx) * bpp;
     float* depth = kDepth ? ctx.depth->Row(y) + x0 : nullptr;
     int i = 0;
+    if constexpr (F != 0 && !kDepth && (B::kStoreOnFull || B::kKeepOnZero)) {
+      // Sixteen texels at a time: a block row that is wholly opaque or wholly transparent (most
+      // of every picture) costs one test.
+      const bool opaque_color = kWhite || (q.color >> 24) == 255;
+      for (; i + 16 <= n; i += 16) {
+        P4 t[4];
+        for (int k = 0; k < 4; ++k) t[k] = Texels4<F>(tex + (i + 4 * k) * bpp, ctx.palette);
+        if constexpr (B::kStoreOnFull) {
+          if (opaque_color && AlphaAll(And4(And4(t[0], t[1]), And4(t[2], t[3])), 255)) {
+            for (int k = 0; k < 4; ++k) Store4(dst + i + 4 * k, kWhite ? t[k] : Modulate(t[k], color));
+            continue;
+          }
+        }
+        if constexpr (B::kKeepOnZero) {
+          if (AlphaAll(Or4(Or4(t[0], t[1]), Or4(t[2], t[3])), 0)) continue;
+        }
+        for (int k = 0; k < 4; ++k)
+          Rect4<B, F, kWhite, false>(blend, dst + i + 4 * k, tex + (i + 4 * k) * bpp, nullptr, color,
+                                     q.z, false, ctx.palette);
+      }
+    }
     for (; i + 4 <= n; i += 4)
       Rect4<B, F, kWhite, kDepth>(blend, dst + i, tex + i * bpp, kDepth ? depth + i : nullptr,
                                   color, q.z, ctx.z_write, ctx.palette);
@@ -443,6 +471,9 @@ bool InsideGuard(const RasterVertex& v) {
 }
 
 void DrawInside(const DrawContext& ctx, const RasterVertex* v[3], bool perspective) {
+  // Clipping leaves every finite vertex inside the band; anything else (NaN) draws nothing.
+  for (int i = 0; i < 3; ++i)
+    if (!(std::fabs(v[i]->x) <= kGuardBand + 1 && std::fabs(v[i]->y) <= kGuardBand + 1)) return;
   int64_t X[3], Y[3];
   for (int i = 0; i < 3; ++i) {
     X[i] = std::llrint(static_cast<double>(v[i]->x) * 256.0);

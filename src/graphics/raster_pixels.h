@@ -47,6 +47,7 @@ LANTHORN_PIXEL P4 Make4(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
                          static_cast<int>(d))};
 }
 LANTHORN_PIXEL P4 Or4(P4 a, P4 b) { return {_mm_or_si128(a.v, b.v)}; }
+LANTHORN_PIXEL P4 And4(P4 a, P4 b) { return {_mm_and_si128(a.v, b.v)}; }
 // Lanes of `mask` all ones take a, zero lanes take b.
 LANTHORN_PIXEL P4 Select4(P4 mask, P4 a, P4 b) {
   return {_mm_or_si128(_mm_and_si128(mask.v, a.v), _mm_andnot_si128(mask.v, b.v))};
@@ -97,6 +98,10 @@ LANTHORN_PIXEL P4 Splat4(uint32_t c) { return {{c, c, c, c}}; }
 LANTHORN_PIXEL P4 Make4(uint32_t a, uint32_t b, uint32_t c, uint32_t d) { return {{a, b, c, d}}; }
 LANTHORN_PIXEL P4 Or4(P4 a, P4 b) {
   for (int i = 0; i < 4; ++i) a.p[i] |= b.p[i];
+  return a;
+}
+LANTHORN_PIXEL P4 And4(P4 a, P4 b) {
+  for (int i = 0; i < 4; ++i) a.p[i] &= b.p[i];
   return a;
 }
 LANTHORN_PIXEL P4 Select4(P4 mask, P4 a, P4 b) {

@@ -30,14 +30,16 @@ namespace {
 // order. The fixed-width face is the glyph-cell font, so its list prefers monospaced variants.
 struct FaceEntry {
   const char* windows_name;  // UTF-8
-  const char* ascii_name;    // the same face under its English name
+  const char* ascii_name;  // the same face under its English name
   std::array<const char*, 5> families;
 };
 
 constexpr FaceEntry kFaceTable[] = {
-    {"ＭＳ Ｐゴシック", "MS PGothic",
+    {"ＭＳ Ｐゴシック",
+     "MS PGothic",
      {"IPAPGothic", "IPAexGothic", "Noto Sans CJK JP", "VL PGothic", "VL Gothic"}},
-    {"ＭＳ ゴシック", "MS Gothic",
+    {"ＭＳ ゴシック",
+     "MS Gothic",
      {"IPAGothic", "IPAexGothic", "Noto Sans Mono CJK JP", "Noto Sans CJK JP", "VL Gothic"}},
 };
 
@@ -119,7 +121,9 @@ bool SameFamily(std::string_view a, std::string_view b) {
 }
 
 // Shift_JIS lead bytes of two-byte characters.
-bool IsLeadByte(uint32_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool IsLeadByte(uint32_t b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
 // FreeType counts its allocations through this, so tests can see that rasterising allocates
 // nothing in steady state.
@@ -127,7 +131,9 @@ void* FtAlloc(FT_Memory memory, long size) {
   static_cast<std::atomic<int64_t>*>(memory->user)->fetch_add(1, std::memory_order_relaxed);
   return std::malloc(static_cast<size_t>(size));
 }
-void FtFree(FT_Memory, void* block) { std::free(block); }
+void FtFree(FT_Memory, void* block) {
+  std::free(block);
+}
 void* FtRealloc(FT_Memory memory, long, long new_size, void* block) {
   static_cast<std::atomic<int64_t>*>(memory->user)->fetch_add(1, std::memory_order_relaxed);
   return std::realloc(block, static_cast<size_t>(new_size));
@@ -371,7 +377,8 @@ std::optional<FaceMatch> FindFace(std::string_view face_sjis) {
 
 std::unique_ptr<Font> Font::Create(std::string_view face_sjis, const FontDesc& desc) {
   if (desc.height <= 0 || desc.width < 0) {
-    WriteLog(2, "a font needs a positive height", "Font::Create", __LINE__);
+    WriteLog(2, "a font needs a positive height and a width of 0 or more", "Font::Create",
+             __LINE__);
     return nullptr;
   }
   auto impl = std::make_unique<Impl>();
@@ -387,8 +394,9 @@ std::unique_ptr<Font> Font::Create(std::string_view face_sjis, const FontDesc& d
   FT_Activate_Size(size);
 
   // The requested height is the line's cell. The Windows faces the game names have a cell equal
-  // to their em box, and so have the typographic metrics of the Japanese faces that replace them
-  // (their hhea and win metrics add a line gap), so the typo metrics give the same glyph size.
+  // to their em box; the faces that replace them keep that em box in their typographic metrics
+  // (their hhea and win metrics add a line gap), so the typo metrics give glyphs of the size the
+  // game's layout was made for.
   double ascender = face->ascender;
   double descender = -face->descender;
   if (TT_OS2* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
@@ -441,8 +449,12 @@ std::unique_ptr<Font> Font::Create(std::string_view face_sjis, const FontDesc& d
 Font::Font(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Font::~Font() = default;
 
-const FontMetrics& Font::Metrics() const { return impl_->metrics; }
-const FaceMatch& Font::Face() const { return impl_->face; }
+const FontMetrics& Font::Metrics() const {
+  return impl_->metrics;
+}
+const FaceMatch& Font::Face() const {
+  return impl_->face;
+}
 
 void Font::RenderLine(std::string_view sjis, TextBitmap& out) {
   Impl& f = *impl_;
@@ -539,6 +551,8 @@ bool Font::RenderGlyph(uint32_t code, GlyphBitmap& out) {
   return true;
 }
 
-int64_t FontLibraryAllocations() { return Library::Allocations(); }
+int64_t FontLibraryAllocations() {
+  return Library::Allocations();
+}
 
 }  // namespace platform

@@ -17,15 +17,15 @@ namespace platform {
 
 // What the game asks of a font, in the system's units.
 struct FontDesc {
-  int height = 0;     // cell height in pixels (ascent + descent)
-  int width = 0;      // half-width character width in pixels; 0 keeps the face's proportions
-  int weight = 400;   // 100–900; 600 and above is bold
+  int height = 0;  // cell height in pixels (ascent + descent)
+  int width = 0;  // half-width character width in pixels; 0 keeps the face's proportions
+  int weight = 400;  // 100–900; 600 and above is bold
   bool italic = false;
 };
 
 struct FontMetrics {
-  int height = 0;   // line height = ascent + descent = the requested height
-  int ascent = 0;   // baseline below the top of the line
+  int height = 0;  // line height = ascent + descent = the requested height
+  int ascent = 0;  // baseline below the top of the line
   int descent = 0;
 };
 
@@ -33,7 +33,7 @@ struct FontMetrics {
 struct FaceMatch {
   std::string family;  // UTF-8, as fontconfig names it
   std::string file;
-  int index = 0;       // face index inside a collection
+  int index = 0;  // face index inside a collection
 };
 
 // One line of text, laid out and rasterised. `left` and `top` place the bitmap relative to the
@@ -43,7 +43,7 @@ struct TextBitmap {
   int advance = 0;  // logical width: the sum of the characters' advances
   int left = 0;
   int top = 0;
-  int width = 0;    // 0 when the line has no ink
+  int width = 0;  // 0 when the line has no ink
   int height = 0;
   std::vector<uint8_t> coverage;  // width × height bytes, 0–255, rows top-down
 };

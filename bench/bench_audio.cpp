@@ -1,0 +1,201 @@
+// Audio: the mixer's cost for a full house (the 18 streams and 16 effects the game can have
+// playing) as a fraction of real time, with sources at 44.1 kHz that are resampled to the 48 kHz
+// device next to its peer, the same sources at 48 kHz that are only converted. And decoding an
+// Ogg Vorbis file through the stream's feeder (open, play, the two-second buffer refilled on
+// notifications, rendered by the null device) next to plain ov_read of the same file.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+#include <vorbis/vorbisenc.h>
+#include <vorbis/vorbisfile.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/stream_sound.h"
+#include "platform/sound_device.h"
+
+namespace {
+
+constexpr int kDeviceRate = 48000;
+constexpr double kOggSeconds = 20.0;
+
+// Music-like material: a few tones and some noise, so the encoder spends realistic bits.
+std::vector<uint8_t> EncodeOgg(double seconds, int rate) {
+  vorbis_info vi;
+  vorbis_info_init(&vi);
+  vorbis_encode_init_vbr(&vi, 2, rate, 0.4f);
+  vorbis_comment vc;
+  vorbis_comment_init(&vc);
+  vorbis_dsp_state vd;
+  vorbis_analysis_init(&vd, &vi);
+  vorbis_block vb;
+  vorbis_block_init(&vd, &vb);
+  ogg_stream_state os;
+  ogg_stream_init(&os, 1);
+  std::vector<uint8_t> out;
+  auto put = [&out](const ogg_page& og) {
+    out.insert(out.end(), og.header, og.header + og.header_len);
+    out.insert(out.end(), og.body, og.body + og.body_len);
+  };
+  ogg_packet h, hc, hcode, op;
+  ogg_page og;
+  vorbis_analysis_headerout(&vd, &vc, &h, &hc, &hcode);
+  ogg_stream_packetin(&os, &h);
+  ogg_stream_packetin(&os, &hc);
+  ogg_stream_packetin(&os, &hcode);
+  while (ogg_stream_flush(&os, &og)) put(og);
+  std::mt19937 rng(1);
+  std::uniform_real_distribution<float> noise(-0.05f, 0.05f);
+  const long total = std::lround(seconds * rate);
+  for (long done = 0;;) {
+    long n = std::min<long>(1024, total - done);
+    if (n > 0) {
+      float** buf = vorbis_analysis_buffer(&vd, static_cast<int>(n));
+      for (long i = 0; i < n; ++i) {
+        double t = static_cast<double>(done + i) / rate;
+        float s = static_cast<float>(0.2 * std::sin(2 * M_PI * 220 * t) +
+                                     0.1 * std::sin(2 * M_PI * 660 * t) * std::sin(2 * M_PI * 0.5 * t));
+        buf[0][i] = s + noise(rng);
+        buf[1][i] = s + noise(rng);
+      }
+      vorbis_analysis_wrote(&vd, static_cast<int>(n));
+      done += n;
+    } else {
+      vorbis_analysis_wrote(&vd, 0);
+    }
+    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
+      vorbis_analysis(&vb, nullptr);
+      vorbis_bitrate_addblock(&vb);
+      while (vorbis_bitrate_flushpacket(&vd, &op)) {
+        ogg_stream_packetin(&os, &op);
+        while (ogg_stream_pageout(&os, &og)) put(og);
+      }
+    }
+    if (n <= 0) break;
+  }
+  while (ogg_stream_flush(&os, &og)) put(og);
+  ogg_stream_clear(&os);
+  vorbis_block_clear(&vb);
+  vorbis_dsp_clear(&vd);
+  vorbis_comment_clear(&vc);
+  vorbis_info_clear(&vi);
+  return out;
+}
+
+// A folder made current for the run, holding the Ogg file.
+struct Fixture {
+  std::filesystem::path dir;
+  Fixture() {
+    std::string t = (std::filesystem::temp_directory_path() / "lanthorn-bench-XXXXXX").string();
+    dir = ::mkdtemp(t.data());
+    std::filesystem::current_path(dir);
+    std::vector<uint8_t> ogg = EncodeOgg(kOggSeconds, 44100);
+    std::ofstream("music.ogg", std::ios::binary)
+        .write(reinterpret_cast<const char*>(ogg.data()), static_cast<std::streamsize>(ogg.size()));
+  }
+  ~Fixture() {
+    std::error_code ec;
+    std::filesystem::current_path("/", ec);
+    std::filesystem::remove_all(dir, ec);
+  }
+};
+Fixture& TheFixture() {
+  static Fixture f;
+  return f;
+}
+
+std::unique_ptr<platform::SoundBuffer> NoiseBuffer(platform::SoundDevice& dev,
+                                                   platform::PcmFormat f, double seconds) {
+  uint32_t bytes = static_cast<uint32_t>(std::lround(seconds * f.samples_per_sec)) *
+                   static_cast<uint32_t>(f.BlockAlign());
+  auto b = dev.CreateBuffer(f, bytes);
+  platform::SoundBuffer::Region r1, r2;
+  b->Lock(0, bytes, r1, r2);
+  std::mt19937 rng(7);
+  for (uint32_t i = 0; i < r1.bytes; ++i) r1.data[i] = static_cast<uint8_t>(rng() >> 28);
+  b->Unlock();
+  b->SetVolume(-1000);
+  b->Play(true);
+  return b;
+}
+
+// 18 two-second stream buffers (stereo) and 16 effects (mono and stereo), all looping. One
+// iteration mixes one second of output; the counter is the share of real time the mix takes.
+void Mix(benchmark::State& state, int stream_rate, int effect_rate) {
+  platform::NullSoundDevice dev(kDeviceRate);
+  std::vector<std::unique_ptr<platform::SoundBuffer>> buffers;
+  for (int i = 0; i < 18; ++i) buffers.push_back(NoiseBuffer(dev, {2, stream_rate, 16}, 2.0));
+  for (int i = 0; i < 16; ++i)
+    buffers.push_back(NoiseBuffer(dev, {1 + i % 2, effect_rate, 16}, 0.7));
+  std::vector<float> out(2 * kDeviceRate);
+  for (auto _ : state) {
+    dev.Render(out.data(), kDeviceRate);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.counters["realtime_fraction"] =
+      benchmark::Counter(static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_Mix34_Resampled(benchmark::State& state) { Mix(state, 44100, 22050); }
+void BM_Mix34_DeviceRate(benchmark::State& state) { Mix(state, kDeviceRate, kDeviceRate); }
+
+// The whole file through the stream: Open, Play, render until the feeder has played it out.
+// Wall time, as the feeder is another thread; includes its polling sleeps.
+void BM_OggFeederPath(benchmark::State& state) {
+  TheFixture();
+  for (auto _ : state) {
+    platform::NullSoundDevice dev(kDeviceRate);
+    CStreamSound stream;
+    stream.SetDevice(&dev);
+    stream.SetVolume(99);
+    if (stream.Open("music.ogg") != 0 || !stream.Play(false)) {
+      state.SkipWithError("cannot play");
+      return;
+    }
+    std::vector<float> out(2 * 4800);
+    while (dev.PlayingBuffers() == 0) std::this_thread::sleep_for(std::chrono::microseconds(100));
+    while (dev.PlayingBuffers() > 0) dev.Render(out.data(), 4800);
+    while (stream.IsPlaying()) std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  state.counters["x_realtime"] = benchmark::Counter(state.iterations() * kOggSeconds,
+                                                    benchmark::Counter::kIsRate);
+}
+
+// The peer: ov_read of the same file into memory, 4096 bytes a call, as the feeder reads.
+void BM_OggPlainOvRead(benchmark::State& state) {
+  TheFixture();
+  std::vector<char> pcm(4096);
+  for (auto _ : state) {
+    std::FILE* f = std::fopen("music.ogg", "rb");
+    OggVorbis_File vf;
+    if (ov_open(f, &vf, nullptr, 0) != 0) {
+      state.SkipWithError("cannot open");
+      return;
+    }
+    int link = 0;
+    long total = 0;
+    for (long got; (got = ov_read(&vf, pcm.data(), 4096, 0, 2, 1, &link)) != 0;)
+      if (got > 0) total += got;
+    benchmark::DoNotOptimize(total);
+    ov_clear(&vf);  // closes the file
+  }
+  state.counters["x_realtime"] = benchmark::Counter(state.iterations() * kOggSeconds,
+                                                    benchmark::Counter::kIsRate);
+}
+
+BENCHMARK(BM_Mix34_Resampled)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Mix34_DeviceRate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OggFeederPath)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_OggPlainOvRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
