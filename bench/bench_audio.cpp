@@ -60,8 +60,9 @@ std::vector<uint8_t> EncodeOgg(double seconds, int rate) {
       float** buf = vorbis_analysis_buffer(&vd, static_cast<int>(n));
       for (long i = 0; i < n; ++i) {
         double t = static_cast<double>(done + i) / rate;
-        float s = static_cast<float>(0.2 * std::sin(2 * M_PI * 220 * t) +
-                                     0.1 * std::sin(2 * M_PI * 660 * t) * std::sin(2 * M_PI * 0.5 * t));
+        float s =
+            static_cast<float>(0.2 * std::sin(2 * M_PI * 220 * t) +
+                               0.1 * std::sin(2 * M_PI * 660 * t) * std::sin(2 * M_PI * 0.5 * t));
         buf[0][i] = s + noise(rng);
         buf[1][i] = s + noise(rng);
       }
@@ -144,8 +145,12 @@ void Mix(benchmark::State& state, int stream_rate, int effect_rate) {
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_Mix34_Resampled(benchmark::State& state) { Mix(state, 44100, 22050); }
-void BM_Mix34_DeviceRate(benchmark::State& state) { Mix(state, kDeviceRate, kDeviceRate); }
+void BM_Mix34_Resampled(benchmark::State& state) {
+  Mix(state, 44100, 22050);
+}
+void BM_Mix34_DeviceRate(benchmark::State& state) {
+  Mix(state, kDeviceRate, kDeviceRate);
+}
 
 // The whole file through the stream: Open, Play, render until the feeder has played it out.
 // Wall time, as the feeder is another thread; includes its polling sleeps.
@@ -165,8 +170,8 @@ void BM_OggFeederPath(benchmark::State& state) {
     while (dev.PlayingBuffers() > 0) dev.Render(out.data(), 4800);
     while (stream.IsPlaying()) std::this_thread::sleep_for(std::chrono::microseconds(100));
   }
-  state.counters["x_realtime"] = benchmark::Counter(state.iterations() * kOggSeconds,
-                                                    benchmark::Counter::kIsRate);
+  state.counters["x_realtime"] =
+      benchmark::Counter(state.iterations() * kOggSeconds, benchmark::Counter::kIsRate);
 }
 
 // The peer: ov_read of the same file into memory, 4096 bytes a call, as the feeder reads.
@@ -187,8 +192,8 @@ void BM_OggPlainOvRead(benchmark::State& state) {
     benchmark::DoNotOptimize(total);
     ov_clear(&vf);  // closes the file
   }
-  state.counters["x_realtime"] = benchmark::Counter(state.iterations() * kOggSeconds,
-                                                    benchmark::Counter::kIsRate);
+  state.counters["x_realtime"] =
+      benchmark::Counter(state.iterations() * kOggSeconds, benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(BM_Mix34_Resampled)->Unit(benchmark::kMillisecond);

@@ -68,11 +68,11 @@ std::vector<Block> CutPicture(Sheets& sheets, int w, int h, int ox, int oy,
 }
 
 struct Workload {
-  Sheets sheets;                       // ARGB sheets
+  Sheets sheets;  // ARGB sheets
   std::vector<std::vector<uint16_t>> glyph_sheets;  // A4R4G4B4
   struct Pass {
     std::vector<Block> blocks;
-    bool glyphs = false;     // blocks read the glyph sheets
+    bool glyphs = false;  // blocks read the glyph sheets
     bool untextured = false;
   };
   std::vector<Pass> passes;
@@ -96,9 +96,7 @@ Workload MakeWorkload(char kind) {
   Workload w;
   std::mt19937 rng(1);
   switch (kind) {
-    case 'a':
-      w.passes.push_back({Background(w.sheets, rng)});
-      break;
+    case 'a': w.passes.push_back({Background(w.sheets, rng)}); break;
     case 'b':
       w.passes.push_back({Background(w.sheets, rng)});  // drawn first, not timed
       for (int x : {0, 144, 288}) w.passes.push_back({Character(w.sheets, x, rng)});
@@ -141,7 +139,8 @@ Workload MakeWorkload(char kind) {
       for (int g = 0; g < 90; ++g) {
         int gx = 40 + (g % 30) * 24, gy = 470 + (g / 30) * 36;
         for (int k = 0; k < 5; ++k) {
-          Block b{gx + offsets[k][0], gy + offsets[k][1], 32, 32, g / 64, (g % 8) * 32, ((g % 64) / 8) * 32};
+          Block b{gx + offsets[k][0], gy + offsets[k][1], 32, 32, g / 64,
+                  (g % 8) * 32,       ((g % 64) / 8) * 32};
           b.rgb = k < 4 ? 0x000000 : 0xFFFFFF;
           text.blocks.push_back(b);
         }
@@ -168,7 +167,9 @@ Workload MakeWorkload(char kind) {
 }
 
 // The passes a workload times: everything but the background laid under (b) and (c).
-int FirstTimedPass(char kind) { return kind == 'b' || kind == 'c' ? 1 : 0; }
+int FirstTimedPass(char kind) {
+  return kind == 'b' || kind == 'c' ? 1 : 0;
+}
 
 // --- lanthorn -------------------------------------------------------------------------------
 
@@ -226,7 +227,8 @@ void BM_Lanthorn(benchmark::State& state, char kind) {
     for (size_t i = first; i < w.passes.size(); ++i) scene.DrawPass(i);
     benchmark::DoNotOptimize(scene.dev.Frame()[12345]);
   }
-  state.counters["fast_quads"] = scene.dev.FastQuads() / static_cast<double>(state.iterations() + 1);
+  state.counters["fast_quads"] =
+      scene.dev.FastQuads() / static_cast<double>(state.iterations() + 1);
 }
 
 // --- pixman ---------------------------------------------------------------------------------
@@ -261,13 +263,15 @@ void BM_Pixman(benchmark::State& state, char kind) {
   }
   // Per-block extras made once: solid masks for constant alpha, solid colours, gradients for the
   // wipe mask's corners.
-  std::vector<std::vector<std::unique_ptr<PixmanImage>>> masks(w.passes.size()), srcs(w.passes.size());
+  std::vector<std::vector<std::unique_ptr<PixmanImage>>> masks(w.passes.size()),
+      srcs(w.passes.size());
   for (size_t i = 0; i < w.passes.size(); ++i) {
     const auto& pass = w.passes[i];
     for (const Block& b : pass.blocks) {
       auto mask = std::make_unique<PixmanImage>();
       auto src = std::make_unique<PixmanImage>();
-      bool gradient = b.alpha[0] != b.alpha[1] || b.alpha[0] != b.alpha[2] || b.alpha[0] != b.alpha[3];
+      bool gradient =
+          b.alpha[0] != b.alpha[1] || b.alpha[0] != b.alpha[2] || b.alpha[0] != b.alpha[3];
       if (gradient) {
         pixman_gradient_stop_t stops[2] = {
             {0, {0, 0, 0, static_cast<uint16_t>(b.alpha[0] * 257)}},
@@ -327,13 +331,15 @@ void BM_Sdl(benchmark::State& state, char kind) {
   }
   std::vector<SDL_Texture*> sheets, glyphs;
   for (const auto& s : w.sheets.argb) {
-    SDL_Texture* t = SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, 256, 256);
+    SDL_Texture* t =
+        SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, 256, 256);
     SDL_UpdateTexture(t, nullptr, s.data(), 256 * 4);
     SDL_SetTextureBlendMode(t, SDL_BLENDMODE_BLEND);
     sheets.push_back(t);
   }
   for (const auto& s : w.glyph_sheets) {
-    SDL_Texture* t = SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB4444, SDL_TEXTUREACCESS_STATIC, 256, 256);
+    SDL_Texture* t =
+        SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB4444, SDL_TEXTUREACCESS_STATIC, 256, 256);
     SDL_UpdateTexture(t, nullptr, s.data(), 256 * 2);
     SDL_SetTextureBlendMode(t, SDL_BLENDMODE_BLEND);
     glyphs.push_back(t);

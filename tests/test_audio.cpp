@@ -216,8 +216,8 @@ std::unique_ptr<platform::SoundBuffer> DcBuffer(NullSoundDevice& dev, PcmFormat 
 TEST(SoundDevice, PlaysEachFormatAtItsRateAndStopsAtTheEnd) {
   struct Case {
     int channels, bits, rate;
-  } cases[] = {{1, 8, 22050}, {2, 8, 44100}, {1, 16, 48000}, {2, 16, 44100},
-               {2, 16, 96000}, {1, 16, 8000}};
+  } cases[] = {{1, 8, 22050},  {2, 8, 44100},  {1, 16, 48000},
+               {2, 16, 44100}, {2, 16, 96000}, {1, 16, 8000}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.channels << " ch, " << c.bits << " bit, " << c.rate);
     NullSoundDevice dev;
@@ -239,8 +239,8 @@ TEST(SoundDevice, VolumeInHundredthsOfADecibel) {
   struct Case {
     int32_t millibels;
     float gain;  // 10^(mB / 2000)
-  } cases[] = {{0, 1.0f},          {-600, 0.501187f},  {-1386, 0.202768f},
-               {-2342, 0.067453f}, {-9210, 2.4831e-5f}, {-10000, 0.0f}, {-20000, 0.0f}, {300, 1.0f}};
+  } cases[] = {{0, 1.0f},           {-600, 0.501187f}, {-1386, 0.202768f}, {-2342, 0.067453f},
+               {-9210, 2.4831e-5f}, {-10000, 0.0f},    {-20000, 0.0f},     {300, 1.0f}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.millibels);
     NullSoundDevice dev;
@@ -299,9 +299,10 @@ TEST(SoundDevice, RefusesWhatItCannotPlay) {
   struct Case {
     PcmFormat format;
     uint32_t bytes;
-  } cases[] = {{{0, 44100, 16}, 400}, {{3, 44100, 16}, 600},   {{2, 44100, 24}, 600},
-               {{2, 50, 16}, 400},    {{2, 300000, 16}, 400}, {{2, 44100, 16}, 0},
-               {{2, 44100, 16}, 402}, {{1, 44100, 8}, platform::kMaxBufferBytes + 1}};
+  } cases[] = {{{0, 44100, 16}, 400},  {{3, 44100, 16}, 600},
+               {{2, 44100, 24}, 600},  {{2, 50, 16}, 400},
+               {{2, 300000, 16}, 400}, {{2, 44100, 16}, 0},
+               {{2, 44100, 16}, 402},  {{1, 44100, 8}, platform::kMaxBufferBytes + 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.format.channels << "/" << c.format.samples_per_sec << "/"
                                     << c.format.bits_per_sample << " " << c.bytes);
@@ -369,21 +370,21 @@ TEST_F(EffectTest, LoadsWhatTheScansFind) {
        true, 100, 16},
       {"fmt longer than the record",
        Riff({Chunk("fmt ", Fmt(1, 48000, 16, 40)), Chunk("data", pcm100)}), true, 100, 16},
-      {"fmt length past the file", Riff({Chunk("fmt ", Fmt(1, 48000, 16), 1u << 30),
-                                         Chunk("data", pcm100)}), true, 100, 16},
+      {"fmt length past the file",
+       Riff({Chunk("fmt ", Fmt(1, 48000, 16), 1u << 30), Chunk("data", pcm100)}), true, 100, 16},
       {"data length past the file",
        Riff({Chunk("fmt ", Fmt(1, 48000, 16)), Chunk("data", pcm100, 100000)}), true, 100, 16},
       {"part of a frame at the end", Riff({Chunk("fmt ", Fmt(1, 48000, 16)), Chunk("data", odd)}),
        true, 100, 16},
       {"no data chunk", Riff({Chunk("fmt ", Fmt(1, 48000, 16))}), false, 0, 0},
-      {"data before fmt", Riff({Chunk("data", pcm100), Chunk("fmt ", Fmt(1, 48000, 16))}), false,
-       0, 0},
+      {"data before fmt", Riff({Chunk("data", pcm100), Chunk("fmt ", Fmt(1, 48000, 16))}), false, 0,
+       0},
       {"no chunks at all", noise, false, 0, 0},
       {"tag without its length", no_length, false, 0, 0},
       {"empty data", Riff({Chunk("fmt ", Fmt(1, 48000, 16)), Chunk("data", {})}), false, 0, 0},
       {"three channels", DcWav(100, 3), false, 0, 0},
-      {"24 bits", Riff({Chunk("fmt ", Fmt(1, 48000, 24)), Chunk("data", Bytes(300, 1))}), false,
-       0, 0},
+      {"24 bits", Riff({Chunk("fmt ", Fmt(1, 48000, 24)), Chunk("data", Bytes(300, 1))}), false, 0,
+       0},
       {"empty file", {}, false, 0, 0},
   };
   for (const Case& c : cases) {
@@ -422,9 +423,9 @@ TEST_F(EffectTest, VolumesReachTheMixAsDecibels) {
     int percent;
     int level;  // -1: no SetLevel
     int32_t millibels;
-  } cases[] = {{99, -1, 0},   {49, -1, -1386},  {30, -1, -2342}, {0, -1, -9210},
-               {150, -1, 0},  {-5, -1, -9210},  {99, 50, -1386}, {99, 0, -10000},
-               {99, 100, 0},  {49, 50, -2772},  {99, 250, 0}};
+  } cases[] = {{99, -1, 0},  {49, -1, -1386}, {30, -1, -2342}, {0, -1, -9210},
+               {150, -1, 0}, {-5, -1, -9210}, {99, 50, -1386}, {99, 0, -10000},
+               {99, 100, 0}, {49, 50, -2772}, {99, 250, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.percent << " / " << c.level);
     se.SetVolume(c.percent);
@@ -464,11 +465,20 @@ TEST_F(EffectTest, FadeTicksFromTheLevelItStartsAt) {
     int kind;
     std::vector<int32_t> ticks;  // the volumes the fade sets
   } cases[] = {
-      {"level 50, kind 0: seven ticks", 50, -1386, 0,
+      {"level 50, kind 0: seven ticks",
+       50,
+       -1386,
+       0,
        {-1386, -1735, -2157, -2694, -3429, -4605, -7824}},
-      {"kind 0: thirteen ticks", -1, 0, 0,
+      {"kind 0: thirteen ticks",
+       -1,
+       0,
+       0,
        {0, -166, -348, -548, -771, -1021, -1307, -1641, -2043, -2545, -3218, -4240, -6437}},
-      {"unknown first kind fades like kind 0", -1, 0, 7,
+      {"unknown first kind fades like kind 0",
+       -1,
+       0,
+       7,
        {0, -166, -348, -548, -771, -1021, -1307, -1641, -2043, -2545, -3218, -4240, -6437}},
   };
   ASSERT_TRUE(Load(DcWav(48000)));
@@ -500,7 +510,7 @@ TEST_F(EffectTest, KindOneFadeTakesThirtyFourTicks) {
   ASSERT_TRUE(WaitFor([&] { return !se.IsPlaying(); }));
   std::vector<int32_t> h = History();
   ASSERT_EQ(h.size(), 1u + 34u);
-  EXPECT_EQ(h[2], -60);     // level 3
+  EXPECT_EQ(h[2], -60);  // level 3
   EXPECT_EQ(h[34], -9210);  // level 99
 }
 
@@ -549,7 +559,9 @@ class StreamTest : public ::testing::Test {
     return stream.Open(std::string("SOUND\\BGM\\") + name + ".ogg");
   }
   // The feeder's first fill starts the buffer.
-  bool Started() { return WaitFor([&] { return dev.PlayingBuffers() > 0; }); }
+  bool Started() {
+    return WaitFor([&] { return dev.PlayingBuffers() > 0; });
+  }
   std::vector<float> Listen(double seconds) {
     std::vector<float> all;
     long frames = std::lround(seconds * 48000);
@@ -710,7 +722,8 @@ TEST_F(StreamTest, BadOggInputFailsToOpenOrPlaysWhatIsSound) {
                   long_one.bytes.begin() + static_cast<long>(long_one.bytes.size() * 6 / 10));
   Bytes headers_only(good.bytes.begin(), good.bytes.begin() + static_cast<long>(good.header_bytes));
   Bytes damaged = long_one.bytes;
-  for (size_t i = damaged.size() * 6 / 10; i < damaged.size() * 6 / 10 + 400; ++i) damaged[i] ^= 0x5A;
+  for (size_t i = damaged.size() * 6 / 10; i < damaged.size() * 6 / 10 + 400; ++i)
+    damaged[i] ^= 0x5A;
   Bytes noise;
   for (int i = 0; i < 4000; ++i) noise.push_back(static_cast<uint8_t>(i * 131 + 7));
   Bytes ogg_prefix_noise = noise;
@@ -720,7 +733,7 @@ TEST_F(StreamTest, BadOggInputFailsToOpenOrPlaysWhatIsSound) {
     const char* name;
     Bytes file;
     std::vector<int> open_results;  // what Open may answer
-    bool sounds;                    // when it opens: the sound part is heard
+    bool sounds;  // when it opens: the sound part is heard
   } cases[] = {
       {"not an Ogg file", noise, {-1}, false},
       {"Ogg tag, then noise", ogg_prefix_noise, {-1}, false},
@@ -779,9 +792,9 @@ TEST(VoiceCategory, LastMatchingPrefixWins) {
   struct Case {
     const char* name;
     int category;
-  } cases[] = {{"akane_0001", 1}, {"kaede_0002", 6}, {"oldman_01", 7}, {"mob_0003", 7},
-               {"mobf_0003", 8},  {"woman_07", 8},   {"Akane_0001", 0}, {"ma_01", 0},
-               {"", 0}};
+  } cases[] = {{"akane_0001", 1}, {"kaede_0002", 6}, {"oldman_01", 7},
+               {"mob_0003", 7},   {"mobf_0003", 8},  {"woman_07", 8},
+               {"Akane_0001", 0}, {"ma_01", 0},      {"", 0}};
   for (const Case& c : cases) EXPECT_EQ(VoiceCategory(c.name), c.category) << c.name;
   for (const VoiceCategoryEntry& e : kVoiceCategories) {
     size_t n = std::strlen(e.prefix);

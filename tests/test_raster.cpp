@@ -22,7 +22,9 @@ namespace {
 using gfx::Blend;
 
 // round(x × y / 255)
-uint32_t M(uint32_t x, uint32_t y) { return static_cast<uint32_t>(std::lround(x * y / 255.0)); }
+uint32_t M(uint32_t x, uint32_t y) {
+  return static_cast<uint32_t>(std::lround(x * y / 255.0));
+}
 
 // A device with the states the game draws sprites with, cleared to `background`.
 struct Canvas {
@@ -89,7 +91,8 @@ TEST(SpriteBlend, GeneralFactorsFollowTheEquation) {
     Blend src, dst;
     uint32_t want;  // source 0x80 406080 over destination 0x204060
   } cases[] = {
-      {Blend::DestColor, Blend::Zero, 0xFF000000 | M(0x40, 0x20) << 16 | M(0x60, 0x40) << 8 | M(0x80, 0x60)},
+      {Blend::DestColor, Blend::Zero,
+       0xFF000000 | M(0x40, 0x20) << 16 | M(0x60, 0x40) << 8 | M(0x80, 0x60)},
       {Blend::One, Blend::One, 0xFF60A0E0},
       {Blend::InvSrcColor, Blend::SrcColor,
        0xFF000000 | (M(0x40, 0xBF) + M(0x20, 0x40)) << 16 | (M(0x60, 0x9F) + M(0x40, 0x60)) << 8 |
@@ -101,7 +104,8 @@ TEST(SpriteBlend, GeneralFactorsFollowTheEquation) {
     cv.dev.SetBlendFactors(c.src, c.dst);
     gfx::TLVertex v[4];
     float xs[4] = {-0.5f, 7.5f, -0.5f, 7.5f}, ys[4] = {-0.5f, -0.5f, 7.5f, 7.5f};
-    for (int i = 0; i < 4; ++i) v[i].x = xs[i], v[i].y = ys[i], v[i].z = 0.5f, v[i].diffuse = 0x80406080;
+    for (int i = 0; i < 4; ++i)
+      v[i].x = xs[i], v[i].y = ys[i], v[i].z = 0.5f, v[i].diffuse = 0x80406080;
     cv.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, v);
     EXPECT_EQ(cv.At(3, 3), c.want) << static_cast<int>(c.src) << "/" << static_cast<int>(c.dst);
   }
@@ -114,8 +118,10 @@ TEST(SpriteTexture, TextureTimesDiffuseForColourAndAlpha) {
     uint32_t want;  // over black, mode 0
   } cases[] = {
       {0xFFFF8040, 0xFFFFFF, 255, 0xFFFF8040},
-      {0xFFFF8040, 0x808080, 255, 0xFF000000 | M(255, 128) << 16 | M(0x80, 128) << 8 | M(0x40, 128)},
-      {0x80FF8040, 0xFFFFFF, 255, 0xFF000000 | M(255, 128) << 16 | M(0x80, 128) << 8 | M(0x40, 128)},
+      {0xFFFF8040, 0x808080, 255,
+       0xFF000000 | M(255, 128) << 16 | M(0x80, 128) << 8 | M(0x40, 128)},
+      {0x80FF8040, 0xFFFFFF, 255,
+       0xFF000000 | M(255, 128) << 16 | M(0x80, 128) << 8 | M(0x40, 128)},
       // alpha = texel alpha × vertex alpha, colour = texel × vertex colour
       {0x80FF8040, 0x808080, 128,
        0xFF000000 | M(M(255, 128), M(128, 128)) << 16 | M(M(0x80, 128), M(128, 128)) << 8 |
@@ -141,7 +147,7 @@ TEST(SpriteTexture, EveryFormatDecodesItsTexels) {
   struct Case {
     uint32_t format;
     uint32_t texel;  // raw
-    uint32_t argb;   // as sampled
+    uint32_t argb;  // as sampled
   } cases[] = {
       {gfx::D3DFMT_A8R8G8B8, 0xFF123456, 0xFF123456},
       {gfx::D3DFMT_X8R8G8B8, 0x00123456, 0xFF123456},  // the X byte reads as opaque
@@ -257,7 +263,9 @@ TEST(SpriteGeometry, RotatedQuarterTurnPutsTopLeftAtTopRight) {
   const auto& v = s.Vertices();
   struct Want {
     float x, y;
-  } want[4] = {{cx + h / 2, cy - w / 2}, {cx + h / 2, cy + w / 2}, {cx - h / 2, cy - w / 2},
+  } want[4] = {{cx + h / 2, cy - w / 2},
+               {cx + h / 2, cy + w / 2},
+               {cx - h / 2, cy - w / 2},
                {cx - h / 2, cy + w / 2}};
   for (int i = 0; i < 4; ++i) {
     EXPECT_NEAR(v[i].x, want[i].x, 1e-3) << i;
@@ -319,13 +327,19 @@ TEST(SpriteGeometry, SharedEdgesCoverEveryPixelOnce) {
     std::vector<Quad> quads;
     float rect[4];  // the union, as left, top, right, bottom (centres inside are drawn once)
   } cases[] = {
-      {"vertical edge", {{{10.3f, 5.2f, 30.6f, 5.2f, 10.3f, 40.9f, 30.6f, 40.9f}}, {{30.6f, 5.2f, 50.7f, 5.2f, 30.6f, 40.9f, 50.7f, 40.9f}}},
+      {"vertical edge",
+       {{{10.3f, 5.2f, 30.6f, 5.2f, 10.3f, 40.9f, 30.6f, 40.9f}},
+        {{30.6f, 5.2f, 50.7f, 5.2f, 30.6f, 40.9f, 50.7f, 40.9f}}},
        {10.3f, 5.2f, 50.7f, 40.9f}},
       // Every edge through pixel centres (DrawQuad's half-pixel shift puts x.5 on a centre).
-      {"edges on centres", {{{10.5f, 5.5f, 50.5f, 5.5f, 10.5f, 20.5f, 50.5f, 20.5f}}, {{10.5f, 20.5f, 30.5f, 20.5f, 10.5f, 41.5f, 30.5f, 41.5f}},
-                            {{30.5f, 20.5f, 50.5f, 20.5f, 30.5f, 41.5f, 50.5f, 41.5f}}},
+      {"edges on centres",
+       {{{10.5f, 5.5f, 50.5f, 5.5f, 10.5f, 20.5f, 50.5f, 20.5f}},
+        {{10.5f, 20.5f, 30.5f, 20.5f, 10.5f, 41.5f, 30.5f, 41.5f}},
+        {{30.5f, 20.5f, 50.5f, 20.5f, 30.5f, 41.5f, 50.5f, 41.5f}}},
        {10.5f, 5.5f, 50.5f, 41.5f}},
-      {"slanted edge", {{{10.3f, 5.2f, 30.1f, 5.2f, 10.3f, 40.9f, 22.6f, 40.9f}}, {{30.1f, 5.2f, 50.7f, 5.2f, 22.6f, 40.9f, 50.7f, 40.9f}}},
+      {"slanted edge",
+       {{{10.3f, 5.2f, 30.1f, 5.2f, 10.3f, 40.9f, 22.6f, 40.9f}},
+        {{30.1f, 5.2f, 50.7f, 5.2f, 22.6f, 40.9f, 50.7f, 40.9f}}},
        {10.3f, 5.2f, 50.7f, 40.9f}},
   };
   for (const Case& c : cases) {
@@ -390,8 +404,10 @@ TEST(SpriteGeometry, FarAndInvalidCornersAreClipped) {
     s.DrawQuad(cv.dev, c.p[0], c.p[1], c.p[2], c.p[3], c.p[4], c.p[5], c.p[6], c.p[7]);
     int covered = 0;
     for (int i = 0; i < 800 * 600; ++i) covered += cv.dev.Frame()[i] == 0xFFFFFFFFu;
-    if (c.covered >= 0) EXPECT_EQ(covered, c.covered) << c.p[0];
-    else EXPECT_LE(covered, 100);
+    if (c.covered >= 0)
+      EXPECT_EQ(covered, c.covered) << c.p[0];
+    else
+      EXPECT_LE(covered, 100);
   }
   // A triangle reaching behind the camera keeps only its part in front.
   Canvas cv;
@@ -501,7 +517,7 @@ TEST(Depth, TriangleAgainstSprite) {
     uint32_t centre;
   } cases[] = {
       {0.5f, 0.9f, false, 0xFFFFFFFF},  // sprite behind the drawn triangle
-      {0.5f, 0.9f, true, 0xFFFFFFFF},   // triangle in front of the drawn sprite
+      {0.5f, 0.9f, true, 0xFFFFFFFF},  // triangle in front of the drawn sprite
       {0.95f, 0.9f, true, 0xFFFF0000},  // triangle behind the sprite
       {0.5f, 0.0f, false, 0xFFFF0000},  // the overlay depth
       {0.9f, 0.9f, false, 0xFFFF0000},  // less-or-equal
@@ -510,7 +526,8 @@ TEST(Depth, TriangleAgainstSprite) {
     Canvas cv;
     cv.dev.SetLighting(false);
     // Identity transforms: positions are clip coordinates; screen x = (x + 1) × 400.
-    const gfx::LitVertex tri[3] = {{-0.5f, 0.5f, c.tri_z}, {0.5f, 0.5f, c.tri_z}, {0.0f, -0.5f, c.tri_z}};
+    const gfx::LitVertex tri[3] = {
+        {-0.5f, 0.5f, c.tri_z}, {0.5f, 0.5f, c.tri_z}, {0.0f, -0.5f, c.tri_z}};
     cv.dev.SetStreamSource(tri);
     CSprite red;
     red.Init(0, 0, 800, 600);
@@ -540,7 +557,7 @@ TEST(Transformed, LightingAndMaterial) {
     uint32_t want;
   } cases[] = {
       {{0, 0, -1}, 0xFF000000 | 153 << 16 | 102 << 8 | 255},  // facing the light
-      {{0, 0, 1}, 0xFF333333},                               // facing away: emissive only
+      {{0, 0, 1}, 0xFF333333},  // facing away: emissive only
   };
   for (const Case& c : cases) {
     Canvas cv;
@@ -629,7 +646,8 @@ TEST(Matrices, ProjectionsAndViews) {
   EXPECT_NEAR(r.x, 1, 1e-6);
   EXPECT_NEAR(r.z, 0, 1e-6);
   // World = rotation, then translation.
-  Matrix world = D3DXMatrixMultiply(D3DXMatrixRotationY(1.5707963f), D3DXMatrixTranslation(5, 0, 0));
+  Matrix world =
+      D3DXMatrixMultiply(D3DXMatrixRotationY(1.5707963f), D3DXMatrixTranslation(5, 0, 0));
   Vec4 w = TransformPoint({0, 0, 1}, world);
   EXPECT_NEAR(w.x, 6, 1e-5);
 }
@@ -656,7 +674,9 @@ TEST(Texture, CreateUploadAndErrors) {
   struct Bad {
     int w, h;
     uint32_t format;
-  } bad[] = {{256, 256, 99}, {256, 256, gfx::D3DFMT_X1R5G5B5}, {0, 256, gfx::D3DFMT_A8R8G8B8},
+  } bad[] = {{256, 256, 99},
+             {256, 256, gfx::D3DFMT_X1R5G5B5},
+             {0, 256, gfx::D3DFMT_A8R8G8B8},
              {256, -1, gfx::D3DFMT_A8R8G8B8}};
   for (const Bad& b : bad) {
     CTexture t;
@@ -700,8 +720,8 @@ TEST(DirectLine, PhaseSelectsThePattern) {
     int elapsed, phase, index;
   } steps[] = {
       {350, 350, 7},  // exactly 350 stays and selects the last entry
-      {1, 1, 0},      // beyond 350 wraps
-      {49, 50, 1}, {299, 349, 6}, {1, 350, 7}, {1000, 300, 6}, {-40, 300, 6}, {0, 300, 6},
+      {1, 1, 0},  // beyond 350 wraps
+      {49, 50, 1},   {299, 349, 6}, {1, 350, 7}, {1000, 300, 6}, {-40, 300, 6}, {0, 300, 6},
   };
   for (const Step& s : steps) {
     line.Draw(dev, pts, 2, 0xFFFFFFFF, s.elapsed);
@@ -778,7 +798,8 @@ TEST(Graphics, DeviceLifecycle) {
   EXPECT_EQ(client.ready_changes, (std::vector<bool>{false, true}));
   EXPECT_FLOAT_EQ(g.Device().GetLight(0).direction.x, -1);
   EXPECT_FLOAT_EQ(g.Device().GetLight(0).ambient.b, 0.8f);
-  EXPECT_NEAR(gfx::TransformPoint({0, 0, 0}, g.Device().Transform(gfx::TransformType::View)).z, 300, 1e-3);
+  EXPECT_NEAR(gfx::TransformPoint({0, 0, 0}, g.Device().Transform(gfx::TransformType::View)).z, 300,
+              1e-3);
   ASSERT_TRUE(g.ToggleScreenMode());
   EXPECT_TRUE(g.Windowed());
   EXPECT_FALSE(window.Fullscreen());

@@ -2,13 +2,42 @@
 #include "app/adv.h"
 
 #include "app/process.h"
+#include "platform/log.h"
+#include "resource/image.h"
 
-CADV::CADV(Process& process) : modes(DefaultModes()), process_(process) {}
+CADV::CADV(Process& process) : modes(DefaultModes()), process_(process) {
+  script.SetArchive(&process.system_pkd);  // scripts come from the system archive
+}
 
 void CADV::Init() {
   platform::Window& window = process_.platform.window;
   window.SetCursor(platform::Cursor::Game);
   game_mode = MODE_TITLE;
+
+  gfx::Device& device = process_.graphics.Device();
+  const uint32_t fill_colors[3] = {0x000000, 0xFFFFFF, 0xFFFFFF};
+  for (int i = 0; i < 3; ++i) {
+    fill_sprites[i].Init(0, 0, 8, 8);
+    fill_sprites[i].SetColor(fill_colors[i]);
+    fill_sprites[i].SetDevice(&device);
+  }
+
+  // The text box and its special glyphs come here once the text box exists.
+
+  for (int i = 0; i < 3; ++i) {
+    CTexture& t = system_textures[i];
+    t.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8);
+    char name[32];
+    std::snprintf(name, sizeof name, "SYSTEM\\systex%d.png", i + 1);
+    CImage32 image;
+    if (image.LoadFromPNG(name, process_.system_pkd) == 0 && image.Width() == 256 &&
+        image.Height() == 256) {
+      t.Upload(image.Pixels());
+    } else {
+      WriteLog(2, std::string(name) + " could not be loaded", "CADV::Init", 0);
+    }
+  }
+  for (CTexture& t : blank_textures) t.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8);
 
   // The sub-systems in their order; each area fills its own.
   LayersSetup();
@@ -28,6 +57,7 @@ void CADV::Init() {
 
   LoadReadPositions();
   ready = true;
+  device.SetSpriteDepth(0.9f);
 }
 
 void CADV::ReleaseDeviceResources() {}

@@ -9,12 +9,22 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "graphics/graphics.h"
+#include "graphics/sprite.h"
+#include "graphics/texture.h"
 #include "platform/window.h"
 #include "save/progress.h"
 #include "save/read_positions.h"
+#include "save/save_record.h"
 #include "save/system_data.h"
+#include "scene/scene.h"
+#include "script/commands.h"
+#include "script/script.h"
+#include "script/story.h"
 
 struct Process;
 
@@ -72,6 +82,13 @@ class CADV final : public DeviceClient {
   bool LoadReadPositions();
   bool SaveReadPositions();
 
+  // --- device-bound resources made by Init: three 8 × 8 plain sprites for full-screen fills,
+  // the system textures ("SYSTEM\systex1.png" … 3) and 18 blank textures, all 256 × 256 ARGB.
+  std::array<CSprite, 3> fill_sprites;  // kFillBlack, kFillWhite, kFillPlain
+  static constexpr int kFillBlack = 0, kFillWhite = 1, kFillPlain = 2;
+  std::array<CTexture, 3> system_textures;
+  std::array<CTexture, 18> blank_textures;
+
   // --- frame and pointer
   uint32_t frame_time = 1;
   uint32_t draw_time = 0;
@@ -102,6 +119,146 @@ class CADV final : public DeviceClient {
   bool text_hidden_by_script = false;
   bool text_hidden_by_player = false;
   bool system_menu_open = false;
+
+  // --- script engine: the loaded script, the story's sub-state, the interpreter's state, the
+  // clickable scope, and the current save record (the live home of $[n] and $FAV[n]).
+  CScript script;
+  AdvState adv_state = ADV_RUNNING;
+  ScriptState script_state;
+  ClickableRegions clickable;
+  SaveRecord save_record;
+
+  // Interpreter (src/script/adv_interpreter.cpp): one step runs statements until one yields.
+  void ScriptStep();
+  // A number token or a variable reference; nothing (with the reason logged) when it does not
+  // resolve.
+  std::optional<int32_t> ResolveValue(std::string_view token);
+  // Raises the read position of the current script to its position.
+  void RecordReadPosition();
+  void StartSettle();
+  // Labels, loads and clickable regions (src/script/adv_labels.cpp).
+  void JumpToLabel(std::string_view reference);
+  // "@load": "SCP\" + name, ".scp" added when the name has none.
+  void LoadScriptCommand(const std::string& name);
+  // A decided choice: "*label" jumps, anything else loads "SCP\" + target + ".scp".
+  void FollowChoiceTarget(const std::string& target);
+  // 1-7 for the region colours of the map, 0 another colour, -1 outside the picture.
+  int RegionAt(int x, int y) const;
+  void ClickableProc();  // ADV_CLICKABLE, run by the story's draw step
+  void EndClickableBlock();  // the interpreter's "]"
+
+  // Operations the script commands hand their checked arguments to, owned by areas still to
+  // come. Their interim definitions (src/script/adv_pending_commands.cpp) only log the call;
+  // each area replaces its own.
+  // Layers.
+  void BgLoad(const std::string& file);
+  void BgChange(int32_t duration);
+  void BgScroll(ScrollDirection direction, int32_t duration);
+  void BgSync();
+  void BgWipe3(int32_t duration);
+  void ChrLoad(int32_t slot, const std::string& file);
+  void ChrChange(int32_t slot, int32_t duration);
+  void ChrSlideIn(int32_t slot, int32_t position, int32_t speed, SlideDirection direction);
+  void ChrSlideOut(int32_t slot, int32_t speed, SlideDirection direction);
+  void ChrTurn(SlotGroup group, int32_t n);
+  void ChrMove(int32_t slot, int32_t position, int32_t speed);
+  void ChrSetPosition(int32_t slot, int32_t position);
+  void ChrShow(int32_t slot);
+  void ChrHide(int32_t slot);
+  void ChrSwap(int32_t slot);
+  void ChrFadeIn(SlotGroup group, int32_t duration);
+  void ChrFadeOut(SlotGroup group, int32_t duration);
+  void ChrShadow(int32_t slot, bool on);
+  void AnimeInit();
+  void AnimeSet(int32_t index, int32_t pattern, int32_t wait);
+  void AnimeStart();
+  void AnimePause();
+  void AnimePlay();
+  void AnimeStop();
+  void AnimeLoad(int32_t number, const std::string& file);
+  // Screen effects.
+  void Raster(RasterTarget target, int32_t row_step, int32_t rate, int32_t duration, int32_t unused);
+  void Quake(int32_t duration, int32_t direction);  // direction 0 vertical, 1 horizontal
+  void ScreenFade(ScreenEffectKind kind, int32_t duration);
+  void ScreenWipe(ScreenEffectKind kind, int32_t duration);
+  // Text, window and choices.
+  void DefText(const CharNameTable& table);
+  void FontLoad(const std::string& file);
+  void ShowTextPage(const TextPage& page);
+  void TextCls();
+  void TextClear();
+  void CharNameWindow(bool show);
+  void TextWindow(TextWindowKind kind, bool show);
+  void ShowChoices(const ChoiceList& choices);
+  void ShowTimedChoices(const ChoiceList& choices);
+  void SetTextCursorVisible(bool on);
+  // Sound effects and music.
+  void SeLoad(int32_t slot, const std::string& file);
+  void SePlay(int32_t slot, bool loop);
+  void SeStop(int32_t slot);
+  void SeVolume(int32_t slot, int32_t level);
+  void SeFadeOut(int32_t slot, int32_t speed);
+  void BgmPlay(const std::string& file);
+  void BgmStop(int32_t speed);
+  // Movies.
+  void MovieLoad(const std::string& file);
+  void MoviePlay();
+  void MovieStop();
+  // Title, galleries and town map.
+  void ReturnToTitle();
+  void SetTitleState(int32_t state);
+  int FindEventPicture(std::string_view name) const;  // -1 when not in the picture table
+  void CGMODE_Init();
+  void OMOIDE_Init();
+  void Town_SetPlace();
+  void PlayTownMusic();
+
+  // --- picture layers and screen effects (src/scene/adv_scene.cpp)
+  scene::Scene scene;
+  // Loaders with their name caches: true when the picture is in place.
+  bool SubBGLoadFromPNG(int32_t channel, const std::string& name);
+  bool SubChrLoadFromPNG(int32_t slot, int32_t buffer, const std::string& name);
+  void ChrClear(int32_t slot, int32_t buffer);
+  void SceneReset();
+  // The operations of the picture, animation and effect commands ("BG"/"CHR" added by the
+  // loads, which always fill the hidden channel or buffer).
+  bool SceneBgLoad(const std::string& file);
+  void SceneBgChange(int32_t duration);
+  void SceneBgScroll(ScrollDirection direction, int32_t duration);
+  bool SceneBgScrolling() const;  // what "@bg_sync" waits for
+  void SceneBgWipe3(int32_t duration);
+  bool SceneChrLoad(int32_t slot, const std::string& file);
+  void SceneChrChange(int32_t slot, int32_t duration);
+  void SceneChrSlideIn(int32_t slot, int32_t position, int32_t speed, SlideDirection direction);
+  void SceneChrSlideOut(int32_t slot, int32_t speed, SlideDirection direction);
+  void SceneChrMove(int32_t slot, int32_t position, int32_t speed);
+  void SceneChrSetPosition(int32_t slot, int32_t position);
+  void SceneChrShow(int32_t slot);
+  void SceneChrHide(int32_t slot);
+  void SceneChrSwap(int32_t slot);
+  void SceneChrFadeIn(SlotGroup group, int32_t duration);
+  void SceneChrFadeOut(SlotGroup group, int32_t duration);
+  void SceneChrTurn(SlotGroup group, int32_t n);
+  void SceneChrShadow(int32_t slot, bool on);
+  void SceneTurnRestore();  // a state restore lowers the turn
+  void SceneAnimeInit();
+  void SceneAnimeSet(int32_t index, int32_t pattern, int32_t wait);
+  void SceneAnimeStart();
+  void SceneAnimePause();
+  void SceneAnimePlay();
+  void SceneAnimeStop();
+  bool SceneAnimeLoad(int32_t number, const std::string& file);
+  void SceneRaster(RasterTarget target, int32_t row_step, int32_t rate, int32_t duration);
+  void SceneQuake(int32_t duration, int32_t direction);
+  void SceneScreenFade(ScreenEffectKind kind, int32_t duration);
+  void SceneScreenWipe(ScreenEffectKind kind, int32_t duration);
+  // Per frame: the animation (story update step); the quake, raster and layers, then the screen
+  // effect after every overlay (story draw step).
+  void SceneAnimeProc();
+  void SceneDrawLayers();
+  void SceneDrawEffect();
+  // A layer transition, the raster, or a screen effect not yet settled holds the story.
+  bool SceneWaiting() const;
 
   // The dispatch table, indexed by GameMode (the table of modes, as data).
   std::array<ModeSteps, kModeCount> modes;

@@ -4,7 +4,8 @@
 #include "app/process.h"
 #include "platform/dik.h"
 
-bool CADV::InClickableRegions() const { return false; }
+// The story's clickable-regions state (its scope picks the pointer while the story shows it).
+bool CADV::InClickableRegions() const { return game_mode == MODE_ADV && adv_state == ADV_CLICKABLE; }
 
 void CADV::UpdatePointer() {
   platform::Window& window = process_.platform.window;

@@ -1,8 +1,8 @@
 // The set-ups and mode steps whose areas are not built yet. Each area moves its own out of this
 // file into its screen's file when it lands.
 #include "app/adv.h"
+#include "app/process.h"
 
-void CADV::LayersSetup() {}
 void CADV::BacklogSetup() {}
 void CADV::DialogArtSetup() {}
 void CADV::SaveLoadSetup() {}
@@ -13,14 +13,22 @@ void CADV::ConfigSetup() {}
 void CADV::TownSetup() {}
 void CADV::ConfirmDialog() {}
 
-void CADV::ADV_Proc() {}
 void CADV::ADV_Flip() {}
 void CADV::SaveLoad_Proc() {}
 void CADV::SaveLoad_Flip() {}
 void CADV::Config_Proc() {}
 void CADV::Config_Flip() {}
 void CADV::Backlog_Flip() {}
-void CADV::Title_Flip() {}
+// Until the title screen exists it shows the system textures, so a run proves they are loaded
+// and drawn.
+void CADV::Title_Flip() {
+  gfx::Device& device = process().graphics.Device();
+  for (int i = 0; i < 3; ++i) {
+    CSprite sprite;
+    sprite.Init(0, 0, 256, 256, 0, 0, 1, 1, &system_textures[i]);
+    sprite.Draw(device, 16.0f + 264.0f * i, 172.0f, 256, 256);
+  }
+}
 void CADV::Town_Proc() {}
 void CADV::Town_Flip() {}
 void CADV::CGMODE_Proc() {}

@@ -4,7 +4,9 @@
 
 namespace {
 // The record comes from a file; an index outside the table must not read past it.
-int Index(int32_t i) { return std::clamp<int32_t>(i, 0, 8); }
+int Index(int32_t i) {
+  return std::clamp<int32_t>(i, 0, 8);
+}
 }  // namespace
 
 int SettingPercent(int32_t volume_index, uint8_t enabled) {

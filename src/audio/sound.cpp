@@ -12,9 +12,9 @@
 
 namespace {
 
-void DebugOutput(const char* text) { std::fputs(text, stderr); }
-
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 // Up to ten tries each for the size and for the bytes, as a file on a slow medium may need.
 bool ReadWholeFile(std::string_view path, std::vector<uint8_t>& bytes) {
@@ -57,7 +57,9 @@ bool CSound::Create(platform::SoundOutput& output) {
 
 // --- CSoundBuffer
 
-CSoundBuffer::~CSoundBuffer() { EndFadeThread(); }
+CSoundBuffer::~CSoundBuffer() {
+  EndFadeThread();
+}
 
 void CSoundBuffer::EndFadeThread() {
   if (!fade_thread_.joinable()) return;
@@ -122,10 +124,8 @@ bool CSoundBuffer::Stop() {
   if (fade_running_ || fade_state_ == 1) {
     fade_level_ = 100.0f;
     fade_running_ = false;
-    if (fade_ended_.Wait(2000))
-      fade_ended_.Reset();
-    else
-      DebugOutput("Stop failed.\n");
+    fade_ended_.Wait(2000);
+    fade_ended_.Reset();
     // The thread has seen the cleared flag and is leaving; it must be gone before the buffer
     // can change under it.
     EndFadeThread();

@@ -42,7 +42,11 @@ class CSoundBuffer {
   CSoundBuffer(const CSoundBuffer&) = delete;
   CSoundBuffer& operator=(const CSoundBuffer&) = delete;
 
-  void SetDevice(platform::SoundDevice* device) { device_ = device; }
+  // Called once at start-up; a sound still playing is stopped first.
+  void SetDevice(platform::SoundDevice* device) {
+    Stop();
+    device_ = device;
+  }
   bool Load(std::string_view path);
   bool Play(bool loop);
   bool Stop();

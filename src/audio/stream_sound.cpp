@@ -13,8 +13,12 @@
 
 namespace {
 
-void DebugOutput(const char* text) { std::fputs(text, stderr); }
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void DebugOutput(const char* text) {
+  std::fputs(text, stderr);
+}
+void SleepMs(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 // A stream whose decoder keeps failing without progress is treated as ended rather than
 // decoded for ever.
@@ -26,7 +30,9 @@ size_t ReadFile(void* ptr, size_t size, size_t count, void* file) {
 int SeekFile(void* file, ogg_int64_t offset, int whence) {
   return fseeko(static_cast<std::FILE*>(file), static_cast<off_t>(offset), whence);
 }
-long TellFile(void* file) { return static_cast<long>(ftello(static_cast<std::FILE*>(file))); }
+long TellFile(void* file) {
+  return static_cast<long>(ftello(static_cast<std::FILE*>(file)));
+}
 
 // The file stays ours: the decoder reads it but does not close it.
 const ov_callbacks kFileCallbacks = {ReadFile, SeekFile, nullptr, TellFile};
@@ -48,13 +54,15 @@ CStreamSound::CStreamSound() = default;
 
 CStreamSound::~CStreamSound() {
   Stop();
-  if (feeder_.joinable()) feeder_.join();  // a feeder that outlived Stop's wait ends at its next pass
+  if (feeder_.joinable())
+    feeder_.join();  // a feeder that outlived Stop's wait ends at its next pass
   ReleaseBuffer();
   CloseFile();
 }
 
 int CStreamSound::SetDevice(platform::SoundDevice* device) {
   if (!device) return -1;
+  if (state_ == 1) Stop();  // a feeder must not lose its buffer under it (comes at start-up)
   device_ = device;
   ReleaseBuffer();
   volume_ = 99.0f;

@@ -50,7 +50,8 @@ class CStreamSound {
   void JoinFinishedFeeder();
   // Decodes into the staging block until it holds more than `want` bytes; false at the end of a
   // file that does not loop, the rest up to `want` padded with silence.
-  bool Decode(std::vector<uint8_t>& staging, size_t& pending, size_t want, bool& decoded_since_seek);
+  bool Decode(std::vector<uint8_t>& staging, size_t& pending, size_t want,
+              bool& decoded_since_seek);
   // The buffer volume for the volume and the fade level.
   int32_t FadedMillibels() const;
   void ApplyVolume();
@@ -73,7 +74,7 @@ class CStreamSound {
 
   // Shared with the feeder. While it runs it owns the file, the decoder and the buffer.
   std::atomic<int> state_{0};  // 0 idle, 1 playing
-  bool loop_ = false;          // written before the feeder starts
+  bool loop_ = false;  // written before the feeder starts
   bool started_by_play_ = false;
   std::atomic<float> volume_{100.0f};
   std::atomic<bool> fading_{false};

@@ -13,7 +13,9 @@ int VoiceCategory(std::string_view name) {
   return category;
 }
 
-void VoiceQueueFields::Clear() { std::memset(VoiceQueue, 0, sizeof VoiceQueue); }
+void VoiceQueueFields::Clear() {
+  std::memset(VoiceQueue, 0, sizeof VoiceQueue);
+}
 
 void VoiceQueueFields::Store(int slot, std::string_view name) {
   char* s = VoiceQueue[((slot % kVoiceQueueSlots) + kVoiceQueueSlots) % kVoiceQueueSlots];

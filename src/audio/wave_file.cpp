@@ -5,7 +5,9 @@
 
 namespace {
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t U16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 uint32_t U32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -30,8 +32,8 @@ bool ParseWave(std::span<const uint8_t> file, WaveData& out) {
   size_t fmt = 0;
   if (!FindTag(file, 0, "fmt ", fmt)) return false;
   const size_t fmt_data = fmt + 8;
-  size_t copy = std::min<size_t>({U32(file.data() + fmt + 4), kWaveFormatBytes,
-                                  file.size() - fmt_data});
+  size_t copy =
+      std::min<size_t>({U32(file.data() + fmt + 4), kWaveFormatBytes, file.size() - fmt_data});
   uint8_t record[kWaveFormatBytes] = {};
   std::memcpy(record, file.data() + fmt_data, copy);
   WaveFormat& f = out.format;

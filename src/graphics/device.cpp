@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "graphics/raster.h"
@@ -26,6 +27,20 @@ int FormatBytesPerPixel(uint32_t format) {
     default: return 0;
   }
 }
+
+constexpr std::align_val_t kLine{64};
+
+void AlignedFree::operator()(void* p) const { ::operator delete[](p, kLine); }
+
+template <class T>
+PixelMemory<T> AllocatePixels(size_t count) {
+  void* p = ::operator new[](count * sizeof(T), kLine, std::nothrow);
+  if (p) std::memset(p, 0, count * sizeof(T));
+  return PixelMemory<T>(static_cast<T*>(p));
+}
+template PixelMemory<uint8_t> AllocatePixels(size_t);
+template PixelMemory<uint32_t> AllocatePixels(size_t);
+template PixelMemory<float> AllocatePixels(size_t);
 
 // --- textures -------------------------------------------------------------------------------
 
@@ -54,7 +69,7 @@ DepthBuffer::DepthBuffer(int width, int height)
       height_(height),
       tile_columns_((width + kTile - 1) / kTile),
       tile_rows_((height + kTile - 1) / kTile),
-      pixels_(new float[static_cast<size_t>(width) * height + 16]()),
+      pixels_(AllocatePixels<float>(static_cast<size_t>(width) * height + 16)),
       tile_value_(tile_columns_ * tile_rows_, 1.0f),
       tile_split_(tile_columns_ * tile_rows_, 0) {}
 
@@ -84,29 +99,12 @@ const float* DepthBuffer::Resolve() {
   return pixels_.get();
 }
 
-DepthBuffer::Test DepthBuffer::ConstantTest(int tx, int ty, int x0, int y0, int x1, int y1,
-                                            float z, bool write) {
-  int i = ty * tile_columns_ + tx;
-  if (tile_split_[i]) return Test::PerPixel;
-  float t = tile_value_[i];
-  if (!(z <= t)) return Test::None;
-  if (!write || z == t) return Test::All;
-  bool whole = x0 == tx * kTile && y0 == ty * kTile && x1 == std::min(x0 + kTile, width_) &&
-               y1 == std::min(y0 + kTile, height_);
-  if (whole) {
-    tile_value_[i] = z;
-    return Test::All;
-  }
-  Split(tx, ty);
-  return Test::PerPixel;
-}
-
 // --- the device -----------------------------------------------------------------------------
 
 Device::Device(int width, int height)
     : width_(width),
       height_(height),
-      frame_(new uint32_t[static_cast<size_t>(width) * height + 16]),
+      frame_(AllocatePixels<uint32_t>(static_cast<size_t>(width) * height + 16)),
       depth_(width, height),
       context_(std::make_unique<raster::DrawContext>()) {
   std::fill(frame_.get(), frame_.get() + static_cast<size_t>(width) * height, 0xFF000000u);
@@ -125,7 +123,7 @@ DeviceResult Device::CreateTexture(int width, int height, uint32_t format,
   if (!t) return DeviceResult::OutOfMemory;
   // 16 bytes past the end let four-texel reads at a row's end stay inside the allocation.
   size_t bytes = static_cast<size_t>(width) * height * bpp + 16;
-  t->bits_.reset(new (std::nothrow) uint8_t[bytes]());
+  t->bits_ = AllocatePixels<uint8_t>(bytes);
   if (!t->bits_) return DeviceResult::OutOfMemory;
   t->device_ = this;
   t->width_ = width;
@@ -139,8 +137,7 @@ DeviceResult Device::CreateTexture(int width, int height, uint32_t format,
 }
 
 void Device::Clear(uint32_t argb, float z) {
-  std::fill(frame_.get(), frame_.get() + static_cast<size_t>(width_) * height_,
-            argb | 0xFF000000u);
+  std::fill(frame_.get(), frame_.get() + static_cast<size_t>(width_) * height_, argb | 0xFF000000u);
   depth_.Clear(z);
 }
 
@@ -204,7 +201,9 @@ raster::DrawContext MakeContext(uint32_t* frame, int width, int height, DepthBuf
   return c;
 }
 
-int64_t CeilDiv256(int64_t v) { return -((-v) >> 8); }
+int64_t CeilDiv256(int64_t v) {
+  return -((-v) >> 8);
+}
 
 // Round to nearest and floor without calls into the maths library (the fast path runs these
 // for every block).
@@ -318,14 +317,16 @@ float ClipDistance(const ClipVertex& p, int k) {
   }
 }
 
-uint8_t ToByte(float f) { return static_cast<uint8_t>(std::lrint(std::clamp(f, 0.0f, 1.0f) * 255)); }
+uint8_t ToByte(float f) {
+  return static_cast<uint8_t>(std::lrint(std::clamp(f, 0.0f, 1.0f) * 255));
+}
 
 }  // namespace
 
 const raster::DrawContext& Device::Context() {
   if (context_dirty_) {
-    *context_ = MakeContext(frame_.get(), width_, height_, &depth_, states_, texture_,
-                            palette_.data());
+    *context_ =
+        MakeContext(frame_.get(), width_, height_, &depth_, states_, texture_, palette_.data());
     context_dirty_ = false;
   }
   return *context_;
@@ -443,11 +444,11 @@ void Device::DrawPrimitive(PrimitiveType type, int start_vertex, int primitive_c
   }
 }
 
-void Device::DrawLine(std::span<const LinePoint> points, uint32_t argb, float width,
-                      bool antialias, uint32_t pattern, float pattern_scale) {
+void Device::DrawLine(std::span<const LinePoint> points, uint32_t argb, float width, bool antialias,
+                      uint32_t pattern, float pattern_scale) {
   if (points.size() < 2) return;
-  const raster::DrawContext ctx = MakeContext(frame_.get(), width_, height_, &depth_, states_,
-                                              nullptr, palette_.data());
+  const raster::DrawContext ctx =
+      MakeContext(frame_.get(), width_, height_, &depth_, states_, nullptr, palette_.data());
   raster::LineStyle style{width, antialias, pattern, pattern_scale};
   raster::DrawLine(ctx, points.data(), static_cast<int>(points.size()), argb, style);
 }

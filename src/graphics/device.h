@@ -6,6 +6,7 @@
 // coordinates and the top-left fill rule; wide antialiased patterned lines; a capture surface.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -36,7 +37,14 @@ enum : uint32_t {
 // Bytes per texel of a texture format; 0 for a format textures cannot have.
 int FormatBytesPerPixel(uint32_t format);
 
-enum class DeviceResult { Ok, OutOfVideoMemory, OutOfMemory, NotAvailable, InvalidData, InvalidCall };
+enum class DeviceResult {
+  Ok,
+  OutOfVideoMemory,
+  OutOfMemory,
+  NotAvailable,
+  InvalidData,
+  InvalidCall
+};
 
 // Blend factors: out = source × src factor + destination × dest factor, each channel saturated.
 enum class Blend : uint8_t {
@@ -93,6 +101,18 @@ struct LinePoint {
 };
 
 class Device;
+
+// Pixel memory aligned to cache lines, so a 16-pixel block row of a texture or of the target
+// is one line, not parts of two.
+struct AlignedFree {
+  void operator()(void* p) const;
+};
+template <class T>
+using PixelMemory = std::unique_ptr<T[], AlignedFree>;
+// `count` zeroed elements, or none when memory runs out.
+template <class T>
+PixelMemory<T> AllocatePixels(size_t count);
+
 namespace raster {
 struct DrawContext;
 }
@@ -126,7 +146,7 @@ class DeviceTexture {
   uint32_t format_ = 0;
   bool shared_ = false;
   std::mutex mutex_;
-  std::unique_ptr<uint8_t[]> bits_;
+  PixelMemory<uint8_t> bits_;
 };
 
 // A plain XRGB surface in system memory: the capture of the render target.
@@ -168,14 +188,28 @@ class DepthBuffer {
   // The test of a constant depth z over the part [x0, x1) × [y0, y1) of tile (tx, ty): None when
   // no pixel passes, All when all pass and the tile already holds the result, PerPixel when the
   // caller must test and write the pixels (the tile is then kept per pixel).
-  Test ConstantTest(int tx, int ty, int x0, int y0, int x1, int y1, float z, bool write);
+  Test ConstantTest(int tx, int ty, int x0, int y0, int x1, int y1, float z, bool write) {
+    int i = ty * tile_columns_ + tx;
+    if (tile_split_[i]) return Test::PerPixel;
+    float t = tile_value_[i];
+    if (!(z <= t)) return Test::None;
+    if (!write || z == t) return Test::All;
+    bool whole = x0 == tx * kTile && y0 == ty * kTile && x1 == std::min(x0 + kTile, width_) &&
+                 y1 == std::min(y0 + kTile, height_);
+    if (whole) {
+      tile_value_[i] = z;
+      return Test::All;
+    }
+    Split(tx, ty);
+    return Test::PerPixel;
+  }
   // Makes the tile per pixel, for a caller writing varying depths.
   void Split(int tx, int ty);
   float* Row(int y) { return pixels_.get() + static_cast<size_t>(y) * width_; }
 
  private:
   int width_, height_, tile_columns_, tile_rows_;
-  std::unique_ptr<float[]> pixels_;
+  PixelMemory<float> pixels_;
   std::vector<float> tile_value_;
   std::vector<uint8_t> tile_split_;
 };
@@ -247,7 +281,9 @@ class Device {
   void SetAmbient(uint32_t argb) { states_.ambient = argb; }
   const RenderStates& States() const { return states_; }
 
-  void SetTransform(TransformType type, const Matrix& m) { transforms_[static_cast<int>(type)] = m; }
+  void SetTransform(TransformType type, const Matrix& m) {
+    transforms_[static_cast<int>(type)] = m;
+  }
   const Matrix& Transform(TransformType type) const { return transforms_[static_cast<int>(type)]; }
   void SetLight(int index, const Light& light);
   void LightEnable(int index, bool on);
@@ -288,7 +324,7 @@ class Device {
   const raster::DrawContext& Context();
 
   int width_, height_;
-  std::unique_ptr<uint32_t[]> frame_;
+  PixelMemory<uint32_t> frame_;
   DepthBuffer depth_;
   RenderStates states_;
   std::array<Matrix, 3> transforms_{Matrix::Identity(), Matrix::Identity(), Matrix::Identity()};

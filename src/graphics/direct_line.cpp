@@ -12,8 +12,8 @@ bool CDirectLine::Create(float width, float pattern_scale, gfx::Device&) {
   return true;
 }
 
-void CDirectLine::Draw(gfx::Device& device, const gfx::LinePoint* points, int count,
-                       uint32_t argb, int elapsed) {
+void CDirectLine::Draw(gfx::Device& device, const gfx::LinePoint* points, int count, uint32_t argb,
+                       int elapsed) {
   if (!created_) return;
   device.SetTexture(nullptr);
   // A negative elapsed time would make the phase, and the pattern index, negative.

@@ -15,7 +15,8 @@ gfx::Light MakeLight(gfx::ColorValue specular, gfx::ColorValue ambient, gfx::Vec
 
 // Light 0 as the device is created, and light 1 (never switched on).
 const gfx::Light kStartLight0 = MakeLight({0.4f, 0.4f, 0.4f, 1}, {0.5f, 0.5f, 0.5f, 1}, {1, -1, 1});
-const gfx::Light kLight1 = MakeLight({0.4f, 0.4f, 0.4f, 1}, {0.5f, 0.5f, 0.5f, 1}, {-0.5f, -1.5f, 0});
+const gfx::Light kLight1 =
+    MakeLight({0.4f, 0.4f, 0.4f, 1}, {0.5f, 0.5f, 0.5f, 1}, {-0.5f, -1.5f, 0});
 // Light 0 after a display-mode switch.
 const gfx::Light kToggledLight0 =
     MakeLight({0.2f, 0.2f, 0.2f, 1}, {0.6f, 0.6f, 0.8f, 1}, {-1, -0.5f, 0});
@@ -91,7 +92,9 @@ void CGraphics::CheckDisplayFormat() {
   // The presenter converts the frame to whatever the desktop uses; nothing to re-create.
 }
 
-void CGraphics::Clear(uint32_t argb, float depth) { device_.Clear(argb, depth); }
+void CGraphics::Clear(uint32_t argb, float depth) {
+  device_.Clear(argb, depth);
+}
 
 platform::PresentResult CGraphics::Present() {
   if (!window_) return platform::PresentResult::Ok;

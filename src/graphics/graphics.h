@@ -88,8 +88,7 @@ class CGraphics {
   int DrawText(int slot, std::string_view text, const platform::Rect& rect, uint32_t argb,
                uint32_t format) {
     if (!ready_) return 0;
-    return fonts_.DrawText(slot, text, rect, argb, format, device_.MutableFrame(), kWidth,
-                           kHeight);
+    return fonts_.DrawText(slot, text, rect, argb, format, device_.MutableFrame(), kWidth, kHeight);
   }
 
  private:

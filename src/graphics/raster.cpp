@@ -2,11 +2,12 @@
 // map one to one onto pixels, with one colour, fused in one pass and specialised per blend and
 // texture format. The general path walks any triangle row by row with exact fixed-point edges and
 // the top-left rule, evaluates colour, texture position and depth from planes, and blends.
+#include "graphics/raster.h"
+
 #include <algorithm>
 #include <cmath>
 #include <type_traits>
 
-#include "graphics/raster.h"
 #include "graphics/raster_pixels.h"
 
 namespace gfx::raster {
@@ -16,9 +17,10 @@ constexpr int kTile = DepthBuffer::kTile;
 constexpr int kMaxSpan = 4096;  // wider than any target row, with room for the last group of 4
 
 template <uint32_t F>
-constexpr int kBytes = F == 0 ? 0 : (F == D3DFMT_A8R8G8B8 || F == D3DFMT_X8R8G8B8) ? 4
-                                  : F == D3DFMT_P8                                 ? 1
-                                                                                   : 2;
+constexpr int kBytes = F == 0                                           ? 0
+                       : (F == D3DFMT_A8R8G8B8 || F == D3DFMT_X8R8G8B8) ? 4
+                       : F == D3DFMT_P8                                 ? 1
+                                                                        : 2;
 
 template <class Fn>
 void WithBlend(const DrawContext& ctx, Fn&& fn) {
@@ -81,7 +83,7 @@ LANTHORN_PIXEL bool AnySet(P4 m) {
 
 template <class B, uint32_t F, bool kWhite, bool kDepth>
 LANTHORN_PIXEL void Rect4(const B& blend, uint32_t* dst, const uint8_t* tex, float* depth, P4 color,
-                  float z, bool write, const uint32_t* palette) {
+                          float z, bool write, const uint32_t* palette) {
   P4 s;
   if constexpr (F == 0) {
     s = color;
@@ -122,18 +124,33 @@ void RectRows(const B& blend, const DrawContext& ctx, const RectQuad& q, int x0,
   constexpr int bpp = kBytes<F>;
   const P4 color = Splat4(q.color);
   const int n = x1 - x0;
-  if constexpr (F != 0) {
-    // Blocks read a short run of texels from each of many rows: ask for all the rows at once
-    // rather than waiting for each in turn.
-    for (int y = y0; y < y1; ++y)
-      __builtin_prefetch(ctx.tex_bits + static_cast<size_t>(y + q.tex_dy) * ctx.tex_pitch +
-                         (x0 + q.tex_dx) * bpp);
+  if constexpr (F == 0 && !kDepth) {
+    // One colour over the whole quad: decide the shortcuts once, not per pixel.
+    if (B::kKeepOnZero && AlphaAll(color, 0)) return;
+    for (int y = y0; y < y1; ++y) {
+      uint32_t* dst = ctx.frame + static_cast<size_t>(y) * ctx.width + x0;
+      if (B::kStoreOnFull && AlphaAll(color, 255)) {
+        std::fill(dst, dst + n, q.color);
+        continue;
+      }
+      const V16 s = Lo(color);
+      int i = 0;
+      for (; i + 4 <= n; i += 4) Store4(dst + i, blend(s, s, Load4(dst + i)));
+      if (i < n) {
+        uint32_t px[4] = {};
+        std::memcpy(px, dst + i, (n - i) * 4);
+        Store4(px, blend(s, s, Load4(px)));
+        std::memcpy(dst + i, px, (n - i) * 4);
+      }
+    }
+    return;
   }
   for (int y = y0; y < y1; ++y) {
     uint32_t* dst = ctx.frame + static_cast<size_t>(y) * ctx.width + x0;
     const uint8_t* tex = nullptr;
     if constexpr (F != 0)
-      tex = ctx.tex_bits + static_cast<size_t>(y + q.tex_dy) * ctx.tex_pitch + (x0 + q.tex_dx) * bpp;
+      tex =
+          ctx.tex_bits + static_cast<size_t>(y + q.tex_dy) * ctx.tex_pitch + (x0 + q.tex_dx) * bpp;
     float* depth = kDepth ? ctx.depth->Row(y) + x0 : nullptr;
     int i = 0;
     if constexpr (F != 0 && !kDepth && (B::kStoreOnFull || B::kKeepOnZero)) {
@@ -145,7 +162,8 @@ void RectRows(const B& blend, const DrawContext& ctx, const RectQuad& q, int x0,
         for (int k = 0; k < 4; ++k) t[k] = Texels4<F>(tex + (i + 4 * k) * bpp, ctx.palette);
         if constexpr (B::kStoreOnFull) {
           if (opaque_color && AlphaAll(And4(And4(t[0], t[1]), And4(t[2], t[3])), 255)) {
-            for (int k = 0; k < 4; ++k) Store4(dst + i + 4 * k, kWhite ? t[k] : Modulate(t[k], color));
+            for (int k = 0; k < 4; ++k)
+              Store4(dst + i + 4 * k, kWhite ? t[k] : Modulate(t[k], color));
             continue;
           }
         }
@@ -153,8 +171,8 @@ void RectRows(const B& blend, const DrawContext& ctx, const RectQuad& q, int x0,
           if (AlphaAll(Or4(Or4(t[0], t[1]), Or4(t[2], t[3])), 0)) continue;
         }
         for (int k = 0; k < 4; ++k)
-          Rect4<B, F, kWhite, false>(blend, dst + i + 4 * k, tex + (i + 4 * k) * bpp, nullptr, color,
-                                     q.z, false, ctx.palette);
+          Rect4<B, F, kWhite, false>(blend, dst + i + 4 * k, tex + (i + 4 * k) * bpp, nullptr,
+                                     color, q.z, false, ctx.palette);
       }
     }
     for (; i + 4 <= n; i += 4)
@@ -357,8 +375,8 @@ struct SpanShader {
       const float dy = static_cast<float>(y) - t.oy, rz = t.z.Row(dy);
       bool any = false;
       for (int i = 0; i < n; ++i) {
-        float z = mode == DepthMode::Constant ? t.z0
-                                              : rz + t.z.dx * (static_cast<float>(x0 + i) - t.ox);
+        float z =
+            mode == DepthMode::Constant ? t.z0 : rz + t.z.dx * (static_cast<float>(x0 + i) - t.ox);
         bool pass = z <= stored[i];
         if (pass && ctx.z_write) stored[i] = z;
         mask[i] = pass ? ~0u : 0u;
@@ -415,7 +433,7 @@ struct EdgeWalk {
   enum Kind { Lower, Upper, Flat } kind;
   bool tie;
   int64_t q = 0, r = 0, den = 1, qs = 0, rs = 0;  // floor(num / den) and its per-row step
-  int64_t e = 0, step = 0;                         // Flat: the edge value on the row
+  int64_t e = 0, step = 0;  // Flat: the edge value on the row
 
   void Init(int64_t a, int64_t b, int64_t c, bool inclusive, int y) {
     tie = inclusive;

@@ -42,7 +42,7 @@ void DrawLine(const DrawContext& ctx, const LinePoint* points, int count, uint32
       uint32_t* row = ctx.frame + static_cast<size_t>(y) * ctx.width;
       for (int x = x0; x <= x1; ++x) {
         const float px = x - ax, py = y - ay;
-        const float t = px * dx + py * dy;       // along the segment from its first point
+        const float t = px * dx + py * dy;  // along the segment from its first point
         const float d = std::fabs(px * -dy + py * dx);  // across it
         float cover;
         if (style.antialias) {

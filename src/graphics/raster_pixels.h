@@ -39,15 +39,25 @@ struct V16 {
   __m128i v;
 };
 
-LANTHORN_PIXEL P4 Load4(const uint32_t* p) { return {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))}; }
-LANTHORN_PIXEL void Store4(uint32_t* p, P4 x) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x.v); }
-LANTHORN_PIXEL P4 Splat4(uint32_t c) { return {_mm_set1_epi32(static_cast<int>(c))}; }
+LANTHORN_PIXEL P4 Load4(const uint32_t* p) {
+  return {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))};
+}
+LANTHORN_PIXEL void Store4(uint32_t* p, P4 x) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x.v);
+}
+LANTHORN_PIXEL P4 Splat4(uint32_t c) {
+  return {_mm_set1_epi32(static_cast<int>(c))};
+}
 LANTHORN_PIXEL P4 Make4(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
   return {_mm_setr_epi32(static_cast<int>(a), static_cast<int>(b), static_cast<int>(c),
                          static_cast<int>(d))};
 }
-LANTHORN_PIXEL P4 Or4(P4 a, P4 b) { return {_mm_or_si128(a.v, b.v)}; }
-LANTHORN_PIXEL P4 And4(P4 a, P4 b) { return {_mm_and_si128(a.v, b.v)}; }
+LANTHORN_PIXEL P4 Or4(P4 a, P4 b) {
+  return {_mm_or_si128(a.v, b.v)};
+}
+LANTHORN_PIXEL P4 And4(P4 a, P4 b) {
+  return {_mm_and_si128(a.v, b.v)};
+}
 // Lanes of `mask` all ones take a, zero lanes take b.
 LANTHORN_PIXEL P4 Select4(P4 mask, P4 a, P4 b) {
   return {_mm_or_si128(_mm_and_si128(mask.v, a.v), _mm_andnot_si128(mask.v, b.v))};
@@ -58,13 +68,25 @@ LANTHORN_PIXEL bool AlphaAll(P4 x, uint8_t alpha) {
   return (_mm_movemask_epi8(eq) & 0x8888) == 0x8888;
 }
 
-LANTHORN_PIXEL V16 Lo(P4 x) { return {_mm_unpacklo_epi8(x.v, _mm_setzero_si128())}; }
-LANTHORN_PIXEL V16 Hi(P4 x) { return {_mm_unpackhi_epi8(x.v, _mm_setzero_si128())}; }
+LANTHORN_PIXEL V16 Lo(P4 x) {
+  return {_mm_unpacklo_epi8(x.v, _mm_setzero_si128())};
+}
+LANTHORN_PIXEL V16 Hi(P4 x) {
+  return {_mm_unpackhi_epi8(x.v, _mm_setzero_si128())};
+}
 // Saturates each channel to 255.
-LANTHORN_PIXEL P4 Pack(V16 lo, V16 hi) { return {_mm_packus_epi16(lo.v, hi.v)}; }
-LANTHORN_PIXEL V16 Splat16(uint16_t c) { return {_mm_set1_epi16(static_cast<short>(c))}; }
-LANTHORN_PIXEL V16 Add(V16 a, V16 b) { return {_mm_add_epi16(a.v, b.v)}; }
-LANTHORN_PIXEL V16 Inv(V16 a) { return {_mm_sub_epi16(_mm_set1_epi16(255), a.v)}; }
+LANTHORN_PIXEL P4 Pack(V16 lo, V16 hi) {
+  return {_mm_packus_epi16(lo.v, hi.v)};
+}
+LANTHORN_PIXEL V16 Splat16(uint16_t c) {
+  return {_mm_set1_epi16(static_cast<short>(c))};
+}
+LANTHORN_PIXEL V16 Add(V16 a, V16 b) {
+  return {_mm_add_epi16(a.v, b.v)};
+}
+LANTHORN_PIXEL V16 Inv(V16 a) {
+  return {_mm_sub_epi16(_mm_set1_epi16(255), a.v)};
+}
 LANTHORN_PIXEL V16 Mul(V16 a, V16 b) {
   // (t × 257) >> 16 equals (t + (t >> 8)) >> 8 for 16-bit t: Mul255 in three instructions.
   __m128i t = _mm_add_epi16(_mm_mullo_epi16(a.v, b.v), _mm_set1_epi16(128));
@@ -93,9 +115,15 @@ LANTHORN_PIXEL P4 Load4(const uint32_t* p) {
   std::memcpy(r.p, p, 16);
   return r;
 }
-LANTHORN_PIXEL void Store4(uint32_t* p, P4 x) { std::memcpy(p, x.p, 16); }
-LANTHORN_PIXEL P4 Splat4(uint32_t c) { return {{c, c, c, c}}; }
-LANTHORN_PIXEL P4 Make4(uint32_t a, uint32_t b, uint32_t c, uint32_t d) { return {{a, b, c, d}}; }
+LANTHORN_PIXEL void Store4(uint32_t* p, P4 x) {
+  std::memcpy(p, x.p, 16);
+}
+LANTHORN_PIXEL P4 Splat4(uint32_t c) {
+  return {{c, c, c, c}};
+}
+LANTHORN_PIXEL P4 Make4(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+  return {{a, b, c, d}};
+}
 LANTHORN_PIXEL P4 Or4(P4 a, P4 b) {
   for (int i = 0; i < 4; ++i) a.p[i] |= b.p[i];
   return a;
@@ -131,7 +159,9 @@ LANTHORN_PIXEL P4 Pack(V16 lo, V16 hi) {
   }
   return r;
 }
-LANTHORN_PIXEL V16 Splat16(uint16_t c) { return {{c, c, c, c, c, c, c, c}}; }
+LANTHORN_PIXEL V16 Splat16(uint16_t c) {
+  return {{c, c, c, c, c, c, c, c}};
+}
 LANTHORN_PIXEL V16 Add(V16 a, V16 b) {
   for (int i = 0; i < 8; ++i) a.c[i] = static_cast<uint16_t>(a.c[i] + b.c[i]);
   return a;
@@ -228,9 +258,9 @@ struct RuntimeBlend {
   }
 };
 using BlendAlpha = FixedBlend<Blend::SrcAlpha, Blend::InvSrcAlpha>;  // sprite mode 0
-using BlendShade = FixedBlend<Blend::Zero, Blend::InvSrcAlpha>;      // sprite mode 1
-using BlendAdd = FixedBlend<Blend::SrcAlpha, Blend::One>;            // sprite mode 2
-using BlendReplace = FixedBlend<Blend::One, Blend::Zero>;            // blending off
+using BlendShade = FixedBlend<Blend::Zero, Blend::InvSrcAlpha>;  // sprite mode 1
+using BlendAdd = FixedBlend<Blend::SrcAlpha, Blend::One>;  // sprite mode 2
+using BlendReplace = FixedBlend<Blend::One, Blend::Zero>;  // blending off
 
 // Blends four source pixels over four destination pixels with the shortcuts the rule allows.
 template <class B>
@@ -248,7 +278,9 @@ LANTHORN_PIXEL void BlendInto(const B& blend, uint32_t* dst, P4 s) {
 }
 
 // texture × diffuse, channel by channel (alpha too).
-LANTHORN_PIXEL P4 Modulate(P4 t, P4 c) { return Pack(Mul(Lo(t), Lo(c)), Mul(Hi(t), Hi(c))); }
+LANTHORN_PIXEL P4 Modulate(P4 t, P4 c) {
+  return Pack(Mul(Lo(t), Lo(c)), Mul(Hi(t), Hi(c)));
+}
 
 // --- texels ---------------------------------------------------------------------------------
 
@@ -281,7 +313,8 @@ LANTHORN_PIXEL uint32_t Texel(const uint8_t* row, int i, const uint32_t* palette
     if constexpr (F == D3DFMT_R5G6B5) return Expand565(t);
     if constexpr (F == D3DFMT_A1R5G5B5) return Expand1555(t);
     if constexpr (F == D3DFMT_A4R4G4B4) return Expand4444(t);
-    if constexpr (F == D3DFMT_A8P8) return (static_cast<uint32_t>(t >> 8) << 24) | (palette[t & 0xFF] & 0xFFFFFF);
+    if constexpr (F == D3DFMT_A8P8)
+      return (static_cast<uint32_t>(t >> 8) << 24) | (palette[t & 0xFF] & 0xFFFFFF);
   }
   return 0;
 }

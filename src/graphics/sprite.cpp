@@ -7,7 +7,9 @@
 
 namespace {
 
-int ClampAlpha(int a) { return std::clamp(a, 0, 255); }
+int ClampAlpha(int a) {
+  return std::clamp(a, 0, 255);
+}
 
 }  // namespace
 
@@ -27,7 +29,9 @@ int CSprite::Init(float x, float y, float w, float h) {
   return Init(x, y, w, h, 0.0f, 0.0f, 1.0f, 1.0f, nullptr);
 }
 
-void CSprite::SetAlpha(int a) { alpha_.fill(ClampAlpha(a)); }
+void CSprite::SetAlpha(int a) {
+  alpha_.fill(ClampAlpha(a));
+}
 
 void CSprite::SetVertexAlpha(int corner, int a) {
   if (corner >= 0 && corner < 4) alpha_[corner] = ClampAlpha(a);
@@ -38,7 +42,9 @@ int CSprite::AddAlpha(int delta) {
   return alpha_[0];
 }
 
-void CSprite::SetColor(uint32_t rgb) { color_.fill(rgb & 0xFFFFFF); }
+void CSprite::SetColor(uint32_t rgb) {
+  color_.fill(rgb & 0xFFFFFF);
+}
 
 void CSprite::SetSpecular(int corner, uint32_t argb) {
   if (corner >= 0 && corner < 4) specular_[corner] = argb;
@@ -84,8 +90,7 @@ int CSprite::Draw(gfx::Device& device, float x, float y, float w, float h) {
   return Submit(device);
 }
 
-int CSprite::DrawRotated(gfx::Device& device, float x, float y, float w, float h,
-                         float degrees) {
+int CSprite::DrawRotated(gfx::Device& device, float x, float y, float w, float h, float degrees) {
   FillColors(device, false);
   const float rad = degrees * 0.01745328f;
   const float c = std::cos(rad), s = std::sin(rad);

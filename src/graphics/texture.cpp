@@ -68,8 +68,9 @@ int CTexture::UploadRect(const void* pixels, int x, int y, int w, int h) {
   const uint8_t* src = static_cast<const uint8_t*>(pixels);
   const size_t row = static_cast<size_t>(w) * bytes_per_pixel_;
   for (int i = 0; i < h; ++i)
-    std::memcpy(bits + static_cast<size_t>(y + i) * pitch + static_cast<size_t>(x) * bytes_per_pixel_,
-                src + i * row, row);
+    std::memcpy(
+        bits + static_cast<size_t>(y + i) * pitch + static_cast<size_t>(x) * bytes_per_pixel_,
+        src + i * row, row);
   texture_->Unlock();
   return 0;
 }

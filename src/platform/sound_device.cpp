@@ -28,9 +28,9 @@ float VolumeGain(int32_t millibels) {
 namespace detail {
 namespace {
 
-constexpr int kBlockFrames = 256;     // output frames mixed per pass
+constexpr int kBlockFrames = 256;  // output frames mixed per pass
 constexpr int kMaxChunkFrames = 512;  // input frames converted per call
-constexpr int kQueueFrames = 4096;    // resampled frames a voice can hold
+constexpr int kQueueFrames = 4096;  // resampled frames a voice can hold
 constexpr int kHistory = 64;
 
 struct SwrFree {
@@ -42,7 +42,7 @@ using Resampler = std::unique_ptr<SwrContext, SwrFree>;
 
 struct Voice {
   PcmFormat format;
-  uint32_t block = 0;   // bytes per frame
+  uint32_t block = 0;  // bytes per frame
   uint32_t frames = 0;  // buffer length in frames
   std::vector<uint8_t> data;
   std::vector<uint8_t> lock_copy;
@@ -138,7 +138,8 @@ void Produce(Voice& v, int rate, int want) {
     if (swr_get_out_samples(v.swr.get(), static_cast<int>(k)) > room) break;
 
     const uint8_t* in = v.data.data() + static_cast<size_t>(v.cursor) * v.block;
-    uint8_t* out = reinterpret_cast<uint8_t*>(v.queue.data() + static_cast<size_t>(v.queued) * channels);
+    uint8_t* out =
+        reinterpret_cast<uint8_t*>(v.queue.data() + static_cast<size_t>(v.queued) * channels);
     int got = swr_convert(v.swr.get(), &out, room, &in, static_cast<int>(k));
     if (got < 0) {
       v.playing = false;
@@ -193,7 +194,8 @@ void MixBlock(Mixer& m, float* out, int n) {
 }
 
 bool ValidFormat(const PcmFormat& f) {
-  return (f.channels == 1 || f.channels == 2) && (f.bits_per_sample == 8 || f.bits_per_sample == 16) &&
+  return (f.channels == 1 || f.channels == 2) &&
+         (f.bits_per_sample == 8 || f.bits_per_sample == 16) &&
          f.samples_per_sec >= kMinSampleRate && f.samples_per_sec <= kMaxSampleRate;
 }
 
@@ -217,8 +219,12 @@ SoundBuffer::~SoundBuffer() {
   mixer_->refilled.notify_all();
 }
 
-const PcmFormat& SoundBuffer::Format() const { return voice_->format; }  // fixed at creation
-uint32_t SoundBuffer::Size() const { return voice_->frames * voice_->block; }
+const PcmFormat& SoundBuffer::Format() const {
+  return voice_->format;
+}  // fixed at creation
+uint32_t SoundBuffer::Size() const {
+  return voice_->frames * voice_->block;
+}
 
 bool SoundBuffer::Lock(uint32_t offset, uint32_t bytes, Region& first, Region& second) {
   first = second = {};
@@ -320,7 +326,8 @@ std::vector<int32_t> SoundBuffer::VolumeHistory() const {
   const Voice& v = *voice_;
   std::vector<int32_t> out;
   int start = (v.history_next - v.history_count + detail::kHistory) % detail::kHistory;
-  for (int i = 0; i < v.history_count; ++i) out.push_back(v.history[(start + i) % detail::kHistory]);
+  for (int i = 0; i < v.history_count; ++i)
+    out.push_back(v.history[(start + i) % detail::kHistory]);
   return out;
 }
 
@@ -375,7 +382,8 @@ void SoundDevice::Mix(float* out, int frames, bool wait_for_refills, uint32_t wa
   while (frames > 0) {
     int n = std::min(frames, detail::kBlockFrames);
     std::unique_lock lock(m.mutex);
-    if (wait_for_refills) m.refilled.wait_until(lock, deadline, [&m] { return !m.AwaitingRefill(); });
+    if (wait_for_refills)
+      m.refilled.wait_until(lock, deadline, [&m] { return !m.AwaitingRefill(); });
     detail::MixBlock(m, out, n);
     out += 2 * n;
     frames -= n;
@@ -395,7 +403,9 @@ std::vector<float> NullSoundDevice::Render(int frames) {
   return out;
 }
 
-int64_t NullSoundDevice::FramesRendered() const { return rendered_; }
+int64_t NullSoundDevice::FramesRendered() const {
+  return rendered_;
+}
 
 int NullSoundDevice::PlayingBuffers() const {
   std::lock_guard lock(mixer_->mutex);

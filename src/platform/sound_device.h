@@ -17,9 +17,9 @@
 namespace platform {
 
 struct PcmFormat {
-  int channels = 2;              // 1 or 2
-  int samples_per_sec = 44100;   // kMinSampleRate … kMaxSampleRate
-  int bits_per_sample = 16;      // 8 (unsigned) or 16 (signed little-endian)
+  int channels = 2;  // 1 or 2
+  int samples_per_sec = 44100;  // kMinSampleRate … kMaxSampleRate
+  int bits_per_sample = 16;  // 8 (unsigned) or 16 (signed little-endian)
   int BlockAlign() const { return channels * (bits_per_sample / 8); }
 };
 

@@ -62,6 +62,7 @@ void CScript::Reset(const std::string& name) {
 void CScript::Discard() {
   text_.clear();
   ends_.clear();
+  lines_.clear();
   token_count_ = -1;
   position_ = 0;
 }
@@ -113,6 +114,7 @@ bool CScript::Tokenise(const uint8_t* d, const size_t n) {
   size_t token_begin = 0;  // the token being built is text_[token_begin, end)
 
   auto emit = [&]() __attribute__((always_inline)) {
+    if (record_lines_) lines_.push_back(text_.size() > token_begin ? token_line : line);
     ends_.push_back(text_.size());
     token_begin = text_.size();
   };
@@ -125,6 +127,7 @@ bool CScript::Tokenise(const uint8_t* d, const size_t n) {
     text_.append(digits, r.ptr);
     text_.push_back('\n');
     ends_.insert(ends_.end(), {at + 1, at + 6, at + 7, text_.size() - 1, text_.size()});
+    if (record_lines_) lines_.insert(lines_.end(), 5, number - 1);  // the line that ended
     token_begin = text_.size();
   };
   auto append = [&](const uint8_t* p, size_t count) {
@@ -138,6 +141,7 @@ bool CScript::Tokenise(const uint8_t* d, const size_t n) {
   try {
     text_.reserve(n + n / 4);
     ends_.reserve(n / 4 + 8);
+    if (record_lines_) lines_.reserve(n / 4 + 8);
     size_t i = 0;
     while (i < n) {
       const uint8_t b = d[i];
@@ -172,14 +176,14 @@ bool CScript::Tokenise(const uint8_t* d, const size_t n) {
         }
       }
       if (b == '\r' && d[i + 1] == '\n') {
-        ++line;
         if (!in_quote) {
           if (text_.size() > token_begin || pending_space) {
-            emit();
-            emit_group(line);
+            emit();  // on the line that ends here
+            emit_group(line + 1);
           }
           in_comment = false;
         }
+        ++line;
         i += 2;
         continue;
       }
@@ -220,6 +224,11 @@ too_long:
 std::string_view CScript::Token(int32_t i) const {
   if (i < 0 || i > token_count_) return {};
   return RawToken(i);
+}
+
+int32_t CScript::TokenLine(int32_t i) const {
+  if (i < 0 || static_cast<size_t>(i) >= lines_.size()) return 0;
+  return lines_[static_cast<size_t>(i)];
 }
 
 std::string CScript::RawNext() {

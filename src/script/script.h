@@ -52,6 +52,13 @@ class CScript {
   // Token i, 0 <= i <= TokenCount() (the last is the extra empty token); empty otherwise.
   std::string_view Token(int32_t i) const;
 
+  // For tools: when on, the following loads also keep the source line of every token (where it
+  // begins; a line-number group and an empty token count on the line they end), so a report
+  // can name the real line even after blank lines, which the current line does not count.
+  void SetRecordLines(bool on) { record_lines_ = on; }
+  // The source line of token i (1 for the first line), or 0 when lines were not recorded.
+  int32_t TokenLine(int32_t i) const;
+
  private:
   void Reset(const std::string& name);
   void Discard();
@@ -72,4 +79,6 @@ class CScript {
   // The tokens, back to back in one buffer; token i ends at ends_[i] and begins where i - 1 ends.
   std::string text_;
   std::vector<size_t> ends_;
+  bool record_lines_ = false;
+  std::vector<int32_t> lines_;  // TokenLine, when record_lines_
 };

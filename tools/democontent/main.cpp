@@ -1,6 +1,7 @@
 // democontent: generates the demo game's pictures from code, as plain files in the layout the
 // packing step expects: OUTDIR/<archive>/<entry path> (OUTDIR/system/SYSTEM/systex1.png becomes
-// the entry "SYSTEM\systex1.png" of system.pkd).
+// the entry "SYSTEM\systex1.png" of system.pkd). The sounds (sounds.cpp) are loose files, under
+// OUTDIR/files/SOUND/, copied next to the archives.
 //
 //   democontent OUTDIR
 //
@@ -19,6 +20,7 @@
 
 #include "resource/image.h"
 #include "resource/png_encode.h"
+#include "sounds.h"
 
 namespace {
 
@@ -370,5 +372,6 @@ int main(int argc, char** argv) {
       ++failed;
     }
   }
+  failed += MakeSounds(out_dir / "files");
   return failed ? 1 : 0;
 }

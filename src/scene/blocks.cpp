@@ -1,0 +1,143 @@
+// Block cutting, uploading and the block draw forms (plain, masked, bent, squeezed).
+#include "scene/blocks.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace scene {
+
+void BlockMask::FillWipe3(float scale, float offset) {
+  for (int r = 0; r < kGridRows; ++r) {
+    const bool middle = r >= 12 && r <= 25;
+    for (int c = 0; c < kGridColumns; ++c) At(r, c) = scale * (middle ? c : 49 - c) + offset;
+  }
+}
+
+void BlockMask::FillPage(float scale, float offset) {
+  for (int r = 0; r < kGridRows; ++r)
+    for (int c = 0; c < kGridColumns; ++c) At(r, c) = scale * static_cast<float>(r + c) + offset;
+}
+
+void BlockMask::Add(float delta) {
+  for (float& v : values_) v += delta;
+}
+
+float Wave::Shift(int row) const {
+  constexpr double kPi = 3.14159265358979323846;
+  return static_cast<float>(amplitude * std::sin((phase + row * row_step) * kPi / 180.0) * 0.001);
+}
+
+BlockLayer::BlockLayer(int columns, int rows, int texture_count)
+    : columns_(columns), rows_(rows), textures_(texture_count), sprites_(columns * rows) {}
+
+float BlockLayer::BlockHeight(int row) const {
+  return static_cast<float>(std::min(kBlockSize, kLayerHeight - row * kBlockSize));
+}
+
+bool BlockLayer::Create(gfx::Device& device) {
+  bool ok = true;
+  for (CTexture& t : textures_) ok = t.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8) && ok;
+  constexpr float kCell = 1.0f / 16.0f;
+  for (int b = 0; b < Count(); ++b) {
+    const int cell = b % kBlocksPerTexture;
+    const float u0 = (cell % 16) * kCell;
+    const float v0 = (cell / 16) * kCell;
+    const float h = BlockHeight(b / columns_);
+    const int column = b % columns_;
+    const int row = b / columns_;
+    sprites_[b].Init(static_cast<float>(column * kBlockSize), static_cast<float>(row * kBlockSize),
+                     kBlockSize, h, u0, v0, u0 + kCell, v0 + h / 256.0f,
+                     &textures_[b / kBlocksPerTexture]);
+  }
+  return ok;
+}
+
+void BlockLayer::Release() {
+  for (CTexture& t : textures_) t.Release();
+}
+
+bool BlockLayer::Upload(const CImage32& image, CImage32& work) {
+  if (work.Width() != 256 || work.Height() != 256) {
+    if (!work.Create(256, 256)) return false;
+  } else {
+    work.Fill(0);
+  }
+  const uint8_t* src = image.Pixels();
+  const int src_w = src ? image.Width() : 0;
+  const int src_h = src ? image.Height() : 0;
+  uint8_t* dst = work.Pixels();
+  bool ok = true;
+  for (int b = 0; b < Count(); ++b) {
+    const int cell = b % kBlocksPerTexture;
+    const int x = (b % columns_) * kBlockSize;
+    const int y = (b / columns_) * kBlockSize;
+    // Clipped to the picture: a smaller picture leaves the rest transparent.
+    const int w = std::clamp(src_w - x, 0, kBlockSize);
+    const int h = std::clamp(std::min(src_h, kLayerHeight) - y, 0, kBlockSize);
+    const int cx = (cell % 16) * kBlockSize;
+    const int cy = (cell / 16) * kBlockSize;
+    for (int i = 0; i < h; ++i)
+      std::memcpy(dst + ((cy + i) * 256 + cx) * 4, src + ((y + i) * src_w + x) * 4,
+                  static_cast<size_t>(w) * 4);
+    const bool texture_full = cell == kBlocksPerTexture - 1 || b == Count() - 1;
+    if (texture_full) {
+      ok = textures_[b / kBlocksPerTexture].Upload(dst) == 0 && ok;
+      work.Fill(0);
+    }
+  }
+  return ok;
+}
+
+bool BlockLayer::Clear(CImage32& work) {
+  CImage32 none;
+  return Upload(none, work);
+}
+
+void BlockLayer::SetAlpha(int a) {
+  for (CSprite& s : sprites_) s.SetAlpha(a);
+}
+
+void BlockLayer::SetBlendMode(int mode) {
+  for (CSprite& s : sprites_) s.SetBlendMode(mode);
+}
+
+void BlockLayer::Draw(gfx::Device& device, float x, float y, const Wave* wave,
+                      const BlockMask* mask) {
+  for (int r = 0; r < rows_; ++r) {
+    const float top = y + r * kBlockSize;
+    const float h = BlockHeight(r);
+    const float shift_top = wave ? wave->Shift(r) : 0.0f;
+    const float shift_bottom = wave ? wave->Shift(r + 1) : 0.0f;
+    for (int c = 0; c < columns_; ++c) {
+      CSprite& s = sprites_[r * columns_ + c];
+      if (mask) {
+        const float v = mask->Clamped(r, c);
+        const int a = v <= 0 ? 0 : v >= 255 ? 255 : static_cast<int>(v);
+        if (a == 0) continue;
+        s.SetAlpha(a);
+      }
+      const float left = x + c * kBlockSize;
+      if (!wave) {
+        s.Draw(device, left, top, kBlockSize, h);
+      } else {
+        s.DrawQuad(device, left + shift_top, top, left + shift_top + kBlockSize, top,
+                   left + shift_bottom, top + h, left + shift_bottom + kBlockSize, top + h);
+      }
+    }
+  }
+}
+
+void BlockLayer::DrawSqueezed(gfx::Device& device, float x, float y, float axis, float scale) {
+  if (scale <= 0) return;
+  const float w = kBlockSize * scale;
+  for (int r = 0; r < rows_; ++r) {
+    const float h = BlockHeight(r);
+    for (int c = 0; c < columns_; ++c) {
+      const float left = axis + (x + c * kBlockSize - axis) * scale;
+      sprites_[r * columns_ + c].Draw(device, left, y + r * kBlockSize, w, h);
+    }
+  }
+}
+
+}  // namespace scene
