@@ -79,7 +79,9 @@ struct Rig {
   }
 };
 
-int Draws(const gfx::Device& dev) { return dev.FastQuads() + dev.GeneralTriangles() / 2; }
+int Draws(const gfx::Device& dev) {
+  return dev.FastQuads() + dev.GeneralTriangles() / 2;
+}
 
 void BM_FirstFrame(benchmark::State& state) {
   Rig rig;

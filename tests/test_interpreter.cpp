@@ -37,7 +37,8 @@ class InterpreterTest : public ::testing::Test {
   // Starts the game with these scripts ("name" -> "SCP\name.scp") in the system archive.
   void Boot(const std::vector<std::pair<std::string, std::string>>& scripts = {}) {
     std::vector<PackSource> entries;
-    for (const auto& [name, text] : scripts) entries.push_back({"SCP\\" + name + ".scp", ScriptFile(text)});
+    for (const auto& [name, text] : scripts)
+      entries.push_back({"SCP\\" + name + ".scp", ScriptFile(text)});
     folder.Write("system.pkd", *BuildPack(entries));
     folder.WriteEmptyArchive("thumb.pkd");
     folder.WriteEmptyArchive("grp.pkd");
@@ -127,10 +128,17 @@ TEST_F(InterpreterTest, ConditionsEvaluateLeftToRightAndASingleTokenIsText) {
     const char* condition;
     bool holds;
   } cases[] = {
-      {0, "$[1] == 0", true},   {7, "$[1] == 0", false},  {0, "$[1]", false},
-      {0, "0", true},           {0, "00", false},         {2, "$[1] < 3 == 0", true},
-      {5, "$[1] < 3 == 0", false}, {5, "$[1] < 3 == 1", true}, {5, "( $[1] > 4 )", true},
-      {0, "1 > 2", false},      {3, "$[1] == 3 == 0 == 0", true},
+      {0, "$[1] == 0", true},
+      {7, "$[1] == 0", false},
+      {0, "$[1]", false},
+      {0, "0", true},
+      {0, "00", false},
+      {2, "$[1] < 3 == 0", true},
+      {5, "$[1] < 3 == 0", false},
+      {5, "$[1] < 3 == 1", true},
+      {5, "( $[1] > 4 )", true},
+      {0, "1 > 2", false},
+      {3, "$[1] == 3 == 0 == 0", true},
   };
   for (const Case& c : cases) {
     ClearLocals();
@@ -307,7 +315,7 @@ std::string GoodField(const ArgField& f) {
 }
 
 struct CommandCase {
-  std::string line;     // the command with its arguments (lines of a block included)
+  std::string line;  // the command with its arguments (lines of a block included)
   std::string message;  // the report a bad case must give; empty for a good case
 };
 
@@ -327,9 +335,7 @@ std::vector<CommandCase> CasesOf(const CommandSpec& spec) {
   const std::string anime = "@anim_set failed";
   std::vector<CommandCase> cases;
   switch (spec.form) {
-    case ArgForm::kNone:
-      cases.push_back({name, ""});
-      break;
+    case ArgForm::kNone: cases.push_back({name, ""}); break;
     case ArgForm::kToken: {
       const ArgField& f = spec.fields[0];
       cases.push_back({name + " " + GoodField(f), ""});
@@ -342,22 +348,26 @@ std::vector<CommandCase> CasesOf(const CommandSpec& spec) {
         cases.push_back({name + " bogus", kArgumentError});
       }
       if (name == "@OMOIDE_FLAG_SET")
-        cases.push_back({name + " 13", "@OMOIDE_FLAG_SET に指定できる数値(1-12)ではありません。 -> 13"});
+        cases.push_back(
+            {name + " 13", "@OMOIDE_FLAG_SET に指定できる数値(1-12)ではありません。 -> 13"});
       break;
     }
     case ArgForm::kCommaList: {
       const std::string malformed = spec.message == ArgMessage::kAnimeSet ? anime : kArgumentError;
       cases.push_back({name + " " + Join(spec, -1, "", false), ""});
-      cases.push_back({name + " " + Join(spec, -1, "", true), malformed});     // a field short
-      cases.push_back({name + " " + Join(spec, 0, "?", false), malformed});    // a bad field
+      cases.push_back({name + " " + Join(spec, -1, "", true), malformed});  // a field short
+      cases.push_back({name + " " + Join(spec, 0, "?", false), malformed});  // a bad field
       if (spec.fields[spec.field_count - 1u].kind != ArgKind::kName)  // a name takes the rest
-        cases.push_back({name + " " + Join(spec, -1, "", false) + ",1", malformed});  // one too many
+        cases.push_back(
+            {name + " " + Join(spec, -1, "", false) + ",1", malformed});  // one too many
       for (int i = 0; i < spec.field_count; ++i) {
         const ArgField& f = spec.fields[static_cast<size_t>(i)];
         if (f.kind == ArgKind::kInt && f.max < INT32_MAX)
-          cases.push_back({name + " " + Join(spec, i, std::to_string(f.max + 1), false), kRangeError});
+          cases.push_back(
+              {name + " " + Join(spec, i, std::to_string(f.max + 1), false), kRangeError});
         if (f.kind == ArgKind::kInt && f.min > INT32_MIN)
-          cases.push_back({name + " " + Join(spec, i, std::to_string(f.min - 1), false), kRangeError});
+          cases.push_back(
+              {name + " " + Join(spec, i, std::to_string(f.min - 1), false), kRangeError});
       }
       break;
     }
@@ -368,11 +378,13 @@ std::vector<CommandCase> CasesOf(const CommandSpec& spec) {
       break;
     case ArgForm::kDefText:
       cases.push_back({"@def_text {\n1 名前 ffff on\n}", ""});
-      cases.push_back({"@def_text {\n300 名前 ffff on\n}", "キャラ名番号が(0-127)の範囲にありません"});
+      cases.push_back(
+          {"@def_text {\n300 名前 ffff on\n}", "キャラ名番号が(0-127)の範囲にありません"});
       break;
     case ArgForm::kSelect:
       cases.push_back({"@select {\nはい,*here\nいいえ,two\n}", ""});
-      cases.push_back({"@select {\na,*here\nb,*here\nc,*here\nd,*here\ne,*here\n}", "more than 4 choices"});
+      cases.push_back(
+          {"@select {\na,*here\nb,*here\nc,*here\nd,*here\ne,*here\n}", "more than 4 choices"});
       break;
     case ArgForm::kBattleSelect:
       cases.push_back({"@battle_select {\na,*here,1\nb,*here,2\n},10,*here", ""});
@@ -387,9 +399,13 @@ std::vector<CommandCase> CasesOf(const CommandSpec& spec) {
 // from the step or go on exactly as the table says.
 TEST_F(InterpreterTest, EveryCommandOfTheTableChecksItsArgumentsAndYieldsAsListed) {
   Boot({{"two", "$[50] = 1\n"}});
-  const std::vector<std::string> reports = {kArgumentError, kRangeError, "@anim_set failed",
-                                            "キャラ名番号", "ERROR: too many text line.",
-                                            "more than 4 choices", "@OMOIDE_FLAG_SET に"};
+  const std::vector<std::string> reports = {kArgumentError,
+                                            kRangeError,
+                                            "@anim_set failed",
+                                            "キャラ名番号",
+                                            "ERROR: too many text line.",
+                                            "more than 4 choices",
+                                            "@OMOIDE_FLAG_SET に"};
   auto report_count = [&] {
     int n = 0;
     for (const std::string& r : reports) n += Count(r);
@@ -470,6 +486,25 @@ TEST_F(InterpreterTest, FlowCommandsSetTheirState) {
   EXPECT_FALSE(adv().progress.IsMemorySeen(13));
 }
 
+TEST_F(InterpreterTest, IfLinesFollowTheSeenFlagThatBackgroundsSet) {
+  Boot();
+  Run("#if ev_etc02\n$[1] = 1\n#endif\n"
+      "#if nothing\n$[2] = 1\n#endif\n"
+      "@bg_load ev_etc02.png\n"
+      "#if ev_etc02\n$[3] = 1\n#endif\n"
+      "#if ev_etc03\n$[4] = 1\n");
+  Step();
+  EXPECT_EQ(Local(1), 0);  // not seen yet: left out
+  EXPECT_EQ(Local(2), 1);  // not a picture: reported, and the block runs
+  EXPECT_TRUE(Logged("フラグのないファイル名です。 : nothing"));
+  EXPECT_TRUE(adv().progress.IsPictureSeen(1));
+  EXPECT_TRUE(folder.Exists("data.dat"));
+  Step();
+  EXPECT_EQ(Local(3), 1);
+  EXPECT_EQ(Local(4), 0);
+  EXPECT_TRUE(Logged("#ifに対応する#endifがありません。"));
+}
+
 TEST_F(InterpreterTest, TheFadeInsHoldTheScriptAndTheFadeOutsDoNot) {
   Boot();
   for (int kind = EFFECT_WHITE_IN; kind <= EFFECT_PAGE_OUT; ++kind) {
@@ -503,7 +538,8 @@ TEST_F(InterpreterTest, TheEndOfAScriptReturnsAReplayToItsListAndLeavesAStoryWhe
     EXPECT_EQ(Local(1), 1);
     EXPECT_EQ(adv().game_mode, c.after) << c.end_mode;
     EXPECT_EQ(adv().script_end_mode, MODE_TITLE) << c.end_mode;
-    EXPECT_EQ(Count("スクリプトのEOFを検知しました。強制的に復帰します。"), returns + (c.set_up ? 1 : 0));
+    EXPECT_EQ(Count("スクリプトのEOFを検知しました。強制的に復帰します。"),
+              returns + (c.set_up ? 1 : 0));
     if (c.set_up) {
       EXPECT_TRUE(game.process.log.Contains(c.set_up));
       EXPECT_TRUE(game.process.log.Contains("SetTitleState(20)"));
@@ -619,7 +655,7 @@ TEST_F(InterpreterTest, RegionsAreExactColoursWithOrWithoutAnOpaqueAlpha) {
   PaintMap(adv().clickable.map);
   struct Case {
     int x, y, region;
-  } cases[] = {{1, 1, 1}, {2, 1, 3}, {3, 1, 4}, {4, 1, 4}, {5, 1, 0},
+  } cases[] = {{1, 1, 1}, {2, 1, 3}, {3, 1, 4}, {4, 1, 4},   {5, 1, 0},
                {6, 1, 0}, {7, 1, 7}, {0, 0, 0}, {-1, 0, -1}, {16, 3, -1}};
   for (const Case& c : cases) EXPECT_EQ(adv().RegionAt(c.x, c.y), c.region) << c.x << "," << c.y;
 }
@@ -632,9 +668,10 @@ TEST_F(InterpreterTest, ClickingARegionRunsItsNextBlockAndTheKeysMoveThePointer)
   };
   CImage32& map = adv().clickable.map;
   ASSERT_EQ(map.Create(800, 600), 1);
-  map.Fill(0xFFFF0000);                                      // all A ...
+  map.Fill(0xFFFF0000);  // all A ...
   for (int y = 0; y < 600; ++y)
-    for (int x = 700; x < 800; ++x) std::memcpy(map.Pixels() + (y * 800 + x) * 4, "\xFF\0\0\xFF", 4);  // ... C on the right
+    for (int x = 700; x < 800; ++x)
+      std::memcpy(map.Pixels() + (y * 800 + x) * 4, "\xFF\0\0\xFF", 4);  // ... C on the right
   Run("$[9] = 1\n"
       "A0[\n$[1]++\n]\n"
       "A1[\n$[2]++\n]\n"

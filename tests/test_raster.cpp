@@ -210,13 +210,16 @@ TEST(SpriteTexture, FastPathMatchesTheGeneralPath) {
                               {Blend::Zero, Blend::InvSrcAlpha},
                               {Blend::SrcAlpha, Blend::One},
                               {Blend::DestColor, Blend::SrcColor}};
-  for (int round = 0; round < 60; ++round) {
+  for (int round = 0; round < 80; ++round) {
     Canvas fast, general;
     // Random content under the quad; the depth buffer in front of or behind it.
     for (Canvas* c : {&fast, &general}) c->dev.Clear(0, round % 3 == 0 ? 0.5f : 1.0f);
     for (int i = 0; i < 800 * 600; ++i) fast.dev.MutableFrame()[i] = rng() | 0xFF000000u;
     std::memcpy(general.dev.MutableFrame(), fast.dev.Frame(), 800 * 600 * 4);
     uint32_t format = formats[pick(5)];
+    // The last rounds: untextured with a colour per corner.
+    const bool gradient = round >= 60;
+    if (gradient) format = 0;
     CTexture ta, tb;
     std::vector<uint32_t> texels(64 * 64);
     for (uint32_t& t : texels) t = rng();
@@ -238,7 +241,7 @@ TEST(SpriteTexture, FastPathMatchesTheGeneralPath) {
       v[i].x = x - 0.5f + (i & 1) * w;
       v[i].y = y - 0.5f + (i >> 1) * h;
       v[i].z = z;
-      v[i].diffuse = color;
+      v[i].diffuse = gradient ? rng() : color;
       v[i].u = (tx + (i & 1) * w) / 64.0f;
       v[i].v = (ty + (i >> 1) * h) / 64.0f;
     }

@@ -272,6 +272,32 @@ TEST_F(SceneTest, BackgroundWipeNeverJumpsOrDoubles) {
   }
 }
 
+TEST_F(SceneTest, ScrollMovesBothPicturesAcrossTheScreen) {
+  RedOverBlue();
+  // Half way through an 800 ms scroll: where the old (red) and the new (blue) picture lie.
+  struct Case {
+    ScrollDirection way;
+    int old_x, old_y, new_x, new_y;
+  } cases[] = {
+      {SCROLL_UP, 400, 200, 400, 400},
+      {SCROLL_DOWN, 400, 400, 400, 200},
+      {SCROLL_LEFT, 300, 300, 500, 300},
+      {SCROLL_RIGHT, 500, 300, 300, 300},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.way);
+    adv().scene.bg.SetFront(0);
+    adv().SceneBgScroll(c.way, 800);
+    EXPECT_TRUE(adv().SceneBgScrolling());
+    game.Frame(400);
+    EXPECT_EQ(Pixel(c.old_x, c.old_y), kRed);
+    EXPECT_EQ(Pixel(c.new_x, c.new_y), kBlue);
+    game.Frame(400);
+    EXPECT_FALSE(adv().SceneBgScrolling());
+    EXPECT_EQ(adv().scene.bg.Front(), 1);
+  }
+}
+
 TEST_F(SceneTest, LoadCachesLogOnlyWhereTheyApply) {
   platform::Log& log = game.process.log;
   // The background cache is the story's alone; the character cache applies everywhere.
@@ -378,6 +404,24 @@ TEST_F(SceneTest, WipeInUncoversTheNewBackground) {
   EXPECT_EQ(FrameHash(), 0xFA535D33u);
   game.Frame(500);
   EXPECT_FALSE(adv().scene.effects.Active());
+}
+
+TEST_F(SceneTest, WipesAtEffectSpeedOneEndEarlyButWhole) {
+  ASSERT_TRUE(adv().SubBGLoadFromPNG(0, "BG\\red.png"));
+  adv().system_data.EffectSpeed = 1;
+  // The mask travels twice as fast with the timer, so the wipe has fully left the screen when
+  // it ends after half the time.
+  for (ScreenEffectKind kind : {EFFECT_WIPE3_IN, EFFECT_PAGE_IN}) {
+    SCOPED_TRACE(kind);
+    adv().scene.bg.SetFront(1);  // the in-wipes bring channel 0 to the front
+    adv().SceneScreenWipe(kind, 1000);
+    game.Frames(4, 100);
+    EXPECT_TRUE(adv().scene.effects.Active());
+    game.Frame(100);
+    EXPECT_FALSE(adv().scene.effects.Active());
+    for (int y = 0; y < 600; y += 7)
+      for (int x = 0; x < 800; x += 7) ASSERT_EQ(Pixel(x, y), kRed) << x << "," << y;
+  }
 }
 
 TEST_F(SceneTest, QuakeHorizontalMovesOnlyXAndSettlesAtZero) {

@@ -49,7 +49,8 @@ Result RunChecker(const std::string& arguments) {
 }
 
 // The other files of the fixture game: pictures in grp.pkd, one sound on disk.
-void WriteGame(const GameFolder& folder, const std::vector<std::pair<std::string, std::string>>& scripts) {
+void WriteGame(const GameFolder& folder,
+               const std::vector<std::pair<std::string, std::string>>& scripts) {
   std::vector<PackSource> system;
   for (const auto& [name, text] : scripts) system.push_back({"SCP\\" + name, ScriptFile(text)});
   folder.Write("system.pkd", *BuildPack(system));
@@ -60,51 +61,51 @@ void WriteGame(const GameFolder& folder, const std::vector<std::pair<std::string
 
 TEST(ScpCheck, EachFaultGivesItsLineAndTheExitStatusSaysSo) {
   GameFolder folder;
-  WriteGame(folder, {
-      {"bad.scp",
-       "// one fault to a statement\n"                               // 1
-       "@bogus\n"                                                    // 2
-       "@chr_load X,ok.png\n"                                        // 3
-       "\n"                                                          // 4
-       "@jump *nowhere\n"                                            // 5
-       "@load missing\n"                                             // 6
-       "@select {\n"                                                 // 7
-       "a,*nolabel\n"                                                // 8
-       "b,other\n"                                                   // 9
-       "c,gone\n"                                                    // 10
-       "}\n"                                                         // 11
-       "@bg_load none.png\n"                                         // 12
-       "@chr_load A,none.png\n"                                      // 13
-       "@bg_load SYSTEM_x.png\n"                                     // 14
-       "@se_load 1,none.wav\n"                                       // 15
-       "@se_load 2,ok.wav\n"                                         // 16
-       "@movie_load 001.mpg\n"                                       // 17
-       "}\n"                                                         // 18
-       "@text,1 {\n"                                                 // 19
-       "あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほま\n"  // 20
-       "}\n"                                                         // 21
-       "@def_text {\n"                                               // 22
-       "1 ABCDEFGHIJKLMNOPQ ffff on\n"                               // 23
-       "}\n"                                                         // 24
-       "#if ev_etc01\n"                                              // 25
-       "top:\n"                                                      // 26
-       "$[1]++\n"                                                    // 27
-       "@jump *top\n"                                                // 28
-       "if( $[1] == 0 ){\n"                                          // 29
-       "@wait 10\n"},                                                // 30
-      {"other.scp",
-       "@bg_load ok.png\n"
-       "@chr_load B,ok.png\n"
-       "@se_load 0,OK.WAV\n"  // files on disk are found in any case, as the game finds them
-       "again:\n"
-       "$[1]++\n"
-       "if( $[1] < 3 ){\n"
-       "  @jump *again\n"  // a loop with a way out
-       "}\n"
-       "wait:\n"
-       "@wait 100\n"
-       "@jump *wait\n"  // a loop that yields
-       "@load bad\n"}});
+  WriteGame(folder,
+            {{"bad.scp",
+              "// one fault to a statement\n"  // 1
+              "@bogus\n"  // 2
+              "@chr_load X,ok.png\n"  // 3
+              "\n"  // 4
+              "@jump *nowhere\n"  // 5
+              "@load missing\n"  // 6
+              "@select {\n"  // 7
+              "a,*nolabel\n"  // 8
+              "b,other\n"  // 9
+              "c,gone\n"  // 10
+              "}\n"  // 11
+              "@bg_load none.png\n"  // 12
+              "@chr_load A,none.png\n"  // 13
+              "@bg_load SYSTEM_x.png\n"  // 14
+              "@se_load 1,none.wav\n"  // 15
+              "@se_load 2,ok.wav\n"  // 16
+              "@movie_load 001.mpg\n"  // 17
+              "}\n"  // 18
+              "@text,1 {\n"  // 19
+              "あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほま\n"  // 20
+              "}\n"  // 21
+              "@def_text {\n"  // 22
+              "1 ABCDEFGHIJKLMNOPQ ffff on\n"  // 23
+              "}\n"  // 24
+              "#if ev_etc01\n"  // 25
+              "top:\n"  // 26
+              "$[1]++\n"  // 27
+              "@jump *top\n"  // 28
+              "if( $[1] == 0 ){\n"  // 29
+              "@wait 10\n"},  // 30
+             {"other.scp",
+              "@bg_load ok.png\n"
+              "@chr_load B,ok.png\n"
+              "@se_load 0,OK.WAV\n"  // files on disk are found in any case, as the game finds them
+              "again:\n"
+              "$[1]++\n"
+              "if( $[1] < 3 ){\n"
+              "  @jump *again\n"  // a loop with a way out
+              "}\n"
+              "wait:\n"
+              "@wait 100\n"
+              "@jump *wait\n"  // a loop that yields
+              "@load bad\n"}});
 
   const std::string expected =
       "SCP\\bad.scp:2: unknown command '@bogus'\n"

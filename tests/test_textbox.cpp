@@ -39,7 +39,9 @@ void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
 
 // The level of special glyph n at (column, row): a bar over the top 8 rows, 16 + n columns
 // wide, so both the glyph and its upright orientation can be told.
-int SpecialLevel(int n, int column, int row) { return row < 8 && column < 16 + n ? 15 : 0; }
+int SpecialLevel(int n, int column, int row) {
+  return row < 8 && column < 16 + n ? 15 : 0;
+}
 
 // A 128 × 128 4-bit bitmap file of the sixteen special glyphs, stored bottom-up.
 std::vector<uint8_t> SpecialGlyphBmp(uint16_t bit_count = 4, int32_t height = 128) {
@@ -121,7 +123,9 @@ std::vector<PackSource> AllPictures() {
           {"textbox\\default_font.bmp", SpecialGlyphBmp()}};
 }
 
-int Draws(const gfx::Device& dev) { return dev.FastQuads() + dev.GeneralTriangles() / 2; }
+int Draws(const gfx::Device& dev) {
+  return dev.FastQuads() + dev.GeneralTriangles() / 2;
+}
 
 uint64_t Checksum(const uint32_t* frame) {
   uint64_t h = 1469598103934665603ull;
@@ -339,7 +343,7 @@ TEST(GlyphFont, SpacesTakeACellButAreNeverDrawn) {
   font.Draw();
   EXPECT_EQ(Draws(dev) - before, 3);  // ①, A and the empty full-width space cell
   EXPECT_EQ(dev.Frame()[50 * 800 + 100 + 10] & 0xFFFFFF, 0xFFFFFFu);  // the bar of ① at (x, y)
-  EXPECT_EQ(dev.Frame()[50 * 800 + 100 + 28 + 10] & 0xFFFFFF, 0u);   // nothing where the space is
+  EXPECT_EQ(dev.Frame()[50 * 800 + 100 + 28 + 10] & 0xFFFFFF, 0u);  // nothing where the space is
 
   // A control byte ends the glyphs; what follows is not drawn from stale cells.
   ASSERT_EQ(font.SetText(SJ("あ") + "\n" + SJ("いう")), 0);
@@ -472,9 +476,8 @@ TEST(TextBoxMissing, MissingPicturesAreLoggedAndTheBoxStillWorks) {
   Archive archive({{"textbox\\default_font.bmp", SpecialGlyphBmp()}});
   CTEXTBOX box;
   EXPECT_TRUE(box.Create(dev, archive.pack));
-  for (const char* line :
-       {"textbox_bg1.png Load failed.", "textbox_bg2.png Load failed.",
-        "text_table1.png Load failed."})
+  for (const char* line : {"textbox_bg1.png Load failed.", "textbox_bg2.png Load failed.",
+                           "text_table1.png Load failed."})
     EXPECT_TRUE(log.Contains(std::string("[CTEXTBOX::Create : ")) && log.Contains(line)) << line;
   EXPECT_FALSE(box.LoadSpecialGlyphs("textbox\\none.bmp"));
   EXPECT_EQ(box.SpecialGlyphPicture(), nullptr);
@@ -485,7 +488,8 @@ TEST(TextBoxMissing, MissingPicturesAreLoggedAndTheBoxStillWorks) {
   box.SetCursorVisible(true);
   box.SetNamePlate(true);
   box.Draw(16);
-  EXPECT_EQ(dev.Frame()[500 * 800 + 400] & 0xFFFFFF, 0u);  // an empty band, nothing read from nowhere
+  EXPECT_EQ(dev.Frame()[500 * 800 + 400] & 0xFFFFFF,
+            0u);  // an empty band, nothing read from nowhere
 }
 
 // Pictures of the wrong size would be read past their end by the 256 × 256 upload: they count
@@ -633,8 +637,7 @@ TEST_F(TextBoxTest, ShrinkingBlocksVanishWithoutTurningInsideOut) {
 TEST_F(TextBoxTest, GoldenPageInEachStyle) {
   if (!CreateGlyphFace()) GTEST_SKIP() << "no glyph face installed";
   ASSERT_TRUE(box_.LoadSpecialGlyphs("textbox\\default_font.bmp"));
-  const uint64_t want[3] = {5710717236401248073ull, 8953180073265521830ull,
-                           8914701090544346035ull};
+  const uint64_t want[3] = {5710717236401248073ull, 8953180073265521830ull, 8914701090544346035ull};
   for (int style = 0; style < 3; ++style) {
     box_.SetTextStyle(style);
     box_.SetBoxAlpha(255);
@@ -652,8 +655,7 @@ TEST_F(TextBoxTest, GoldenPageInEachStyle) {
     box_.Draw(0);
     if (const char* dir = std::getenv("LANTHORN_TEXTBOX_SHOTS"))
       SavePNG(std::string(dir) + "/textbox_style" + std::to_string(style) + ".png",
-              reinterpret_cast<const uint8_t*>(dev_.Frame()), 800, 600, 800 * 4,
-              PngChannels::Rgb);
+              reinterpret_cast<const uint8_t*>(dev_.Frame()), 800, 600, 800 * 4, PngChannels::Rgb);
     if (const char* dir = std::getenv("LANTHORN_TEXTBOX_SHOTS")) {
       // The text enlarged four times, to judge shadows and outlines.
       std::vector<uint32_t> zoom(840 * 400);

@@ -207,7 +207,6 @@ class CADV final : public DeviceClient {
   // Title, galleries and town map.
   void ReturnToTitle();
   void SetTitleState(int32_t state);
-  int FindEventPicture(std::string_view name) const;  // -1 when not in the picture table
   void CGMODE_Init();
   void OMOIDE_Init();
   void Town_SetPlace();

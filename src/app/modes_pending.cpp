@@ -13,6 +13,7 @@ void CADV::ConfigSetup() {}
 void CADV::TownSetup() {}
 void CADV::ConfirmDialog() {}
 
+// ADV_Proc, the interpreter's part of the story, is in src/script/adv_interpreter.cpp.
 void CADV::ADV_Flip() {}
 void CADV::SaveLoad_Proc() {}
 void CADV::SaveLoad_Flip() {}

@@ -221,12 +221,15 @@ double Floor(double v) {
 
 // The quad of a two-triangle strip in sprite order (top-left, top-right, bottom-left,
 // bottom-right) when it is axis-aligned, of one colour and depth, and its texels map one to one
-// onto its pixels with a margin from texel edges; false sends it down the general path.
-bool AsRect(const raster::DrawContext& ctx, const TLVertex* v, raster::RectQuad* q) {
+// onto its pixels with a margin from texel edges; false sends it down the general path. An
+// untextured quad may have a colour per corner (`*gradient` then says so).
+bool AsRect(const raster::DrawContext& ctx, const TLVertex* v, raster::RectQuad* q,
+            bool* gradient) {
   const TLVertex &a = v[0], &b = v[1], &c = v[2], &d = v[3];
   if (a.y != b.y || c.y != d.y || a.x != c.x || b.x != d.x) return false;
   if (a.z != b.z || a.z != c.z || a.z != d.z) return false;
-  if (a.diffuse != b.diffuse || a.diffuse != c.diffuse || a.diffuse != d.diffuse) return false;
+  *gradient = a.diffuse != b.diffuse || a.diffuse != c.diffuse || a.diffuse != d.diffuse;
+  if (*gradient && ctx.tex_bits) return false;
   const float g = raster::kGuardBand;
   if (!(a.x > -g && b.x < g && a.y > -g && c.y < g)) return false;
   int64_t x0 = RoundToInt64(double(a.x) * 256), x1 = RoundToInt64(double(b.x) * 256);
@@ -338,10 +341,20 @@ void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVe
   if (texture_ && texture_->shared_) lock = std::unique_lock<std::mutex>(texture_->mutex_);
   const raster::DrawContext& ctx = Context();
   raster::RectQuad q;
-  if (type == PrimitiveType::TriangleStrip && primitive_count == 2 && AsRect(ctx, v, &q)) {
-    ++fast_quads_;
-    raster::DrawRect(ctx, q);
-    return;
+  bool gradient = false;
+  if (type == PrimitiveType::TriangleStrip && primitive_count == 2 &&
+      AsRect(ctx, v, &q, &gradient)) {
+    if (!gradient) {
+      ++fast_quads_;
+      raster::DrawRect(ctx, q);
+      return;
+    }
+    const raster::RasterVertex r[4] = {FromTL(v[0], ctx), FromTL(v[1], ctx), FromTL(v[2], ctx),
+                                       FromTL(v[3], ctx)};
+    if (raster::DrawGradientRect(ctx, q, r)) {
+      ++fast_quads_;
+      return;
+    }
   }
   for (int i = 0; i < primitive_count; ++i) {
     int idx[3];

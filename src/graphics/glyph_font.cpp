@@ -16,7 +16,8 @@ constexpr size_t kHeightOffset = 22;
 constexpr size_t kPixelOffset = 118;  // file header 14, info header 40, 16 palette entries
 
 uint32_t Read32(std::span<const uint8_t> file, size_t at) {
-  return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | static_cast<uint32_t>(file[at + 3]) << 24;
+  return file[at] | file[at + 1] << 8 | file[at + 2] << 16 |
+         static_cast<uint32_t>(file[at + 3]) << 24;
 }
 
 void Put(GlyphCellSpan cell, int x, int y, uint16_t base, int level) {
@@ -28,7 +29,8 @@ void Put(GlyphCellSpan cell, int x, int y, uint16_t base, int level) {
 
 bool LoadSpecialGlyphsFromMemory(std::span<const uint8_t> file, SpecialGlyphs& picture) {
   if (file.size() < kPixelOffset + SpecialGlyphs::kBytes) return false;
-  uint16_t bit_count = static_cast<uint16_t>(file[kBitCountOffset] | file[kBitCountOffset + 1] << 8);
+  uint16_t bit_count =
+      static_cast<uint16_t>(file[kBitCountOffset] | file[kBitCountOffset + 1] << 8);
   if (bit_count != 4) return false;
   std::memcpy(picture.bits.data(), file.data() + kPixelOffset, SpecialGlyphs::kBytes);
   // The file keeps its rows bottom-up. A negative height marks a top-down file, which needs no

@@ -47,6 +47,11 @@ struct RasterVertex {
 void DrawTriangle(const DrawContext& ctx, const RasterVertex& a, const RasterVertex& b,
                   const RasterVertex& c, bool perspective);
 
+// The same axis-aligned quad untextured with a colour per corner, `v` its strip's corners
+// (top-left, top-right, bottom-left, bottom-right): the same bits as its two triangles. False
+// (nothing drawn) for a quad it does not take.
+bool DrawGradientRect(const DrawContext& ctx, const RectQuad& q, const RasterVertex v[4]);
+
 struct LineStyle {
   float width;
   bool antialias;

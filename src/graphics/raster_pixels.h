@@ -187,16 +187,16 @@ LANTHORN_PIXEL V16 WithOpaqueAlpha(V16 a) {
 
 // --- the blend rule -------------------------------------------------------------------------
 
-// One blend factor for source s and destination d. The render target has no alpha: its alpha
-// reads as 255.
-LANTHORN_PIXEL V16 FactorOf(Blend f, V16 s, V16 d) {
+// One blend factor for source s (whose alpha, in all four channels, is sa) and destination d.
+// The render target has no alpha: its alpha reads as 255.
+LANTHORN_PIXEL V16 FactorOf(Blend f, V16 s, V16 sa, V16 d) {
   switch (f) {
     case Blend::Zero: return Splat16(0);
     case Blend::One: return Splat16(255);
     case Blend::SrcColor: return s;
     case Blend::InvSrcColor: return Inv(s);
-    case Blend::SrcAlpha: return AlphaOf(s);
-    case Blend::InvSrcAlpha: return Inv(AlphaOf(s));
+    case Blend::SrcAlpha: return sa;
+    case Blend::InvSrcAlpha: return Inv(sa);
     case Blend::DestAlpha: return Splat16(255);
     case Blend::InvDestAlpha: return Splat16(0);
     case Blend::DestColor: return d;
@@ -208,22 +208,27 @@ LANTHORN_PIXEL V16 FactorOf(Blend f, V16 s, V16 d) {
 }
 
 // x × factor, skipping the multiply for the factors that need none.
-LANTHORN_PIXEL V16 Scale(Blend f, V16 x, V16 s, V16 d) {
+LANTHORN_PIXEL V16 Scale(Blend f, V16 x, V16 s, V16 sa, V16 d) {
   if (f == Blend::Zero || f == Blend::InvDestAlpha) return Splat16(0);
   if (f == Blend::One || f == Blend::DestAlpha) return x;
-  return Mul(x, FactorOf(f, s, d));
+  return Mul(x, FactorOf(f, s, sa, d));
 }
 
 // source × src factor + destination × dest factor, on two pixels of 16-bit channels.
-LANTHORN_PIXEL V16 BlendChannels(Blend src_f, Blend dst_f, V16 s, V16 d) {
-  return Add(Scale(src_f, s, s, d), Scale(dst_f, d, s, d));
+LANTHORN_PIXEL V16 BlendChannels(Blend src_f, Blend dst_f, V16 s, V16 sa, V16 d) {
+  return Add(Scale(src_f, s, s, sa, d), Scale(dst_f, d, s, sa, d));
 }
 
-// The blend of four pixels, saturated; the target's alpha stays 255.
-LANTHORN_PIXEL P4 BlendPixels(Blend src_f, Blend dst_f, V16 sl, V16 sh, P4 d) {
-  V16 lo = BlendChannels(src_f, dst_f, sl, Lo(d));
-  V16 hi = BlendChannels(src_f, dst_f, sh, Hi(d));
+// The blend of four pixels, saturated; the target's alpha stays 255. `sal`, `sah` are the
+// source alphas: AlphaOf the source, or one known value (a fast path's constant alpha, which
+// then needs no shuffles, and lets the source's own alpha channel be anything).
+LANTHORN_PIXEL P4 BlendPixels(Blend src_f, Blend dst_f, V16 sl, V16 sh, V16 sal, V16 sah, P4 d) {
+  V16 lo = BlendChannels(src_f, dst_f, sl, sal, Lo(d));
+  V16 hi = BlendChannels(src_f, dst_f, sh, sah, Hi(d));
   return Or4(Pack(lo, hi), Splat4(0xFF000000u));
+}
+LANTHORN_PIXEL P4 BlendPixels(Blend src_f, Blend dst_f, V16 sl, V16 sh, P4 d) {
+  return BlendPixels(src_f, dst_f, sl, sh, AlphaOf(sl), AlphaOf(sh), d);
 }
 LANTHORN_PIXEL P4 BlendPixels(Blend src_f, Blend dst_f, P4 s, P4 d) {
   return BlendPixels(src_f, dst_f, Lo(s), Hi(s), d);
@@ -247,6 +252,9 @@ struct FixedBlend {
   static constexpr bool kStoreOnFull = StoresSourceOnFullAlpha(S, D);
   LANTHORN_PIXEL P4 operator()(P4 s, P4 d) const { return BlendPixels(S, D, s, d); }
   LANTHORN_PIXEL P4 operator()(V16 sl, V16 sh, P4 d) const { return BlendPixels(S, D, sl, sh, d); }
+  LANTHORN_PIXEL P4 operator()(V16 sl, V16 sh, V16 sa, P4 d) const {
+    return BlendPixels(S, D, sl, sh, sa, sa, d);
+  }
 };
 struct RuntimeBlend {
   static constexpr bool kKeepOnZero = false;
@@ -255,6 +263,9 @@ struct RuntimeBlend {
   LANTHORN_PIXEL P4 operator()(P4 s, P4 d) const { return BlendPixels(src, dst, s, d); }
   LANTHORN_PIXEL P4 operator()(V16 sl, V16 sh, P4 d) const {
     return BlendPixels(src, dst, sl, sh, d);
+  }
+  LANTHORN_PIXEL P4 operator()(V16 sl, V16 sh, V16 sa, P4 d) const {
+    return BlendPixels(src, dst, sl, sh, sa, sa, d);
   }
 };
 using BlendAlpha = FixedBlend<Blend::SrcAlpha, Blend::InvSrcAlpha>;  // sprite mode 0

@@ -43,7 +43,9 @@ void InitCell(CSprite& s, CTexture* sheet, int cell) {
   InitCut(s, sheet, (cell % 8) * kGlyphCell, (cell / 8) * kGlyphCell, kGlyphCell, kGlyphCell);
 }
 
-int ShadowAlpha(int box_alpha) { return (box_alpha * 6 - 1530) / 10 + 153; }
+int ShadowAlpha(int box_alpha) {
+  return (box_alpha * 6 - 1530) / 10 + 153;
+}
 
 }  // namespace
 

@@ -78,9 +78,7 @@ class CTEXTBOX {
   // Reads the special-glyph picture from the system archive; false (the picture kept) when the
   // entry is missing or not a 4-bit bitmap.
   bool LoadSpecialGlyphs(const std::string& name);
-  const SpecialGlyphs* SpecialGlyphPicture() const {
-    return special_.loaded ? &special_ : nullptr;
-  }
+  const SpecialGlyphs* SpecialGlyphPicture() const { return special_.loaded ? &special_ : nullptr; }
 
   // State for the story mode and the tests.
   float X() const { return x_; }

@@ -14,7 +14,7 @@ static_assert(std::endian::native == std::endian::little, "records are stored as
 
 inline constexpr int32_t kSaveRecordVersion = 202;
 inline constexpr int kLocalVariableCount = 100;  // $[0]-$[99]
-inline constexpr int kFavourVariableCount = 6;   // $FAV[0]-$FAV[5], in a block of 8 slots
+inline constexpr int kFavourVariableCount = 6;  // $FAV[0]-$FAV[5], in a block of 8 slots
 inline constexpr int kClickableRegionCount = 7;  // regions A-G
 inline constexpr int kClickableBlockCount = 64;  // blocks per region in the block-end table
 
@@ -55,7 +55,7 @@ struct SaveRecord {
   uint8_t RollbackEnabled = 0;
   uint8_t TownSaveFlag = 0;
   uint8_t pad6138[2] = {};
-  int32_t TownDay = 0;           // the episode number
+  int32_t TownDay = 0;  // the episode number
   int32_t TownChoicesToday = 0;  // the episode step
   char TownPendingScript[60] = {};
   int32_t FavourVariables[8] = {};

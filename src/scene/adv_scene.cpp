@@ -72,6 +72,10 @@ void CADV::SceneReset() {
   const uint32_t t1 = clock.Now();
   scene.chr.Create(device);
   const uint32_t t2 = clock.Now();
+  // The textures were made anew: no name may claim a picture is still in them.
+  for (int c = 0; c < 2; ++c) scene.bg.Channel(c).cache_name.clear();
+  for (int s = 0; s < scene::kSlotCount; ++s)
+    for (scene::ChrBuffer& b : scene.chr.Slot(s).buffers) b.cache_name.clear();
   scene.effects.Reset();
   scene.effect_settled = false;
   scene.created = true;

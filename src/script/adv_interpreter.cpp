@@ -13,6 +13,7 @@
 #include "app/adv.h"
 #include "app/process.h"
 #include "platform/sjis.h"
+#include "scene/event_pictures.h"
 #include "script/script_log.h"
 #include "script/variables.h"
 
@@ -26,7 +27,8 @@ constexpr int64_t kStepWorkLimit = 1'000'000;
 
 // The fixed texts, converted once.
 struct Texts {
-  std::string argument_error = SJ("(%s.SCP)%d行目 : error : '%s %s' :　コマンド引数に問題があります。");
+  std::string argument_error =
+      SJ("(%s.SCP)%d行目 : error : '%s %s' :　コマンド引数に問題があります。");
   std::string number_error = SJ("(%s.SCP)%d行目 : error : '%s %s' :　数値が異常です");
   std::string anime_set_error = SJ("@anim_set failed : [引数エラー] : %s %s ");
   std::string name_number = SJ("%s: errror %s(%d行): キャラ名番号が(0-127)の範囲にありません");
@@ -34,9 +36,12 @@ struct Texts {
   std::string not_digit = SJ("数字以外の文字は使用できません。");
   std::string no_open = SJ("スクリプト変数に[がありません。");
   std::string no_close = SJ("スクリプト変数に]がありません。");
-  std::string max_favour = SJ("好感度変数番号に指定できる最大値(%d)を超えた数字が使用されています。");
-  std::string max_system = SJ("システム変数番号に指定できる最大値(%d)を超えた数字が使用されています。");
-  std::string max_local = SJ("スクリプト変数番号に指定できる最大値(%d)を超えた数字が使用されています。");
+  std::string max_favour =
+      SJ("好感度変数番号に指定できる最大値(%d)を超えた数字が使用されています。");
+  std::string max_system =
+      SJ("システム変数番号に指定できる最大値(%d)を超えた数字が使用されています。");
+  std::string max_local =
+      SJ("スクリプト変数番号に指定できる最大値(%d)を超えた数字が使用されています。");
   std::string set_local = SJ("ローカル変数 : $[%d] (%d) -> (%d)");
   std::string set_favour = SJ("好感度変数 : $FAV[%d] (%d) -> (%d)");
   std::string set_system = SJ("システム変数 : $SYS[%d] (%d) -> (%d)");
@@ -49,7 +54,8 @@ struct Texts {
   std::string eof_return = SJ("スクリプトのEOFを検知しました。強制的に復帰します。");
   std::string omoide_range = SJ("@OMOIDE_FLAG_SET に指定できる数値(1-12)ではありません。 -> %d");
   std::string movie_range =
-      SJ("@movie_load : 自動フラグ判定に指定できる数値の範囲内(1-185)のファイルではありません。 -> %s");
+      SJ("@movie_load : 自動フラグ判定に指定できる数値の範囲内(1-185)のファイルではありません。 -> "
+         "%s");
   std::string if_unknown = SJ("フラグのないファイル名です。 : %s");
   std::string no_endif = SJ("#ifに対応する#endifがありません。");
   std::string town_load_failed = SJ("%sのロードに失敗しました。");
@@ -59,7 +65,9 @@ const Texts& T() {
   return texts;
 }
 
-bool IsSeparator(std::string_view t) { return t == "\n" || t == "\r" || t.empty(); }
+bool IsSeparator(std::string_view t) {
+  return t == "\n" || t == "\r" || t.empty();
+}
 
 // The end of the script, as opposed to a token spelled EOF.
 bool AtEnd(const CScript& script, std::string_view token) {
@@ -86,9 +94,7 @@ class LogReporter final : public ScriptReporter {
       case ScriptProblem::kAnimeSetForm:
         text = ScriptFormat(T().anime_set_error.c_str(), c.c_str(), d.c_str());
         break;
-      case ScriptProblem::kNoOpenBrace:
-        text = "not found { in " + c;
-        break;
+      case ScriptProblem::kNoOpenBrace: text = "not found { in " + c; break;
       case ScriptProblem::kNoCloseBrace:
         text = c == "@text" ? "nor found } in @text" : "not found } in " + c;
         break;
@@ -96,8 +102,9 @@ class LogReporter final : public ScriptReporter {
         text = ScriptFormat(T().name_number.c_str(), c.c_str(), name.c_str(), line);
         break;
       case ScriptProblem::kTooManyLines:
-        text = ScriptFormat("ERROR: too many text line. ignore more than 3 text line. %s.scp(%d line)",
-                            name.c_str(), line);
+        text =
+            ScriptFormat("ERROR: too many text line. ignore more than 3 text line. %s.scp(%d line)",
+                         name.c_str(), line);
         break;
       case ScriptProblem::kTooManyChoices:
         text = c + ": more than 4 choices; the rest are ignored (" + d + ")";
@@ -105,8 +112,7 @@ class LogReporter final : public ScriptReporter {
       case ScriptProblem::kNameTooLong:
         text = c + ": a name has at most 15 bytes; cut: " + d;
         break;
-      case ScriptProblem::kLineTooLong:
-        return;  // the text box shows its overflow mark
+      case ScriptProblem::kLineTooLong: return;  // the text box shows its overflow mark
     }
     LogScript(script_, 2, text);
   }
@@ -277,7 +283,6 @@ void ElseStatement(CADV& adv) {
 
 // The end of a picture or memory replay: back to its list, which the title music follows.
 void EndReplay(CADV& adv, GameMode to) {
-  LogScript(adv.script, 1, T().eof_return);
   if (to == MODE_OMOIDE) {
     adv.OMOIDE_Init();
   } else {
@@ -290,12 +295,16 @@ void EndReplay(CADV& adv, GameMode to) {
 
 // A story script that ends stays in the story, reading the end each frame.
 void EndOfScript(CADV& adv) {
-  if (adv.script_end_mode == MODE_OMOIDE || adv.script_end_mode == MODE_CGMODE)
+  if (adv.script_end_mode == MODE_OMOIDE || adv.script_end_mode == MODE_CGMODE) {
+    LogScript(adv.script, 1, T().eof_return);
     EndReplay(adv, adv.script_end_mode);
+  }
 }
 
 // A label on its own line is passed over when execution reaches it.
-bool IsLabel(std::string_view t) { return t.size() > 1 && t.back() == ':'; }
+bool IsLabel(std::string_view t) {
+  return t.size() > 1 && t.back() == ':';
+}
 
 // --- the handlers of the command table
 
@@ -395,7 +404,7 @@ CommandFlow BgLoadCommand(CADV& a, CommandArgs& x) {
   const std::string& file = x.text[0];
   a.BgLoad(file);
   // A background that is an event picture unlocks it in the gallery (and saves the progress).
-  const int index = a.FindEventPicture(std::string_view(file).substr(0, file.find('.')));
+  const int index = scene::FindEventPicture(std::string_view(file).substr(0, file.find('.')));
   if (index >= 0) a.UnlockPicture(index);
   a.StartSettle();
   return kGo;
@@ -479,7 +488,9 @@ CommandFlow ChrShadowCommand(CADV& a, CommandArgs& x) {
   a.ChrShadow(x.number[0], x.number[1] == 1);
   return kGo;
 }
-CommandFlow NothingCommand(CADV&, CommandArgs&) { return kGo; }
+CommandFlow NothingCommand(CADV&, CommandArgs&) {
+  return kGo;
+}
 CommandFlow AnimeInitCommand(CADV& a, CommandArgs&) {
   a.AnimeInit();
   return kGo;
@@ -607,7 +618,7 @@ CommandFlow MovieControlCommand(CADV& a, CommandArgs& x) {
   return kGo;
 }
 CommandFlow IfSeenCommand(CADV& a, CommandArgs& x) {
-  const int index = a.FindEventPicture(x.text[0]);
+  const int index = scene::FindEventPicture(x.text[0]);
   if (index < 0) {
     LogScript(a.script, 2, ScriptFormat(T().if_unknown.c_str(), x.text[0].c_str()));
     return kGo;
@@ -623,8 +634,8 @@ CommandFlow IfSeenCommand(CADV& a, CommandArgs& x) {
   }
   return kGo;
 }
-// "#cg_quit" ends a replay like the end of its script does; outside a replay it goes to the
-// picture gallery, as the command always has.
+// "#cg_quit" ends a replay as the end of its script does (a memory replay returns to its list);
+// outside a replay it goes to the picture gallery, as the command always has.
 CommandFlow CgQuitCommand(CADV& a, CommandArgs&) {
   EndReplay(a, a.script_end_mode == MODE_OMOIDE ? MODE_OMOIDE : MODE_CGMODE);
   return kGo;
@@ -635,17 +646,27 @@ CommandFlow CgQuitCommand(CADV& a, CommandArgs&) {
 constexpr bool kYields = true;
 constexpr bool kContinues = false;
 
-constexpr ArgField Num() { return {ArgKind::kNumber}; }
+constexpr ArgField Num() {
+  return {ArgKind::kNumber};
+}
 constexpr ArgField Int(int32_t min = INT32_MIN, int32_t max = INT32_MAX) {
   return {ArgKind::kInt, min, max};
 }
-constexpr ArgField Speed() { return Int(1); }  // a divisor of the owner: 0 or less is refused
-constexpr ArgField SeSlot() { return Int(0, 7); }
-constexpr ArgField StandardPosition() { return Int(0, 4); }
+constexpr ArgField Speed() {
+  return Int(1);
+}  // a divisor of the owner: 0 or less is refused
+constexpr ArgField SeSlot() {
+  return Int(0, 7);
+}
+constexpr ArgField StandardPosition() {
+  return Int(0, 4);
+}
 constexpr ArgField Name(FileKind file = FileKind::kNone) {
   return {ArgKind::kName, INT32_MIN, INT32_MAX, file};
 }
-constexpr ArgField Kind(ArgKind k) { return {k}; }
+constexpr ArgField Kind(ArgKind k) {
+  return {k};
+}
 
 constexpr CommandSpec Cmd(std::string_view name, bool yields, CommandHandler handler,
                           int32_t code = 0) {
@@ -768,7 +789,9 @@ const CommandSpec kCommands[] = {
 
 }  // namespace
 
-std::span<const CommandSpec> CommandTable() { return kCommands; }
+std::span<const CommandSpec> CommandTable() {
+  return kCommands;
+}
 
 const CommandSpec* FindCommand(std::string_view token, bool clickable_active) {
   for (const CommandSpec& c : kCommands) {

@@ -92,8 +92,9 @@ void CADV::FollowChoiceTarget(const std::string& target) {
 int CADV::RegionAt(int x, int y) const {
   const CImage32& map = clickable.map;
   if (!map.Pixels() || x < 0 || y < 0 || x >= map.Width() || y >= map.Height()) return -1;
-  const uint8_t* p = map.Pixels() + (static_cast<size_t>(y) * static_cast<size_t>(map.Width()) +
-                                     static_cast<size_t>(x)) * 4;
+  const uint8_t* p =
+      map.Pixels() +
+      (static_cast<size_t>(y) * static_cast<size_t>(map.Width()) + static_cast<size_t>(x)) * 4;
   // Maps are drawn with and without alpha; both an opaque and a zero alpha byte count.
   if (p[3] != 0 && p[3] != 0xFF) return 0;
   const uint32_t rgb = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
@@ -127,8 +128,8 @@ void CADV::ClickableProc() {
   if (region > 0) {
     const int32_t counter = clickable.counters[static_cast<size_t>(region - 1)];
     if (counter >= 0 && counter < kClickableBlockCount)
-      clickable.hovered_value = clickable.block_end[static_cast<size_t>(region - 1)]
-                                                   [static_cast<size_t>(counter)];
+      clickable.hovered_value =
+          clickable.block_end[static_cast<size_t>(region - 1)][static_cast<size_t>(counter)];
   }
 
   const bool alt_enter =
@@ -162,10 +163,10 @@ void CADV::EndClickableBlock() {
   const int32_t region = clickable.current_region;
   if (region < 1 || region > kClickableRegionCount) return;  // a damaged record: nothing to count
   int32_t& counter = clickable.counters[static_cast<size_t>(region - 1)];
-  const int32_t next = counter >= 0 && counter < kClickableBlockCount
-                           ? clickable.block_end[static_cast<size_t>(region - 1)]
-                                                [static_cast<size_t>(counter)]
-                           : 0;
+  const int32_t next =
+      counter >= 0 && counter < kClickableBlockCount
+          ? clickable.block_end[static_cast<size_t>(region - 1)][static_cast<size_t>(counter)]
+          : 0;
   if (next > 0) {
     counter = next;
   } else if (next == 0 && counter < INT32_MAX) {

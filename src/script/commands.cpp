@@ -13,9 +13,13 @@ bool AtEnd(const CScript& script, std::string_view token) {
   return token == "EOF" && script.GetPosition() > script.TokenCount();
 }
 
-bool IsSeparator(std::string_view t) { return t == "\n" || t == "\r" || t.empty(); }
+bool IsSeparator(std::string_view t) {
+  return t == "\n" || t == "\r" || t.empty();
+}
 
-bool IsNumberKind(ArgKind k) { return k == ArgKind::kNumber || k == ArgKind::kInt; }
+bool IsNumberKind(ArgKind k) {
+  return k == ArgKind::kNumber || k == ArgKind::kInt;
+}
 
 // Reads up to the "{" that opens a block. Stray tokens before it are reported and skipped.
 bool FindOpenBrace(CScript& script, ScriptReporter& report, std::string_view command) {
@@ -67,7 +71,8 @@ uint16_t HexValue(std::string_view s) {
 
 bool ParseArgField(const ArgField& field, std::string_view text, int32_t& number) {
   static constexpr std::array<std::string_view, 3> kSlots = {"A", "B", "C"};
-  static constexpr std::array<std::string_view, 7> kGroups = {"A", "B", "C", "AB", "BC", "AC", "ABC"};
+  static constexpr std::array<std::string_view, 7> kGroups = {"A",  "B",  "C",  "AB",
+                                                              "BC", "AC", "ABC"};
   static constexpr std::array<std::string_view, 2> kHideShow = {"hide", "show"};
   static constexpr std::array<std::string_view, 2> kOffOn = {"off", "on"};
   static constexpr std::array<std::string_view, 4> kScroll = {"up", "down", "left", "right"};
@@ -75,9 +80,7 @@ bool ParseArgField(const ArgField& field, std::string_view text, int32_t& number
   static constexpr std::array<std::string_view, 2> kQuake = {"ver", "hor"};
   number = 0;
   switch (field.kind) {
-    case ArgKind::kNumber:
-      number = AtoiValue(text);
-      return true;
+    case ArgKind::kNumber: number = AtoiValue(text); return true;
     case ArgKind::kInt: {
       std::string_view digits = text;
       if (digits.starts_with('-')) digits.remove_prefix(1);
@@ -85,8 +88,7 @@ bool ParseArgField(const ArgField& field, std::string_view text, int32_t& number
       number = AtoiValue(text);
       return true;
     }
-    case ArgKind::kName:
-      return !IsSeparator(text) && text.find('\n') == std::string_view::npos;
+    case ArgKind::kName: return !IsSeparator(text) && text.find('\n') == std::string_view::npos;
     case ArgKind::kSlot: number = Select(text, kSlots); break;
     case ArgKind::kSlotGroup: number = Select(text, kGroups); break;
     case ArgKind::kShowHide: number = Select(text, kHideShow); break;
@@ -103,8 +105,9 @@ bool ReadCommandArgs(const CommandSpec& spec, CScript& script, ScriptReporter& r
                      CommandArgs& args) {
   if (spec.form != ArgForm::kToken && spec.form != ArgForm::kCommaList) return true;
   args.argument = script.NextToken();
-  const ScriptProblem malformed =
-      spec.message == ArgMessage::kAnimeSet ? ScriptProblem::kAnimeSetForm : ScriptProblem::kBadArgument;
+  const ScriptProblem malformed = spec.message == ArgMessage::kAnimeSet
+                                      ? ScriptProblem::kAnimeSetForm
+                                      : ScriptProblem::kBadArgument;
   if (AtEnd(script, args.argument)) {
     report.Report(malformed, args.command, {});
     return false;
@@ -189,7 +192,8 @@ bool ReadTextPage(std::string_view token, CScript& script, ScriptReporter& repor
     out.name_number = 0;
   }
   int voices = 0;
-  std::string_view list = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+  std::string_view list =
+      comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
   while (!list.empty()) {
     const size_t end = list.find(',');
     const std::string_view voice = list.substr(0, end);

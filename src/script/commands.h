@@ -19,17 +19,17 @@ class CScript;
 
 // How one argument value is written.
 enum class ArgKind : uint8_t {
-  kNumber,           // a number read as atoi reads it: any token is accepted
-  kInt,              // decimal digits with an optional "-", nothing else
-  kName,             // a non-empty name (a file, a script, a label reference, a picture)
-  kSlot,             // "A", "B", "C" -> 0-2
-  kSlotGroup,        // "A", "B", "C" -> 0-2, "AB" 3, "BC" 4, "AC" 5, "ABC" 6
-  kShowHide,         // "show" 1, "hide" 0
-  kOnOff,            // "on" 1, "off" 0
+  kNumber,  // a number read as atoi reads it: any token is accepted
+  kInt,  // decimal digits with an optional "-", nothing else
+  kName,  // a non-empty name (a file, a script, a label reference, a picture)
+  kSlot,  // "A", "B", "C" -> 0-2
+  kSlotGroup,  // "A", "B", "C" -> 0-2, "AB" 3, "BC" 4, "AC" 5, "ABC" 6
+  kShowHide,  // "show" 1, "hide" 0
+  kOnOff,  // "on" 1, "off" 0
   kScrollDirection,  // "up", "down", "left", "right" -> ScrollDirection
-  kSlideDirection,   // "top", "bottom", "left", "right" -> SlideDirection
-  kQuakeDirection,   // "ver" 0, "hor" 1
-  kAny,              // any token, taken and ignored
+  kSlideDirection,  // "top", "bottom", "left", "right" -> SlideDirection
+  kQuakeDirection,  // "ver" 0, "hor" 1
+  kAny,  // any token, taken and ignored
 };
 
 enum ScrollDirection : int32_t { SCROLL_UP, SCROLL_DOWN, SCROLL_LEFT, SCROLL_RIGHT };
@@ -44,13 +44,13 @@ enum TextWindowKind : int32_t { TEXTWINDOW_FAST, TEXTWINDOW_FX1, TEXTWINDOW_FX2,
 enum class FileKind : uint8_t {
   kNone,
   kBackground,  // "BG\" + name in grp.pkd (in system.pkd when the name contains "SYSTEM")
-  kCharacter,   // "CHR\" + name in grp.pkd
-  kGlyphs,      // "textbox\" + name in system.pkd
-  kSoundEffect, // "SOUND\SE\" + name on disk
-  kMusic,       // "SOUND\BGM\" + name on disk
-  kMovie,       // "MOVIE\HIGH\" + name and "MOVIE\LOW\" + name on disk
-  kScript,      // "SCP\" + name (".scp" added when missing) in system.pkd
-  kLabel,       // a label reference in the same script
+  kCharacter,  // "CHR\" + name in grp.pkd
+  kGlyphs,  // "textbox\" + name in system.pkd
+  kSoundEffect,  // "SOUND\SE\" + name on disk
+  kMusic,  // "SOUND\BGM\" + name on disk
+  kMovie,  // "MOVIE\HIGH\" + name and "MOVIE\LOW\" + name on disk
+  kScript,  // "SCP\" + name (".scp" added when missing) in system.pkd
+  kLabel,  // a label reference in the same script
 };
 
 struct ArgField {
@@ -62,13 +62,13 @@ struct ArgField {
 
 // How a command's arguments are laid out in the token stream.
 enum class ArgForm : uint8_t {
-  kNone,          // no argument
-  kToken,         // one token holding the one field
-  kCommaList,     // one token holding the fields separated by commas (a last name field takes
-                  // the rest of the token, commas and all)
-  kTextPage,      // "@text,N[,voice...]" in the command token itself, then a brace block
-  kDefText,       // a brace block of index, name, colour, flag entries
-  kSelect,        // a brace block of text,target tokens
+  kNone,  // no argument
+  kToken,  // one token holding the one field
+  kCommaList,  // one token holding the fields separated by commas (a last name field takes
+               // the rest of the token, commas and all)
+  kTextPage,  // "@text,N[,voice...]" in the command token itself, then a brace block
+  kDefText,  // a brace block of index, name, colour, flag entries
+  kSelect,  // a brace block of text,target tokens
   kBattleSelect,  // a brace block of text,target,requirement tokens closed by "},seconds,target"
 };
 
@@ -89,18 +89,18 @@ struct CommandSpec {
   ArgForm form = ArgForm::kNone;
   std::array<ArgField, 4> fields{};
   uint8_t field_count = 0;
-  int32_t code = 0;              // handed to the handler (which effect, which slot, ...)
-  bool anywhere = false;         // found anywhere in its token ("@text,")
-  bool clickable_only = false;   // only while a clickable scope is open ("]")
+  int32_t code = 0;  // handed to the handler (which effect, which slot, ...)
+  bool anywhere = false;  // found anywhere in its token ("@text,")
+  bool clickable_only = false;  // only while a clickable scope is open ("]")
   ArgMessage message = ArgMessage::kStandard;
 };
 
 // The parsed arguments of one command.
 struct CommandArgs {
   const CommandSpec* spec = nullptr;
-  std::string command;   // the command token as read
+  std::string command;  // the command token as read
   std::string argument;  // the argument token of the simple forms (for messages)
-  int32_t line = 0;      // the script's current line when the command was read
+  int32_t line = 0;  // the script's current line when the command was read
   int32_t position = 0;  // the token position of the command token
   std::array<int32_t, 4> number{};
   std::array<std::string, 4> text;
@@ -109,16 +109,16 @@ struct CommandArgs {
 // The problems the readers find. The engine logs the ones its scripts have always been told
 // about; the checker reports all of them.
 enum class ScriptProblem : uint8_t {
-  kBadArgument,     // a missing or malformed argument
-  kBadNumber,       // a number outside its range
-  kAnimeSetForm,    // "@anime_set" with a malformed argument
-  kNoOpenBrace,     // a block command reached the end of the script before "{"
-  kNoCloseBrace,    // ... before its closing "}"
-  kNameNumber,      // a character-name number outside 0-127 (0 is used)
-  kTooManyLines,    // a fourth text line (dropped)
+  kBadArgument,  // a missing or malformed argument
+  kBadNumber,  // a number outside its range
+  kAnimeSetForm,  // "@anime_set" with a malformed argument
+  kNoOpenBrace,  // a block command reached the end of the script before "{"
+  kNoCloseBrace,  // ... before its closing "}"
+  kNameNumber,  // a character-name number outside 0-127 (0 is used)
+  kTooManyLines,  // a fourth text line (dropped)
   kTooManyChoices,  // a fifth choice (dropped)
-  kNameTooLong,     // a character name over 15 bytes (cut)
-  kLineTooLong,     // a text line over 30 characters (the text box shows its overflow mark)
+  kNameTooLong,  // a character name over 15 bytes (cut)
+  kLineTooLong,  // a text line over 30 characters (the text box shows its overflow mark)
 };
 
 class ScriptReporter {
@@ -156,7 +156,7 @@ struct Choice {
   std::string text;
   std::string target;
   int32_t requirement = 0;  // timed choices only
-  int32_t position = 0;     // token position of the choice's token
+  int32_t position = 0;  // token position of the choice's token
 };
 struct ChoiceList {
   std::array<Choice, kMaxChoices> items;

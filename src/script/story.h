@@ -14,21 +14,21 @@
 
 // What the story is doing; the interpreter runs only in ADV_RUNNING.
 enum AdvState : int32_t {
-  ADV_RUNNING = 0,             // "@load", "@CALL_TOWNMAP", the end of transitions
-  ADV_TEXT = 1,                // "@text": characters appearing
-  ADV_PAUSED = 2,              // stopped at a pause sign
-  ADV_PAGE_WAIT = 3,           // "@keywait", a complete page: waiting for a click
-  ADV_TRANSITION = 4,          // a picture transition or screen effect runs
-  ADV_CHOICE = 5,              // "@select"
-  ADV_CLICKABLE = 6,           // "]": clickable regions
-  ADV_PLAYER_HIDE = 10,        // the player hides the text window
-  ADV_PLAYER_SHOW = 11,        // ... and shows it again
+  ADV_RUNNING = 0,  // "@load", "@CALL_TOWNMAP", the end of transitions
+  ADV_TEXT = 1,  // "@text": characters appearing
+  ADV_PAUSED = 2,  // stopped at a pause sign
+  ADV_PAGE_WAIT = 3,  // "@keywait", a complete page: waiting for a click
+  ADV_TRANSITION = 4,  // a picture transition or screen effect runs
+  ADV_CHOICE = 5,  // "@select"
+  ADV_CLICKABLE = 6,  // "]": clickable regions
+  ADV_PLAYER_HIDE = 10,  // the player hides the text window
+  ADV_PLAYER_SHOW = 11,  // ... and shows it again
   ADV_WINDOW_DISSOLVE_OUT = 12,  // "@textwindow_fx1"/"_fx2" hide
-  ADV_WINDOW_DISSOLVE_IN = 13,   // ... show
-  ADV_WINDOW_FADE_OUT = 14,      // "@textwindow" hide
-  ADV_WINDOW_FADE_IN = 15,       // ... show
-  ADV_TIMED_CHOICE = 50,       // "@battle_select"
-  ADV_ENDING = 999,            // the ending being left
+  ADV_WINDOW_DISSOLVE_IN = 13,  // ... show
+  ADV_WINDOW_FADE_OUT = 14,  // "@textwindow" hide
+  ADV_WINDOW_FADE_IN = 15,  // ... show
+  ADV_TIMED_CHOICE = 50,  // "@battle_select"
+  ADV_ENDING = 999,  // the ending being left
 };
 
 // The screen effects the "@effect_" commands start, by kind.
@@ -85,10 +85,10 @@ struct ScriptState {
   // The screen effect the "@effect_" commands started (the fade-ins hold the interpreter).
   bool screen_effect_running = false;
   int32_t screen_effect_kind = 0;
-  bool ending = false;            // "@ending_start"
+  bool ending = false;  // "@ending_start"
   bool skip_mode = false;
-  bool rollback_enabled = true;   // on after start-up
-  bool page_no_wait = false;      // the current page ends without waiting for a click
+  bool rollback_enabled = true;  // on after start-up
+  bool page_no_wait = false;  // the current page ends without waiting for a click
   // The step's safety valve (see ScriptStep): work done in the current step, and whether the
   // cut has been logged for the current script.
   int64_t step_work = 0;
@@ -99,13 +99,13 @@ struct ScriptState {
 // Restored from a save record or a history page; no command opens one.
 struct ClickableRegions {
   bool active = false;
-  CImage32 map;            // the region picture: the pixel colour names the region
+  CImage32 map;  // the region picture: the pixel colour names the region
   std::string map_name;
-  int32_t scope_start = 0; // token position from which the blocks are searched
+  int32_t scope_start = 0;  // token position from which the blocks are searched
   int32_t current_region = 0;
   std::array<int32_t, kClickableRegionCount> counters{};  // per region: the block to run next
   // Per region and block: the counter value when the block ends (0 none, negative: stays).
   std::array<std::array<int32_t, kClickableBlockCount>, kClickableRegionCount> block_end{};
   int32_t hovered_region = 0;  // for the drawing: the region under the pointer (0 none)
-  int32_t hovered_value = 0;   // ... and its block-end entry
+  int32_t hovered_value = 0;  // ... and its block-end entry
 };

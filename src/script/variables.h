@@ -17,10 +17,10 @@ int32_t ReportedVariableMaximum(VariableFamily family);
 
 enum class VariableError : uint8_t {
   kNone,
-  kNoOpenBracket,   // no "[" after the first character
+  kNoOpenBracket,  // no "[" after the first character
   kNoCloseBracket,  // no "]" after the "["
-  kBadIndex,        // the index is not all decimal digits (a variable is not allowed)
-  kIndexTooLarge,   // above the family's maximum
+  kBadIndex,  // the index is not all decimal digits (a variable is not allowed)
+  kIndexTooLarge,  // above the family's maximum
 };
 
 struct VariableRef {

@@ -11,7 +11,6 @@
 #include <vorbis/vorbisenc.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -64,7 +63,8 @@ int16_t ToPcm16(float v) {
 
 bool WriteBytes(const stdfs::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }
 
@@ -256,7 +256,7 @@ class Wavetable {
   // phase in cycles, any value
   double At(double phase) const {
     const double p = (phase - std::floor(phase)) * kSize;
-    const int i = static_cast<int>(p);
+    const int i = std::min(static_cast<int>(p), kSize - 1);  // p is kSize when phase is -0
     return table_[i] + (table_[i + 1] - table_[i]) * (p - i);
   }
 
@@ -269,7 +269,7 @@ const Wavetable& Sine() {
   static const Wavetable table({1});
   return table;
 }
-// Harmonic series falling off as 1/n^tilt, cut where the n-th harmonic would pass `limit`.
+// The amplitudes of `count` harmonics falling off as 1/n^tilt (odd ones only for a reed).
 std::vector<double> Series(int count, double tilt, bool odd_only = false) {
   std::vector<double> h(count, 0.0);
   for (int n = 1; n <= count; ++n)
@@ -395,9 +395,10 @@ void MakeWatch(Audio& a) {
     Noise noise(11 + half);
     OnePole hp(1500, a.rate);
     const size_t start = static_cast<size_t>(0.5 * half * a.rate);
-    for (size_t i = 0; i < static_cast<size_t>(0.012 * a.rate); ++i)
-      a.At(start + i, 0) += static_cast<float>(hp.High(noise.White()) * 0.5 *
-                                               std::exp(-i / (0.002 * a.rate)));
+    for (size_t i = 0; i < static_cast<size_t>(0.012 * a.rate); ++i) {
+      const double t = static_cast<double>(i) / a.rate;
+      a.At(start + i, 0) += static_cast<float>(hp.High(noise.White()) * 0.5 * std::exp(-t / 0.002));
+    }
   }
   Normalise(a, 0.6);
 }
@@ -647,8 +648,10 @@ class Score {
     for (long i = 0; i < length; ++i) {
       const double t = static_cast<double>(i) / a_.rate;
       double v = 0, pan = 0;
-      if (kind == 'k' || kind == 'x')
-        v += 0.9 * std::exp(-t * 18) * std::sin(kTau * (50 * t + 70 * (1 - std::exp(-t * 30)) / 30));
+      if (kind == 'k' || kind == 'x') {  // a falling thud: 120 Hz gliding down to 50 Hz
+        const double cycles = 50 * t + 70 * (1 - std::exp(-t * 30)) / 30;
+        v += 0.9 * std::exp(-t * 18) * std::sin(kTau * cycles);
+      }
       if (kind == 'h' || kind == 'x') {
         v += 0.25 * std::exp(-t * 70) * hp.High(noise.White());
         pan = -0.3;
@@ -916,7 +919,8 @@ void RenderVoice(const Speaker& sp, std::string_view text, Audio& a) {
   const Wavetable glottis(Series(harmonics, 1.1));
   Noise noise(sp.seed);
   BandPass f1, f2, f3, hiss_band;
-  double cur_f1 = 500, cur_f2 = 1500, cur_f3 = 2500, cur_pitch = segments.empty() ? 0 : segments[0].pitch;
+  double cur_f1 = 500, cur_f2 = 1500, cur_f3 = 2500;
+  double cur_pitch = segments.empty() ? 0 : segments[0].pitch;
   double cur_voiced = 0, cur_aspirate = 0, cur_hiss = 0, cur_hiss_hz = 4000;
   const double glide = 1 - std::exp(-1.0 / (0.018 * a.rate));  // formants move in ~20 ms
   const double level = 1 - std::exp(-1.0 / (0.006 * a.rate));  // levels in ~6 ms
@@ -945,7 +949,8 @@ void RenderVoice(const Speaker& sp, std::string_view text, Audio& a) {
         hiss_band.Set(cur_hiss_hz, s.hiss_q, a.rate);
       }
       const double t = static_cast<double>(frame) / a.rate;
-      const double hz = sp.pitch_hz * std::pow(2.0, (cur_pitch + 0.15 * std::sin(kTau * 5.5 * t)) / 12);
+      const double wobble = 0.15 * std::sin(kTau * 5.5 * t);  // a little vibrato, in semitones
+      const double hz = sp.pitch_hz * std::pow(2.0, (cur_pitch + wobble) / 12);
       phase += hz / a.rate;
       const double white = noise.White();
       const double source = cur_voiced * glottis.At(phase) + cur_aspirate * white;
@@ -1027,7 +1032,11 @@ bool Run(const stdfs::path& files_dir, const Job& job) {
   audio.rate = job.rate;
   audio.channels = job.channels;
   job.make(audio);
-  if (audio.samples.empty()) return false;
+  // An empty or broken render (a table entry that does not fit, a NaN) must fail the build.
+  if (audio.samples.empty() ||
+      !std::all_of(audio.samples.begin(), audio.samples.end(),
+                   [](float v) { return std::isfinite(v); }))
+    return false;
   const stdfs::path target = files_dir / job.path;
   std::error_code error;
   stdfs::create_directories(target.parent_path(), error);

@@ -37,10 +37,16 @@ constexpr int kClean = 0;
 constexpr int kFound = 1;
 constexpr int kUsage = 2;
 
-std::string Utf8(std::string_view sjis) { return platform::SjisToUtf8(sjis); }
+std::string Utf8(std::string_view sjis) {
+  return platform::SjisToUtf8(sjis);
+}
 
-bool IsSeparator(std::string_view t) { return t == "\n" || t == "\r" || t.empty(); }
-bool IsLabel(std::string_view t) { return t.size() > 1 && t.back() == ':'; }
+bool IsSeparator(std::string_view t) {
+  return t == "\n" || t == "\r" || t.empty();
+}
+bool IsLabel(std::string_view t) {
+  return t.size() > 1 && t.back() == ':';
+}
 bool AtEnd(const CScript& s, std::string_view t) {
   return t == "EOF" && s.GetPosition() > s.TokenCount();
 }
@@ -74,13 +80,15 @@ class ScriptChecker final : public ScriptReporter {
     const std::string c = Utf8(command), d = IsSeparator(detail) ? "" : Utf8(detail);
     switch (problem) {
       case ScriptProblem::kBadArgument:
-      case ScriptProblem::kAnimeSetForm:
-        Find("bad argument: '" + c + " " + d + "'");
-        break;
+      case ScriptProblem::kAnimeSetForm: Find("bad argument: '" + c + " " + d + "'"); break;
       case ScriptProblem::kBadNumber: Find("number out of range: '" + c + " " + d + "'"); break;
       case ScriptProblem::kNoOpenBrace: Find(c + ": no '{' before the end of the script"); break;
-      case ScriptProblem::kNoCloseBrace: Find(c + ": no closing '}' before the end of the script"); break;
-      case ScriptProblem::kNameNumber: Find(c + ": character name number " + d + " is outside 0-127"); break;
+      case ScriptProblem::kNoCloseBrace:
+        Find(c + ": no closing '}' before the end of the script");
+        break;
+      case ScriptProblem::kNameNumber:
+        Find(c + ": character name number " + d + " is outside 0-127");
+        break;
       case ScriptProblem::kTooManyLines: Find(c + ": a page has at most 3 lines: " + d); break;
       case ScriptProblem::kTooManyChoices: Find(c + ": more than 4 choices: " + d); break;
       case ScriptProblem::kNameTooLong: Find(c + ": name over 15 bytes: " + d); break;
@@ -123,7 +131,7 @@ class ScriptChecker final : public ScriptReporter {
   std::string file_;
   int findings_ = 0;
   std::set<std::string> labels_;
-  std::vector<int> open_ifs_;       // lines of the if-blocks still open
+  std::vector<int> open_ifs_;  // lines of the if-blocks still open
   std::vector<int> open_hash_ifs_;  // lines of the "#if" still open
   std::vector<Jump> jumps_;
 };
@@ -400,7 +408,8 @@ int main(int argc, char** argv) {
   if (platform::fs::File f{std::fopen(system_path.c_str(), "rb")}) {
     for (const PackRecord& r : ReadPackTable(f.get()).records) {
       const std::string upper = Upper(r.name);
-      if (r.sound && upper.starts_with("SCP\\") && upper.ends_with(".SCP")) scripts.push_back(r.name);
+      if (r.sound && upper.starts_with("SCP\\") && upper.ends_with(".SCP"))
+        scripts.push_back(r.name);
     }
   }
   std::sort(scripts.begin(), scripts.end());
@@ -417,9 +426,10 @@ int main(int argc, char** argv) {
       const std::string& l = lines[i];
       const size_t colon = l.find(" : ");
       const size_t close = l.find("] ");
-      const std::string line_text = colon != std::string::npos && close != std::string::npos && close > colon
-                                        ? l.substr(colon + 3, close - colon - 3)
-                                        : "0";
+      const std::string line_text =
+          colon != std::string::npos && close != std::string::npos && close > colon
+              ? l.substr(colon + 3, close - colon - 3)
+              : "0";
       std::string text = close != std::string::npos ? l.substr(close + 2) : l;
       while (!text.empty() && text.back() == '\n') text.pop_back();
       std::printf("%s:%s: %s\n", Utf8(name).c_str(), line_text.c_str(), Utf8(text).c_str());
