@@ -422,6 +422,7 @@ TEST_F(InterpreterTest, EveryCommandOfTheTableChecksItsArgumentsAndYieldsAsListe
       adv().script_end_mode = MODE_TITLE;
       adv().clickable.active = spec.clickable_only;
       adv().clickable.current_region = 1;
+      adv().script_state.screen_effect_running = false;  // a fade-in started by an earlier case
       const int reports_before = report_count();
       const int calls_before = game.process.log.Count("not built yet");
       Run(c.line + "\nhere:\n$[0]++\n");
@@ -728,7 +729,10 @@ TEST_F(InterpreterTest, TheStoryRunsItsScriptFrameByFrame) {
   Load("startup");
   ASSERT_TRUE(game.Frame());
   EXPECT_EQ(Local(1), 1);
-  ASSERT_TRUE(game.Frame());
+  // The 500 ms cross-fade holds the story until it has run.
+  ASSERT_TRUE(game.Frames(10, 16));
+  EXPECT_EQ(Local(1), 1);
+  ASSERT_TRUE(game.Frames(25, 16));
   EXPECT_EQ(Local(1), 2);
   // A timed wait holds the story until the story mode has counted it down.
   ASSERT_TRUE(game.Frames(3));

@@ -127,6 +127,9 @@ class CADV final : public DeviceClient {
   ScriptState script_state;
   ClickableRegions clickable;
   SaveRecord save_record;
+  // The script's effect channels: played and looped, as the save record snapshots them.
+  std::array<uint8_t, 8> se_channel_active{};
+  std::array<uint8_t, 8> se_channel_looping{};
 
   // Interpreter (src/script/adv_interpreter.cpp): one step runs statements until one yields.
   void ScriptStep();

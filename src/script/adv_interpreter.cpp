@@ -890,7 +890,4 @@ void CADV::ScriptStep() {
 // The story's update step. For now it runs the interpreter while the story is running and no
 // wait or transition holds it; the story mode (text timing, waits, skip and auto, choices, the
 // ending) extends this step and adds its draw step.
-void CADV::ADV_Proc() {
-  if (adv_state == ADV_RUNNING && !script_state.wait_running && !script_state.layer_busy)
-    ScriptStep();
-}
+

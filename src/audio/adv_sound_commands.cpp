@@ -1,0 +1,82 @@
+// The sound commands' operations: the script's effect channels 0-7 and the music stream, with
+// the channel bytes the save record snapshots.
+#include "app/adv.h"
+#include "app/process.h"
+#include "platform/dik.h"
+#include "script/script_log.h"
+
+namespace {
+// While skipping (Ctrl held) fades are cut short.
+bool SkippingNow(CInput& input) { return input.KeyDown(DIK_LCONTROL) || input.KeyDown(DIK_RCONTROL); }
+}  // namespace
+
+void CADV::SeLoad(int32_t slot, const std::string& file) {
+  CSoundBuffer& se = process_.script_se[slot];
+  if (se.IsPlaying()) se.Stop();
+  const std::string path = "SOUND\\SE\\" + file;
+  const uint32_t t0 = process_.platform.clock.Now();
+  if (se.Load(path)) {
+    LogScript(script, 0, ScriptFormat("SE loaded.. [%s](DISK %dms)", path.c_str(),
+                                      static_cast<int>(process_.platform.clock.Now() - t0)));
+  } else {
+    LogScript(script, 2, ScriptFormat("@se_load failed. %s", path.c_str()));
+  }
+}
+
+void CADV::SePlay(int32_t slot, bool loop) {
+  CSoundBuffer& se = process_.script_se[slot];
+  se.Stop();
+  const bool ok = se.Play(loop);
+  const std::string name(se.FileName());
+  LogScript(script, ok ? 0 : 2,
+            ScriptFormat(ok ? (loop ? "@se_loop %s" : "@se_play %s")
+                            : (loop ? "@se_loop failed. %s" : "@se_play failed. %s"),
+                         name.c_str()));
+  se_channel_active[slot] = 1;
+  se_channel_looping[slot] = loop ? 1 : 0;
+}
+
+void CADV::SeStop(int32_t slot) {
+  CSoundBuffer& se = process_.script_se[slot];
+  se.Stop();
+  const std::string name(se.FileName());
+  LogScript(script, 0, ScriptFormat("@se_stop %s", name.c_str()));
+}
+
+void CADV::SeVolume(int32_t slot, int32_t level) { process_.script_se[slot].SetLevel(level); }
+
+void CADV::SeFadeOut(int32_t slot, int32_t speed) {
+  CSoundBuffer& se = process_.script_se[slot];
+  if (SkippingNow(process_.input)) {
+    se.Stop();
+  } else {
+    se.FadeOut(speed);
+  }
+  se_channel_active[slot] = 0;
+  se_channel_looping[slot] = 0;
+}
+
+void CADV::BgmPlay(const std::string& file) {
+  CStreamSound& bgm = process_.bgm;
+  bgm.Stop();
+  const std::string path = "SOUND\\BGM\\" + file;
+  const uint32_t t0 = process_.platform.clock.Now();
+  if (bgm.Open(path) == 0 && bgm.Play(true)) {
+    LogScript(script, 0, ScriptFormat("BGM loaded.. [%s](DISK %dms)", path.c_str(),
+                                      static_cast<int>(process_.platform.clock.Now() - t0)));
+  } else {
+    LogScript(script, 2, ScriptFormat("@bgm_play failed. %s", path.c_str()));
+  }
+  save_record.BgmActive = 1;
+  save_record.BgmLooping = 1;
+}
+
+void CADV::BgmStop(int32_t speed) {
+  CStreamSound& bgm = process_.bgm;
+  if (speed == 0 || SkippingNow(process_.input)) {
+    bgm.Stop();
+  } else {
+    bgm.FadeOut(speed);
+  }
+  save_record.BgmActive = 0;
+}
