@@ -118,7 +118,7 @@ TEST_F(SceneTest, BackgroundCrossFadeFollowsTheTimeRules) {
     adv().confirm_open = c.dialog;
     adv().text_hidden_by_player = c.hidden;
     if (c.ctrl) game.KeyDown(DIK_LCONTROL);
-    adv().SceneBgChange(500);
+    adv().BgChange(500);
     game.Frame(100);
     if (c.ctrl) game.KeyUp(DIK_LCONTROL);
     if (c.alpha < 0) {
@@ -145,7 +145,7 @@ TEST_F(SceneTest, CrossFadeIsHalfWayAtHalfTimeAndInstantAtZeroOrOne) {
     SCOPED_TRACE(c.speed);
     adv().scene.bg.SetFront(0);
     adv().system_data.EffectSpeed = c.speed;
-    adv().SceneBgChange(500);
+    adv().BgChange(500);
     adv().adv_state = ADV_TRANSITION;
     game.Frames(c.frames, 125);
     const uint32_t p = Pixel(400, 300);
@@ -160,7 +160,7 @@ TEST_F(SceneTest, CrossFadeIsHalfWayAtHalfTimeAndInstantAtZeroOrOne) {
   }
   for (int n : {0, 1}) {
     adv().scene.bg.SetFront(0);
-    adv().SceneBgChange(n);
+    adv().BgChange(n);
     EXPECT_FALSE(adv().scene.bg.Busy());
     game.Frame(1);
     EXPECT_EQ(Pixel(10, 10), kBlue) << n;
@@ -168,7 +168,7 @@ TEST_F(SceneTest, CrossFadeIsHalfWayAtHalfTimeAndInstantAtZeroOrOne) {
 }
 
 TEST_F(SceneTest, CharacterMovementsStartAndTakeTheirTime) {
-  ASSERT_TRUE(adv().SceneChrLoad(0, "boy.png"));
+  ASSERT_TRUE(adv().ChrLoad(0, "boy.png"));
   struct Case {
     const char* what;
     int kind;  // 0 move, 1 slide in, 2 slide out
@@ -188,10 +188,10 @@ TEST_F(SceneTest, CharacterMovementsStartAndTakeTheirTime) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    adv().SceneChrSetPosition(0, c.from_position);
-    if (c.kind == 0) adv().SceneChrMove(0, c.position, c.speed);
-    if (c.kind == 1) adv().SceneChrSlideIn(0, c.position, c.speed, c.way);
-    if (c.kind == 2) adv().SceneChrSlideOut(0, c.speed, c.way);
+    adv().ChrSetPosition(0, c.from_position);
+    if (c.kind == 0) adv().ChrMove(0, c.position, c.speed);
+    if (c.kind == 1) adv().ChrSlideIn(0, c.position, c.speed, c.way);
+    if (c.kind == 2) adv().ChrSlideOut(0, c.speed, c.way);
     scene::ChrSlot& slot = adv().scene.chr.Slot(0);
     EXPECT_EQ(slot.move_duration, c.duration);
     EXPECT_EQ(slot.move_from.x, c.start.x);
@@ -209,8 +209,8 @@ TEST_F(SceneTest, CharacterMovementsStartAndTakeTheirTime) {
     EXPECT_FALSE(adv().script_state.layer_busy);
     if (c.kind == 2) {  // the slot ends up empty
       EXPECT_TRUE(slot.Front().cache_name.empty());
-      ASSERT_TRUE(adv().SceneChrLoad(0, "boy.png"));
-      adv().SceneChrSwap(0);
+      ASSERT_TRUE(adv().ChrLoad(0, "boy.png"));
+      adv().ChrSwap(0);
     } else {
       EXPECT_EQ(slot.move_now.x, c.end.x);
     }
@@ -237,8 +237,8 @@ TEST_F(SceneTest, CharacterTimeRulesDifferFromTheBackgrounds) {
     adv().system_data.EffectSpeed = c.speed;
     adv().script_state.ending = c.ending;
     adv().system_menu_open = c.menu;
-    adv().SceneChrSetPosition(0, 1);
-    adv().SceneChrMove(0, 3, 8);
+    adv().ChrSetPosition(0, 1);
+    adv().ChrMove(0, 3, 8);
     game.Frame(90);
     scene::ChrSlot& slot = adv().scene.chr.Slot(0);
     if (c.x < 0) {
@@ -256,7 +256,7 @@ TEST_F(SceneTest, BackgroundWipeNeverJumpsOrDoubles) {
     SCOPED_TRACE(speed);
     adv().system_data.EffectSpeed = speed;
     adv().scene.bg.SetFront(0);
-    adv().SceneBgWipe3(1000);
+    adv().BgWipe3(1000);
     game.Frame(500);
     EXPECT_TRUE(adv().scene.bg.Busy());
     // After half the time the middle band has dissolved from the left, the top band from the right.
@@ -287,7 +287,7 @@ TEST_F(SceneTest, ScrollMovesBothPicturesAcrossTheScreen) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.way);
     adv().scene.bg.SetFront(0);
-    adv().SceneBgScroll(c.way, 800);
+    adv().BgScroll(c.way, 800);
     EXPECT_TRUE(adv().SceneBgScrolling());
     game.Frame(400);
     EXPECT_EQ(Pixel(c.old_x, c.old_y), kRed);
@@ -319,16 +319,16 @@ TEST_F(SceneTest, LoadCachesLogOnlyWhereTheyApply) {
   }
   adv().game_mode = MODE_ADV;
   // A failed load leaves the kept pictures; a failed character load keeps its cache key.
-  ASSERT_TRUE(adv().SceneBgLoad("blue.png"));
-  adv().SceneBgChange(0);
-  EXPECT_FALSE(adv().SceneBgLoad("missing.png"));
+  ASSERT_TRUE(adv().BgLoad("blue.png"));
+  adv().BgChange(0);
+  EXPECT_FALSE(adv().BgLoad("missing.png"));
   EXPECT_TRUE(log.Contains("@bg_load failed. channel0 : missing.png"));
   EXPECT_TRUE(log.Contains("PNG Load failed. -> BG\\missing.png"));
-  adv().SceneBgChange(0);
+  adv().BgChange(0);
   game.Frame(16);
   EXPECT_EQ(Pixel(400, 300), kRed);  // channel 0 still holds its earlier picture
-  ASSERT_TRUE(adv().SceneChrLoad(2, "girl.png"));
-  EXPECT_FALSE(adv().SceneChrLoad(2, "missing.png"));
+  ASSERT_TRUE(adv().ChrLoad(2, "girl.png"));
+  EXPECT_FALSE(adv().ChrLoad(2, "missing.png"));
   EXPECT_TRUE(log.Contains("@chr_load failed. no(2) channel(1) : missing.png"));
   EXPECT_EQ(adv().scene.chr.Slot(2).buffers[1].cache_name, "CHR\\girl.png");
   EXPECT_TRUE(log.Contains("@chr_load. no(2) channel(1) : girl.png (DISK "));
@@ -336,7 +336,7 @@ TEST_F(SceneTest, LoadCachesLogOnlyWhereTheyApply) {
 
 TEST_F(SceneTest, BlackOutThenBlackIn) {
   ASSERT_TRUE(adv().SubBGLoadFromPNG(0, "BG\\red.png"));
-  adv().SceneScreenFade(EFFECT_BLACK_OUT, 1000);
+  adv().ScreenFade(EFFECT_BLACK_OUT, 1000);
   game.Frames(5, 100);
   EXPECT_NEAR(static_cast<int>(Pixel(400, 300) >> 16), 255 - 102, 2);
   EXPECT_EQ(adv().adv_state, ADV_TRANSITION);
@@ -345,7 +345,7 @@ TEST_F(SceneTest, BlackOutThenBlackIn) {
   EXPECT_EQ(adv().adv_state, ADV_RUNNING);  // the story goes on under the black
   game.Frames(5, 100);
   EXPECT_EQ(Pixel(400, 300), 0u);  // and the black stays
-  adv().SceneScreenFade(EFFECT_BLACK_IN, 500);
+  adv().ScreenFade(EFFECT_BLACK_IN, 500);
   game.Frames(3, 100);  // the black's alpha is 255 − 102 on the third frame
   EXPECT_NEAR(static_cast<int>(Pixel(400, 300) >> 16), 102, 2);
   EXPECT_TRUE(adv().script_state.screen_effect_running);
@@ -358,7 +358,7 @@ TEST_F(SceneTest, BlackOutThenBlackIn) {
 TEST_F(SceneTest, WhiteInAtSpeedOneTakesHalfTheTime) {
   ASSERT_TRUE(adv().SubBGLoadFromPNG(0, "BG\\blue.png"));
   adv().system_data.EffectSpeed = 1;
-  adv().SceneScreenFade(EFFECT_WHITE_IN, 1000);
+  adv().ScreenFade(EFFECT_WHITE_IN, 1000);
   game.Frames(6, 100);
   EXPECT_TRUE(adv().scene.effects.Active());
   game.Frames(1, 100);
@@ -368,11 +368,11 @@ TEST_F(SceneTest, WhiteInAtSpeedOneTakesHalfTheTime) {
 
 TEST_F(SceneTest, Wipe3OutEndsOnAnEmptyBlackScene) {
   ASSERT_TRUE(adv().SubBGLoadFromPNG(0, "BG\\warm.png"));
-  ASSERT_TRUE(adv().SceneChrLoad(1, "girl.png"));
-  adv().SceneChrSwap(1);
-  adv().SceneChrShow(1);
-  adv().SceneChrSetPosition(1, 2);
-  adv().SceneScreenWipe(EFFECT_WIPE3_OUT, 1000);
+  ASSERT_TRUE(adv().ChrLoad(1, "girl.png"));
+  adv().ChrSwap(1);
+  adv().ChrShow(1);
+  adv().ChrSetPosition(1, 2);
+  adv().ScreenWipe(EFFECT_WIPE3_OUT, 1000);
   game.Frame(500);
   Shot("wipe3_out_500");
   // Half way: the top band's black comes from the right, the middle band's from the left.
@@ -386,7 +386,7 @@ TEST_F(SceneTest, Wipe3OutEndsOnAnEmptyBlackScene) {
   EXPECT_EQ(adv().scene.bg.Channel(0).cache_name, "SYSTEM\\blank.png");
   for (int s = 0; s < 3; ++s) EXPECT_TRUE(adv().scene.chr.Slot(s).Front().cache_name.empty());
   // Uncovering it shows the empty scene: nothing but the blank picture.
-  adv().SceneScreenFade(EFFECT_BLACK_IN, 0);
+  adv().ScreenFade(EFFECT_BLACK_IN, 0);
   game.Frames(2, 16);
   EXPECT_FALSE(adv().scene.effects.Active());
   for (int y = 0; y < 600; y += 37)
@@ -395,7 +395,7 @@ TEST_F(SceneTest, Wipe3OutEndsOnAnEmptyBlackScene) {
 
 TEST_F(SceneTest, WipeInUncoversTheNewBackground) {
   ASSERT_TRUE(adv().SubBGLoadFromPNG(1, "BG\\cool.png"));
-  adv().SceneScreenWipe(EFFECT_PAGE_IN, 1000);
+  adv().ScreenWipe(EFFECT_PAGE_IN, 1000);
   EXPECT_EQ(adv().scene.bg.Front(), 1);
   game.Frame(500);
   Shot("page_in_500");
@@ -414,7 +414,7 @@ TEST_F(SceneTest, WipesAtEffectSpeedOneEndEarlyButWhole) {
   for (ScreenEffectKind kind : {EFFECT_WIPE3_IN, EFFECT_PAGE_IN}) {
     SCOPED_TRACE(kind);
     adv().scene.bg.SetFront(1);  // the in-wipes bring channel 0 to the front
-    adv().SceneScreenWipe(kind, 1000);
+    adv().ScreenWipe(kind, 1000);
     game.Frames(4, 100);
     EXPECT_TRUE(adv().scene.effects.Active());
     game.Frame(100);
@@ -425,7 +425,7 @@ TEST_F(SceneTest, WipesAtEffectSpeedOneEndEarlyButWhole) {
 }
 
 TEST_F(SceneTest, QuakeHorizontalMovesOnlyXAndSettlesAtZero) {
-  adv().SceneQuake(400, 1);
+  adv().Quake(400, 1);
   bool moved = false;
   for (int i = 0; i < 30 && adv().scene.effects.Quake().on; ++i) {
     game.Frame(16);
@@ -443,7 +443,7 @@ TEST_F(SceneTest, RasterBendsRowsWithoutGapsAndNotAtAllWithRateZero) {
   ASSERT_TRUE(adv().SubBGLoadFromPNG(0, "BG\\warm.png"));
   game.Frame(16);
   const uint32_t still = FrameHash();
-  adv().SceneRaster(RASTER_BOTH, 45, 0, 600);
+  adv().Raster(RASTER_BOTH, 45, 0, 600);
   for (int i = 0; i < 10; ++i) {
     game.Frame(50);
     EXPECT_EQ(FrameHash(), still) << i;
@@ -452,7 +452,7 @@ TEST_F(SceneTest, RasterBendsRowsWithoutGapsAndNotAtAllWithRateZero) {
   EXPECT_FALSE(adv().scene.effects.Raster().Running());
   EXPECT_FALSE(adv().script_state.layer_busy);
 
-  adv().SceneRaster(RASTER_BACKGROUND, 45, 10, 2000);
+  adv().Raster(RASTER_BACKGROUND, 45, 10, 2000);
   game.Frames(10, 100);  // amplitude 10 px reached after 1000 ms
   Shot("raster_1000");
   EXPECT_NE(FrameHash(), still);
@@ -463,13 +463,13 @@ TEST_F(SceneTest, RasterBendsRowsWithoutGapsAndNotAtAllWithRateZero) {
 }
 
 TEST_F(SceneTest, ChrChangeFadesInThenFadesOutBeneath) {
-  ASSERT_TRUE(adv().SceneChrLoad(0, "boy.png"));
-  adv().SceneChrSwap(0);
-  adv().SceneChrShow(0);
-  adv().SceneChrSetPosition(0, 1);
-  ASSERT_TRUE(adv().SceneChrLoad(0, "girl.png"));
+  ASSERT_TRUE(adv().ChrLoad(0, "boy.png"));
+  adv().ChrSwap(0);
+  adv().ChrShow(0);
+  adv().ChrSetPosition(0, 1);
+  ASSERT_TRUE(adv().ChrLoad(0, "girl.png"));
   ASSERT_TRUE(adv().SubBGLoadFromPNG(0, "BG\\blue.png"));
-  adv().SceneChrChange(0, 400);
+  adv().ChrChange(0, 400);
   scene::ChrSlot& slot = adv().scene.chr.Slot(0);
   const int old_front = slot.front;
   game.Frame(200);
@@ -483,14 +483,14 @@ TEST_F(SceneTest, ChrChangeFadesInThenFadesOutBeneath) {
   game.Frame(100);
   EXPECT_NE(slot.front, old_front);
   EXPECT_FALSE(adv().script_state.layer_busy);
-  adv().SceneChrChange(0, -5);  // reported, and done at once
+  adv().ChrChange(0, -5);  // reported, and done at once
   EXPECT_EQ(slot.front, old_front);
   EXPECT_TRUE(game.process.log.Contains("'@chr_change -5'"));
 }
 
 TEST_F(SceneTest, FadesOverSlotGroups) {
-  for (int s : {0, 2}) ASSERT_TRUE(adv().SceneChrLoad(s, "boy.png"));
-  adv().SceneChrFadeIn(GROUP_AC, 300);
+  for (int s : {0, 2}) ASSERT_TRUE(adv().ChrLoad(s, "boy.png"));
+  adv().ChrFadeIn(GROUP_AC, 300);
   game.Frame(150);
   EXPECT_NEAR(adv().scene.chr.Slot(0).Front().blocks.Alpha(), 127, 1);
   EXPECT_NEAR(adv().scene.chr.Slot(2).Front().blocks.Alpha(), 127, 1);
@@ -498,23 +498,23 @@ TEST_F(SceneTest, FadesOverSlotGroups) {
   game.Frame(150);
   EXPECT_TRUE(adv().scene.chr.Slot(0).visible);
   EXPECT_FALSE(adv().script_state.layer_busy);
-  adv().SceneChrFadeOut(GROUP_A, 300);
+  adv().ChrFadeOut(GROUP_A, 300);
   game.Frame(300);
   EXPECT_FALSE(adv().scene.chr.Slot(0).visible);
   EXPECT_TRUE(adv().scene.chr.Slot(2).visible);
-  adv().SceneChrShow(0);  // shown again, whole
+  adv().ChrShow(0);  // shown again, whole
   EXPECT_EQ(adv().scene.chr.Slot(0).Front().blocks.Alpha(), 255);
 }
 
 TEST_F(SceneTest, TurnEndsByItselfAndARestoreLowersIt) {
   ASSERT_TRUE(adv().SubBGLoadFromPNG(0, "BG\\blue.png"));
-  ASSERT_TRUE(adv().SceneChrLoad(1, "boy.png"));
-  adv().SceneChrSwap(1);
-  adv().SceneChrShow(1);
-  adv().SceneChrSetPosition(1, 2);
-  ASSERT_TRUE(adv().SceneChrLoad(1, "girl.png"));
+  ASSERT_TRUE(adv().ChrLoad(1, "boy.png"));
+  adv().ChrSwap(1);
+  adv().ChrShow(1);
+  adv().ChrSetPosition(1, 2);
+  ASSERT_TRUE(adv().ChrLoad(1, "girl.png"));
   const int old_front = adv().scene.chr.Slot(1).front;
-  adv().SceneChrTurn(GROUP_B, 400);
+  adv().ChrTurn(GROUP_B, 400);
   EXPECT_TRUE(adv().scene.chr.Turning());
   game.Frame(100);  // a quarter: the old face at cos 45° of its width about x = 400
   Shot("turn_100");
@@ -528,7 +528,7 @@ TEST_F(SceneTest, TurnEndsByItselfAndARestoreLowersIt) {
   EXPECT_FALSE(adv().script_state.layer_busy);
   EXPECT_NE(adv().scene.chr.Slot(1).front, old_front);
 
-  adv().SceneChrTurn(GROUP_ABC, 1000);
+  adv().ChrTurn(GROUP_ABC, 1000);
   game.Frame(100);
   EXPECT_TRUE(adv().script_state.layer_busy);
   adv().SceneTurnRestore();
@@ -537,14 +537,14 @@ TEST_F(SceneTest, TurnEndsByItselfAndARestoreLowersIt) {
 }
 
 TEST_F(SceneTest, AnimationLoopsOverItsSteps) {
-  for (int k = 0; k < 2; ++k) ASSERT_TRUE(adv().SceneAnimeLoad(k, k ? "girl.png" : "boy.png"));
+  for (int k = 0; k < 2; ++k) ASSERT_TRUE(adv().AnimeLoad(k, k ? "girl.png" : "boy.png"));
   EXPECT_TRUE(game.process.log.Contains("@anime_load. ANIME_NO(1) [CHR(1) BUFFER(1)] : girl.png"));
-  EXPECT_FALSE(adv().SceneAnimeLoad(4, "boy.png"));
-  adv().SceneAnimeInit();
-  adv().SceneAnimeSet(0, 0, 100);
-  adv().SceneAnimeSet(1, 1, 100);
-  adv().SceneAnimeSet(2, -1, 0);
-  adv().SceneAnimeStart();
+  EXPECT_FALSE(adv().AnimeLoad(4, "boy.png"));
+  adv().AnimeInit();
+  adv().AnimeSet(0, 0, 100);
+  adv().AnimeSet(1, 1, 100);
+  adv().AnimeSet(2, -1, 0);
+  adv().AnimeStart();
   const scene::Animation& a = adv().scene.chr.Anime();
   std::vector<int> steps;
   for (int i = 0; i < 5; ++i) {
@@ -552,13 +552,13 @@ TEST_F(SceneTest, AnimationLoopsOverItsSteps) {
     steps.push_back(a.step);
   }
   EXPECT_EQ(steps, (std::vector<int>{0, 1, 1, 0, 0}));
-  adv().SceneAnimePause();
+  adv().AnimePause();
   game.Frames(5, 60);
   EXPECT_EQ(a.step, 0);
-  adv().SceneAnimePlay();
+  adv().AnimePlay();
   game.Frames(2, 60);
   EXPECT_EQ(a.step, 1);
-  adv().SceneAnimeStop();
+  adv().AnimeStop();
   EXPECT_FALSE(a.running);
   EXPECT_FALSE(adv().scene.chr.Slot(1).visible);
 }

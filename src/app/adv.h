@@ -153,37 +153,6 @@ class CADV final : public DeviceClient {
   // Operations the script commands hand their checked arguments to, owned by areas still to
   // come. Their interim definitions (src/script/adv_pending_commands.cpp) only log the call;
   // each area replaces its own.
-  // Layers.
-  void BgLoad(const std::string& file);
-  void BgChange(int32_t duration);
-  void BgScroll(ScrollDirection direction, int32_t duration);
-  void BgSync();
-  void BgWipe3(int32_t duration);
-  void ChrLoad(int32_t slot, const std::string& file);
-  void ChrChange(int32_t slot, int32_t duration);
-  void ChrSlideIn(int32_t slot, int32_t position, int32_t speed, SlideDirection direction);
-  void ChrSlideOut(int32_t slot, int32_t speed, SlideDirection direction);
-  void ChrTurn(SlotGroup group, int32_t n);
-  void ChrMove(int32_t slot, int32_t position, int32_t speed);
-  void ChrSetPosition(int32_t slot, int32_t position);
-  void ChrShow(int32_t slot);
-  void ChrHide(int32_t slot);
-  void ChrSwap(int32_t slot);
-  void ChrFadeIn(SlotGroup group, int32_t duration);
-  void ChrFadeOut(SlotGroup group, int32_t duration);
-  void ChrShadow(int32_t slot, bool on);
-  void AnimeInit();
-  void AnimeSet(int32_t index, int32_t pattern, int32_t wait);
-  void AnimeStart();
-  void AnimePause();
-  void AnimePlay();
-  void AnimeStop();
-  void AnimeLoad(int32_t number, const std::string& file);
-  // Screen effects.
-  void Raster(RasterTarget target, int32_t row_step, int32_t rate, int32_t duration, int32_t unused);
-  void Quake(int32_t duration, int32_t direction);  // direction 0 vertical, 1 horizontal
-  void ScreenFade(ScreenEffectKind kind, int32_t duration);
-  void ScreenWipe(ScreenEffectKind kind, int32_t duration);
   // Text, window and choices.
   void DefText(const CharNameTable& table);
   void FontLoad(const std::string& file);
@@ -195,14 +164,6 @@ class CADV final : public DeviceClient {
   void ShowChoices(const ChoiceList& choices);
   void ShowTimedChoices(const ChoiceList& choices);
   void SetTextCursorVisible(bool on);
-  // Sound effects and music.
-  void SeLoad(int32_t slot, const std::string& file);
-  void SePlay(int32_t slot, bool loop);
-  void SeStop(int32_t slot);
-  void SeVolume(int32_t slot, int32_t level);
-  void SeFadeOut(int32_t slot, int32_t speed);
-  void BgmPlay(const std::string& file);
-  void BgmStop(int32_t speed);
   // Movies.
   void MovieLoad(const std::string& file);
   void MoviePlay();
@@ -215,6 +176,15 @@ class CADV final : public DeviceClient {
   void Town_SetPlace();
   void PlayTownMusic();
 
+  // --- the sound commands: script effect channels 0-7 and the music (src/audio/adv_sound_commands.cpp)
+  void SeLoad(int32_t slot, const std::string& file);
+  void SePlay(int32_t slot, bool loop);
+  void SeStop(int32_t slot);
+  void SeVolume(int32_t slot, int32_t level);
+  void SeFadeOut(int32_t slot, int32_t speed);
+  void BgmPlay(const std::string& file);
+  void BgmStop(int32_t speed);
+
   // --- picture layers and screen effects (src/scene/adv_scene.cpp)
   scene::Scene scene;
   // Loaders with their name caches: true when the picture is in place.
@@ -224,36 +194,37 @@ class CADV final : public DeviceClient {
   void SceneReset();
   // The operations of the picture, animation and effect commands ("BG"/"CHR" added by the
   // loads, which always fill the hidden channel or buffer).
-  bool SceneBgLoad(const std::string& file);
-  void SceneBgChange(int32_t duration);
-  void SceneBgScroll(ScrollDirection direction, int32_t duration);
-  bool SceneBgScrolling() const;  // what "@bg_sync" waits for
-  void SceneBgWipe3(int32_t duration);
-  bool SceneChrLoad(int32_t slot, const std::string& file);
-  void SceneChrChange(int32_t slot, int32_t duration);
-  void SceneChrSlideIn(int32_t slot, int32_t position, int32_t speed, SlideDirection direction);
-  void SceneChrSlideOut(int32_t slot, int32_t speed, SlideDirection direction);
-  void SceneChrMove(int32_t slot, int32_t position, int32_t speed);
-  void SceneChrSetPosition(int32_t slot, int32_t position);
-  void SceneChrShow(int32_t slot);
-  void SceneChrHide(int32_t slot);
-  void SceneChrSwap(int32_t slot);
-  void SceneChrFadeIn(SlotGroup group, int32_t duration);
-  void SceneChrFadeOut(SlotGroup group, int32_t duration);
-  void SceneChrTurn(SlotGroup group, int32_t n);
-  void SceneChrShadow(int32_t slot, bool on);
+  bool BgLoad(const std::string& file);
+  void BgChange(int32_t duration);
+  void BgScroll(ScrollDirection direction, int32_t duration);
+  bool SceneBgScrolling() const;
+  void BgSync();  // "@bg_sync": the story waits while a scroll moves
+  void BgWipe3(int32_t duration);
+  bool ChrLoad(int32_t slot, const std::string& file);
+  void ChrChange(int32_t slot, int32_t duration);
+  void ChrSlideIn(int32_t slot, int32_t position, int32_t speed, SlideDirection direction);
+  void ChrSlideOut(int32_t slot, int32_t speed, SlideDirection direction);
+  void ChrMove(int32_t slot, int32_t position, int32_t speed);
+  void ChrSetPosition(int32_t slot, int32_t position);
+  void ChrShow(int32_t slot);
+  void ChrHide(int32_t slot);
+  void ChrSwap(int32_t slot);
+  void ChrFadeIn(SlotGroup group, int32_t duration);
+  void ChrFadeOut(SlotGroup group, int32_t duration);
+  void ChrTurn(SlotGroup group, int32_t n);
+  void ChrShadow(int32_t slot, bool on);
   void SceneTurnRestore();  // a state restore lowers the turn
-  void SceneAnimeInit();
-  void SceneAnimeSet(int32_t index, int32_t pattern, int32_t wait);
-  void SceneAnimeStart();
-  void SceneAnimePause();
-  void SceneAnimePlay();
-  void SceneAnimeStop();
-  bool SceneAnimeLoad(int32_t number, const std::string& file);
-  void SceneRaster(RasterTarget target, int32_t row_step, int32_t rate, int32_t duration);
-  void SceneQuake(int32_t duration, int32_t direction);
-  void SceneScreenFade(ScreenEffectKind kind, int32_t duration);
-  void SceneScreenWipe(ScreenEffectKind kind, int32_t duration);
+  void AnimeInit();
+  void AnimeSet(int32_t index, int32_t pattern, int32_t wait);
+  void AnimeStart();
+  void AnimePause();
+  void AnimePlay();
+  void AnimeStop();
+  bool AnimeLoad(int32_t number, const std::string& file);
+  void Raster(RasterTarget target, int32_t row_step, int32_t rate, int32_t duration);
+  void Quake(int32_t duration, int32_t direction);
+  void ScreenFade(ScreenEffectKind kind, int32_t duration);
+  void ScreenWipe(ScreenEffectKind kind, int32_t duration);
   // Per frame: the animation (story update step); the quake, raster and layers, then the screen
   // effect after every overlay (story draw step).
   void SceneAnimeProc();

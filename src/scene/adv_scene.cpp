@@ -144,7 +144,7 @@ bool CADV::SubChrLoadFromPNG(int32_t slot, int32_t buffer, const std::string& na
 
 void CADV::ChrClear(int32_t slot, int32_t buffer) { scene.chr.Clear(slot, buffer, scene.work); }
 
-bool CADV::SceneBgLoad(const std::string& file) {
+bool CADV::BgLoad(const std::string& file) {
   const int back = scene.bg.Back();
   const bool ok = SubBGLoadFromPNG(back, "BG\\" + file);
   if (ok) {
@@ -160,7 +160,7 @@ bool CADV::SceneBgLoad(const std::string& file) {
   return ok;
 }
 
-bool CADV::SceneChrLoad(int32_t slot, const std::string& file) {
+bool CADV::ChrLoad(int32_t slot, const std::string& file) {
   if (slot < 0 || slot >= scene::kSlotCount) return false;
   const int back = scene.chr.Slot(slot).front ^ 1;
   const bool ok = SubChrLoadFromPNG(slot, back, "CHR\\" + file);
@@ -219,12 +219,12 @@ void EnterWait(CADV& a) {
 // ---------------------------------------------------------------------------------------------
 // Background transitions
 
-void CADV::SceneBgChange(int32_t duration) {
+void CADV::BgChange(int32_t duration) {
   scene.bg.StartChange(duration);
   EnterWait(*this);
 }
 
-void CADV::SceneBgScroll(ScrollDirection direction, int32_t duration) {
+void CADV::BgScroll(ScrollDirection direction, int32_t duration) {
   scene.bg.StartScroll(WayOf(direction), duration);
   EnterWait(*this);
 }
@@ -233,7 +233,7 @@ bool CADV::SceneBgScrolling() const {
   return scene.bg.Transition() == scene::BgTransition::kScroll;
 }
 
-void CADV::SceneBgWipe3(int32_t duration) {
+void CADV::BgWipe3(int32_t duration) {
   scene.bg.StartWipe(duration, scene.effects.Mask());
   EnterWait(*this);
 }
@@ -241,7 +241,7 @@ void CADV::SceneBgWipe3(int32_t duration) {
 // ---------------------------------------------------------------------------------------------
 // Character operations
 
-void CADV::SceneChrChange(int32_t slot, int32_t duration) {
+void CADV::ChrChange(int32_t slot, int32_t duration) {
   if (duration < 0) {
     LogScript(script, 2,
               ScriptFormat(SJ("(%s.SCP)%d行目 : error : '%s %d' :　コマンド引数に問題があります。").c_str(),
@@ -253,42 +253,42 @@ void CADV::SceneChrChange(int32_t slot, int32_t duration) {
   EnterWait(*this);
 }
 
-void CADV::SceneChrSlideIn(int32_t slot, int32_t position, int32_t speed,
+void CADV::ChrSlideIn(int32_t slot, int32_t position, int32_t speed,
                            SlideDirection direction) {
   if (!ValidPosition(position)) return;
   scene.chr.StartSlideIn(slot, position, speed, WayOf(direction));
   EnterWait(*this);
 }
 
-void CADV::SceneChrSlideOut(int32_t slot, int32_t speed, SlideDirection direction) {
+void CADV::ChrSlideOut(int32_t slot, int32_t speed, SlideDirection direction) {
   scene.chr.StartSlideOut(slot, speed, WayOf(direction));
   EnterWait(*this);
 }
 
-void CADV::SceneChrMove(int32_t slot, int32_t position, int32_t speed) {
+void CADV::ChrMove(int32_t slot, int32_t position, int32_t speed) {
   if (!ValidPosition(position)) return;
   scene.chr.StartMove(slot, position, speed);
   EnterWait(*this);
 }
 
-void CADV::SceneChrSetPosition(int32_t slot, int32_t position) {
+void CADV::ChrSetPosition(int32_t slot, int32_t position) {
   if (ValidPosition(position)) scene.chr.SetPosition(slot, position);
 }
-void CADV::SceneChrShow(int32_t slot) { scene.chr.Show(slot, true); }
-void CADV::SceneChrHide(int32_t slot) { scene.chr.Show(slot, false); }
-void CADV::SceneChrSwap(int32_t slot) { scene.chr.Swap(slot); }
+void CADV::ChrShow(int32_t slot) { scene.chr.Show(slot, true); }
+void CADV::ChrHide(int32_t slot) { scene.chr.Show(slot, false); }
+void CADV::ChrSwap(int32_t slot) { scene.chr.Swap(slot); }
 
-void CADV::SceneChrFadeIn(SlotGroup group, int32_t duration) {
+void CADV::ChrFadeIn(SlotGroup group, int32_t duration) {
   for (int s : SlotsOf(group)) scene.chr.StartFadeIn(s, duration);
   EnterWait(*this);
 }
 
-void CADV::SceneChrFadeOut(SlotGroup group, int32_t duration) {
+void CADV::ChrFadeOut(SlotGroup group, int32_t duration) {
   for (int s : SlotsOf(group)) scene.chr.StartFadeOut(s, duration);
   EnterWait(*this);
 }
 
-void CADV::SceneChrTurn(SlotGroup group, int32_t n) {
+void CADV::ChrTurn(SlotGroup group, int32_t n) {
   for (int s : SlotsOf(group)) scene.chr.StartTurn(s, n);
   EnterWait(*this);
 }
@@ -299,19 +299,19 @@ void CADV::SceneTurnRestore() {
                             scene.effects.Raster().Running();
 }
 
-void CADV::SceneChrShadow(int32_t slot, bool on) {
+void CADV::ChrShadow(int32_t slot, bool on) {
   if (slot >= 0 && slot < scene::kSlotCount) scene.chr.Slot(slot).shadow = on;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Character animation
 
-void CADV::SceneAnimeInit() {
+void CADV::AnimeInit() {
   scene::Animation& a = scene.chr.Anime();
   a = scene::Animation{};
 }
 
-void CADV::SceneAnimeSet(int32_t index, int32_t pattern, int32_t wait) {
+void CADV::AnimeSet(int32_t index, int32_t pattern, int32_t wait) {
   if (index < 0 || index >= scene::kAnimeSteps) {
     LogScript(script, 2, ScriptFormat("@anime_set : No[%d] out of range (0-%d)", index,
                                       scene::kAnimeSteps - 1));
@@ -321,7 +321,7 @@ void CADV::SceneAnimeSet(int32_t index, int32_t pattern, int32_t wait) {
   LogScript(script, 0, ScriptFormat("@anime_set : No[%d]Pat[%d]Wait[%d]", index, pattern, wait));
 }
 
-void CADV::SceneAnimeStart() {
+void CADV::AnimeStart() {
   scene::Animation& a = scene.chr.Anime();
   a.step = 0;
   a.step_start = process_.platform.clock.Now();
@@ -329,16 +329,16 @@ void CADV::SceneAnimeStart() {
   a.paused = false;
 }
 
-void CADV::SceneAnimePause() { scene.chr.Anime().paused = true; }
+void CADV::AnimePause() { scene.chr.Anime().paused = true; }
 
-void CADV::SceneAnimePlay() {
+void CADV::AnimePlay() {
   scene::Animation& a = scene.chr.Anime();
   if (!a.paused) return;
   a.step_start = process_.platform.clock.Now();
   a.paused = false;
 }
 
-void CADV::SceneAnimeStop() {
+void CADV::AnimeStop() {
   scene::Animation& a = scene.chr.Anime();
   a.running = false;
   a.step = 0;
@@ -346,7 +346,7 @@ void CADV::SceneAnimeStop() {
   scene.chr.Show(2, false);
 }
 
-bool CADV::SceneAnimeLoad(int32_t number, const std::string& file) {
+bool CADV::AnimeLoad(int32_t number, const std::string& file) {
   const int slot = number / 2 + 1;
   const int buffer = number % 2;
   const bool ok = number >= 0 && number <= 3 && SubChrLoadFromPNG(slot, buffer, "CHR\\" + file);
@@ -362,17 +362,17 @@ void CADV::SceneAnimeProc() { scene.chr.StepAnime(process_.platform.clock.Now())
 // ---------------------------------------------------------------------------------------------
 // Screen effects
 
-void CADV::SceneRaster(RasterTarget target, int32_t row_step, int32_t rate, int32_t duration) {
+void CADV::Raster(RasterTarget target, int32_t row_step, int32_t rate, int32_t duration) {
   scene.effects.StartRaster(target != RASTER_CHARACTERS, target != RASTER_BACKGROUND, row_step,
                             rate, duration);
   EnterWait(*this);
 }
 
-void CADV::SceneQuake(int32_t duration, int32_t direction) {
+void CADV::Quake(int32_t duration, int32_t direction) {
   scene.effects.StartQuake(duration, direction);
 }
 
-void CADV::SceneScreenFade(ScreenEffectKind kind, int32_t duration) {
+void CADV::ScreenFade(ScreenEffectKind kind, int32_t duration) {
   scene.effects.StartFade(kind, duration);
   scene.effect_settled = false;
   script_state.screen_effect_running = true;
@@ -380,7 +380,7 @@ void CADV::SceneScreenFade(ScreenEffectKind kind, int32_t duration) {
   EnterWait(*this);
 }
 
-void CADV::SceneScreenWipe(ScreenEffectKind kind, int32_t duration) {
+void CADV::ScreenWipe(ScreenEffectKind kind, int32_t duration) {
   if (kind == EFFECT_WIPE3_IN || kind == EFFECT_PAGE_IN) {
     // The picture loaded beforehand lies under the mask.
     scene.bg.Stop();

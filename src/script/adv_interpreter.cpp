@@ -426,8 +426,8 @@ CommandFlow BgWipe3Command(CADV& a, CommandArgs& x) {
   return kGo;
 }
 CommandFlow RasterCommand(CADV& a, CommandArgs& x) {
-  a.Raster(static_cast<RasterTarget>(x.spec->code), x.number[0], x.number[1], x.number[2],
-           x.number[3]);
+  // The fourth number is read and checked but moves nothing.
+  a.Raster(static_cast<RasterTarget>(x.spec->code), x.number[0], x.number[1], x.number[2]);
   return kGo;
 }
 CommandFlow ChrLoadCommand(CADV& a, CommandArgs& x) {
