@@ -2,6 +2,7 @@
 // tab, slash, CR, LF), so it never splits a Shift_JIS pair. Runs of bytes it does not react to
 // are copied in one go; everything else follows the byte rules one byte at a time.
 #include "script/script.h"
+#include "script/variables.h"
 
 #include <array>
 #include <charconv>
@@ -28,25 +29,6 @@ constexpr std::array<bool, 256> SpecialBytes(bool in_quote) {
 }
 constexpr std::array<bool, 256> kSpecialOutside = SpecialBytes(false);
 constexpr std::array<bool, 256> kSpecialInside = SpecialBytes(true);
-
-// atoi on a token: optional blanks and sign, then digits; saturates instead of overflowing.
-int32_t ParseLine(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  int64_t v = 0;
-  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-    v = v * 10 + (s[i] - '0');
-    if (v > INT32_MAX) {
-      v = static_cast<int64_t>(INT32_MAX) + 1;
-      break;
-    }
-  }
-  if (negative) v = -v;
-  if (v > INT32_MAX) v = INT32_MAX;
-  return static_cast<int32_t>(v);
-}
 
 }  // namespace
 
@@ -249,7 +231,7 @@ std::string CScript::NextToken() {
     }
     if (depth == 0) return t;
     if (t == "\n") continue;
-    current_line_ = ParseLine(t);
+    current_line_ = AtoiValue(t);  // atoi that saturates
     --depth;
   }
 }
