@@ -21,16 +21,7 @@ namespace {
 using testing_support::GameFolder;
 using Bytes = std::vector<uint8_t>;
 
-// A script as its file holds it: Shift_JIS with CR LF line ends.
-Bytes ScriptFile(std::string_view utf8) {
-  std::string crlf;
-  for (char c : utf8) {
-    if (c == '\n') crlf += '\r';
-    crlf += c;
-  }
-  const std::string sjis = platform::Utf8ToSjis(crlf);
-  return Bytes(sjis.begin(), sjis.end());
-}
+using testing_support::ScriptFile;
 
 class InterpreterTest : public ::testing::Test {
  protected:

@@ -18,15 +18,7 @@ namespace {
 using testing_support::GameFolder;
 using Bytes = std::vector<uint8_t>;
 
-Bytes ScriptFile(std::string_view utf8) {
-  std::string crlf;
-  for (char c : utf8) {
-    if (c == '\n') crlf += '\r';
-    crlf += c;
-  }
-  const std::string sjis = platform::Utf8ToSjis(crlf);
-  return Bytes(sjis.begin(), sjis.end());
-}
+using testing_support::ScriptFile;
 
 struct Result {
   int status = -1;

@@ -1,5 +1,7 @@
 #include "support/game_folder.h"
 
+#include "platform/sjis.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +12,16 @@
 #include <stdexcept>
 
 namespace testing_support {
+
+std::vector<uint8_t> ScriptFile(std::string_view utf8) {
+  std::string crlf;
+  for (char ch : utf8) {
+    if (ch == '\n') crlf += '\r';
+    crlf += ch;
+  }
+  const std::string sjis = platform::Utf8ToSjis(crlf);
+  return std::vector<uint8_t>(sjis.begin(), sjis.end());
+}
 
 GameFolder::GameFolder() {
   char tmpl[] = "/tmp/lanthorn-test-XXXXXX";

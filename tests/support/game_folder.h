@@ -9,6 +9,9 @@
 
 namespace testing_support {
 
+// A script as its file holds it: the UTF-8 text as Shift_JIS with CR LF line ends.
+std::vector<uint8_t> ScriptFile(std::string_view utf8);
+
 class GameFolder {
  public:
   GameFolder();
