@@ -14,10 +14,11 @@ for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start"; exit 1; }
 export SDL_AUDIODRIVER=dummy
 
-# wait_window NAME: prints the id of the visible window called NAME (10 s at most).
+# wait_window NAME: prints the id of the visible window called NAME (30 s at most: a loaded
+# machine can take a while to bring the program up).
 wait_window() {
   local id=""
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1) && [ -n "$id" ] && break
     sleep 0.1
   done
