@@ -13,10 +13,14 @@
 #include <string>
 #include <string_view>
 
+#include "audio/voice.h"
+#include "graphics/glyph_font.h"
 #include "graphics/graphics.h"
 #include "graphics/sprite.h"
+#include "graphics/text_box.h"
 #include "graphics/texture.h"
 #include "platform/window.h"
+#include "save/checkpoints.h"
 #include "save/progress.h"
 #include "save/read_positions.h"
 #include "save/save_record.h"
@@ -150,10 +154,26 @@ class CADV final : public DeviceClient {
   void ClickableProc();  // ADV_CLICKABLE, run by the story's draw step
   void EndClickableBlock();  // the interpreter's "]"
 
-  // Operations the script commands hand their checked arguments to, owned by areas still to
-  // come. Their interim definitions (src/script/adv_pending_commands.cpp) only log the call;
-  // each area replaces its own.
-  // Text, window and choices.
+  // --- text, the story mode and the choices ------------------------------------------------
+  CTEXTBOX text_box;
+  StoryState story;
+  CharNameTable char_names;  // "@def_text"
+  VoiceQueueFields voice_queue;  // filled by "@text,", played by the story
+  HistoryStore history;  // the message history's pages
+  CheckpointHistory checkpoints;  // ... and their snapshots
+  ChoiceState choice;
+  std::array<CGlyphFont, kMaxChoices> choice_images;  // "@select": the choice texts
+  std::array<CGlyphFont, kMaxChoices> timed_labels;  // "@battle_select": the fixed labels
+  // The timed choice's picture, "SYSTEM\battle_select.png" (704 × 192) as 16 × 16 tiles.
+  static constexpr int kBattleTileRows = 12, kBattleTileColumns = 44;
+  std::array<CTexture, 3> battle_textures;
+  std::array<CSprite, kBattleTileRows * kBattleTileColumns> battle_tiles;
+  // The button bar's pictures (cells of the first system texture).
+  CSprite menu_button, menu_button_hot, auto_off, auto_on, skip_off, skip_on;
+  // The panel pieces (cells of the second system texture) and the plain fill sprite.
+  CSprite panel_corner, outline_corner, panel_fill;
+
+  // Text commands (src/script/adv_text_commands.cpp).
   void DefText(const CharNameTable& table);
   void FontLoad(const std::string& file);
   void ShowTextPage(const TextPage& page);
@@ -161,9 +181,62 @@ class CADV final : public DeviceClient {
   void TextClear();
   void CharNameWindow(bool show);
   void TextWindow(TextWindowKind kind, bool show);
+  void SetTextCursorVisible(bool on);
+  // The text box at start-up: created, given the text style, the special glyphs loaded.
+  void TextBoxSetup();
+  // Starts the queued voices of the page (the voice step), while voices are pending.
+  void StartPendingVoices();
+  // The character-name table into and out of the save record (22-byte entries).
+  void StoreCharNames();
+  void RestoreCharNames();
+
+  // Snapshots and the history (src/save/adv_snapshot.cpp). TakeSnapshot fills the snapshot
+  // fields of the save record (the script position is the page's text command) and pushes it.
+  void TakeSnapshot(int32_t text_position);
+  void PushCheckpoint();  // the record as the current history entry's snapshot
+  void PushPageSnapshot() { PushCheckpoint(); }
+  // Line −1: a new page's speaker (drops the oldest page when 50 are kept); 0-2 its lines.
+  void RecordHistory(int line, std::string_view text);
+  // The page is complete in the history: the count goes up.
+  void EndHistoryPage();
+
+  // Choices (src/script/adv_choices.cpp): set-up, the commands, and the per-frame steps the
+  // story's draw step runs in ADV_CHOICE and ADV_TIMED_CHOICE.
   void ShowChoices(const ChoiceList& choices);
   void ShowTimedChoices(const ChoiceList& choices);
-  void SetTextCursorVisible(bool on);
+  void ChoiceProc();
+  void TimedChoiceProc();
+  // Auto and skip modes at a choice, by AutoAtChoice and SkipAtChoice.
+  void ApplyChoiceModeRules();
+
+  // Shared input rules and drawing helpers of the screens (src/screens/adv_panels.cpp).
+  // A decide: a left click (only when `hit`), Space, Return or numpad Enter; never while a
+  // confirmation dialog is open.
+  bool IsDecide(bool hit = true);
+  // A cancel: a right click inside the window or Escape.
+  bool IsCancel();
+  // The 8 × 8 pointer box (top-left at the pointer) overlaps the rectangle.
+  bool PointerBoxOverlaps(float left, float top, float right, float bottom) const;
+  // The rounded panel (the save screen's; right pieces 8 px further in) and the dialog panels.
+  void RoundedPanel(float x, float y, float w, float h, uint32_t rgb, int alpha);
+  void DialogPanel(float x, float y, float w, float h, uint32_t rgb);
+  void FramedPanel(float x, float y, float w, float h, uint32_t fill_rgb, uint32_t outline_rgb);
+  // The nine-slice frame of the dialog art (needs DialogArtSetup).
+  void WindowFrame(float x, float y, int columns, int rows);
+  std::array<CSprite, 9> frame_cells;  // cell (i, j) at [3i + j]
+  CTexture dialog_art;  // "SYSTEM\dialog_base1.png"
+
+  // The story mode (src/script/adv_story.cpp): the button bar, and what it opens.
+  void ButtonBarProc();  // hover and keys, in the update step
+  void ButtonBarDraw();  // in the draw step, with the text window
+  void OpenSystemMenu();
+  void OpenBacklog();
+  void OpenSaveLoad(bool save);
+  bool HideKeyPressed();
+  bool Skipping() const;  // skip mode or Ctrl skip: fades and voices are cut short
+
+  // Operations owned by areas still to come. Their interim definitions
+  // (src/script/adv_pending_commands.cpp) only log the call; each area replaces its own.
   // Movies.
   void MovieLoad(const std::string& file);
   void MoviePlay();

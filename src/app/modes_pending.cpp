@@ -5,10 +5,8 @@
 #include "platform/dik.h"
 
 void CADV::BacklogSetup() {}
-void CADV::DialogArtSetup() {}
 void CADV::SaveLoadSetup() {}
 void CADV::SystemMenuSetup() {}
-void CADV::ChoiceSetup() {}
 void CADV::LoadTitleResources() {}
 void CADV::ConfigSetup() {}
 void CADV::TownSetup() {}

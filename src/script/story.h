@@ -11,6 +11,7 @@
 
 #include "resource/image.h"
 #include "save/save_record.h"
+#include "script/commands.h"
 
 // What the story is doing; the interpreter runs only in ADV_RUNNING.
 enum AdvState : int32_t {
@@ -108,4 +109,54 @@ struct ClickableRegions {
   std::array<std::array<int32_t, kClickableBlockCount>, kClickableRegionCount> block_end{};
   int32_t hovered_region = 0;  // for the drawing: the region under the pointer (0 none)
   int32_t hovered_value = 0;  // ... and its block-end entry
+};
+
+// Text speed (SystemData::TextSpeed 0-7): milliseconds per character; 7 shows a page at once.
+inline constexpr int32_t kTextSpeedMs[8] = {250, 175, 100, 66, 33, 15, 5, 0};
+// Auto mode (SystemData::AutoClickSpeed 0-7): the wait after a complete page or a pause sign.
+inline constexpr int32_t kAutoDelayMs[8] = {1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000};
+
+// The story mode's own fields (the waits and flags the commands set are in ScriptState).
+struct StoryState {
+  int32_t char_countdown = 0;  // ms to the next character
+  int32_t auto_timer = 0;  // ms spent waiting in auto mode
+  int32_t advance_result = 0;  // the last CTEXTBOX::Advance result
+  bool auto_mode = false;
+  bool ctrl_skip = false;  // Ctrl held this frame
+  AdvState state_before_hiding = ADV_RUNNING;
+  float window_alpha = 255;  // the "@textwindow" fades
+  int32_t ending_timer = 0;
+  // The button bar.
+  float menu_angle = 0;  // degrees
+  bool menu_hovered = false;
+  bool auto_hovered = false;
+  bool skip_hovered = false;
+};
+
+// The message history: one entry per page, the newest last. Texts are Shift_JIS in fixed fields.
+inline constexpr int kHistoryEntries = 50;
+inline constexpr int kHistoryNameBytes = 16;
+inline constexpr int kHistoryLineBytes = 62;
+inline constexpr int kHistoryTextMax = 60;  // longer lines are stored as the overflow text
+struct HistoryEntry {
+  char name[kHistoryNameBytes] = {};
+  char lines[kTextLineCount][kHistoryLineBytes] = {};
+  uint8_t name_plate = 0;  // the name plate was shown on the page
+};
+struct HistoryStore {
+  std::array<HistoryEntry, kHistoryEntries> entries{};
+  int32_t count = 0;
+};
+
+// "@select" (ADV_CHOICE) and "@battle_select" (ADV_TIMED_CHOICE).
+inline constexpr int kTimedChoiceSegments = 30;
+inline constexpr int kTimeoutSlot = 4;  // the timed choice's fifth slot
+struct ChoiceState {
+  ChoiceList list;
+  int32_t hovered = 0;  // the selected box / item
+  bool decided = false;
+  // The timed choice.
+  int32_t elapsed = 0;  // ms since it started
+  float pulse_angle = 0;  // degrees
+  std::array<bool, kTimedChoiceSegments> segment_lit{};
 };

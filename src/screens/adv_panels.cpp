@@ -1,0 +1,115 @@
+// What every screen shares: the decide and cancel rules, the pointer box, and the panels and
+// the window frame drawn from the system textures and the dialog art.
+#include "app/adv.h"
+#include "app/process.h"
+#include "platform/dik.h"
+#include "platform/log.h"
+
+bool CADV::IsDecide(bool hit) {
+  if (confirm_open) return false;
+  CInput& input = process_.input;
+  // Every key is read, so a press is never left over for a later frame.
+  bool decide = input.KeyPressed(DIK_SPACE);
+  decide |= input.KeyPressed(DIK_RETURN);
+  decide |= input.KeyPressed(DIK_NUMPADENTER);
+  return decide || (left_click && hit);
+}
+
+bool CADV::IsCancel() {
+  bool cancel = process_.input.KeyPressed(DIK_ESCAPE);
+  return cancel || (right_click && pointer_inside);
+}
+
+bool CADV::PointerBoxOverlaps(float left, float top, float right, float bottom) const {
+  const float x = static_cast<float>(pointer.x), y = static_cast<float>(pointer.y);
+  return x < right && left < x + 8 && y < bottom && y + 8 > top;
+}
+
+namespace {
+
+// The four corners of a panel, turned 0, 90, 180 and 270 degrees; `right` is the left edge of
+// the right-hand corners.
+void Corners(gfx::Device& device, CSprite& corner, float x, float y, float right, float h,
+             uint32_t rgb, int alpha) {
+  corner.SetColor(rgb);
+  corner.SetAlpha(alpha);
+  corner.DrawRotated(device, x - 8, y - 8, 8, 8, 0);
+  corner.DrawRotated(device, right, y - 8, 8, 8, 90);
+  corner.DrawRotated(device, right, y + h, 8, 8, 180);
+  corner.DrawRotated(device, x - 8, y + h, 8, 8, 270);
+}
+
+// The three bands between the corners: left strip, middle, right strip.
+void Bands(gfx::Device& device, CSprite& fill, float x, float y, float w, float h, float right,
+           uint32_t rgb, int alpha) {
+  fill.SetColor(rgb);
+  fill.SetAlpha(alpha);
+  fill.Draw(device, x - 8, y, 8, h);
+  fill.Draw(device, x, y - 8, w, h + 16);
+  fill.Draw(device, right, y, 8, h);
+}
+
+}  // namespace
+
+void CADV::RoundedPanel(float x, float y, float w, float h, uint32_t rgb, int alpha) {
+  gfx::Device& device = process_.graphics.Device();
+  Corners(device, panel_corner, x, y, x + w - 8, h, rgb, alpha);
+  Bands(device, panel_fill, x, y, w, h, x + w - 8, rgb, alpha);
+}
+
+void CADV::DialogPanel(float x, float y, float w, float h, uint32_t rgb) {
+  gfx::Device& device = process_.graphics.Device();
+  Corners(device, panel_corner, x, y, x + w, h, rgb, 192);
+  Bands(device, panel_fill, x, y, w, h, x + w, rgb, 192);
+}
+
+void CADV::FramedPanel(float x, float y, float w, float h, uint32_t fill_rgb,
+                       uint32_t outline_rgb) {
+  DialogPanel(x, y, w, h, fill_rgb);
+  gfx::Device& device = process_.graphics.Device();
+  Corners(device, outline_corner, x, y, x + w, h, outline_rgb, 192);
+  panel_fill.SetColor(outline_rgb);
+  panel_fill.SetAlpha(192);
+  panel_fill.Draw(device, x, y - 8, w, 3);
+  panel_fill.Draw(device, x, y + h + 5, w, 3);
+  panel_fill.Draw(device, x - 8, y, 3, h);
+  panel_fill.Draw(device, x + w + 5, y, 3, h);
+}
+
+void CADV::WindowFrame(float x, float y, int columns, int rows) {
+  gfx::Device& device = process_.graphics.Device();
+  for (int j = 0; j <= rows; ++j) {
+    const int i = j == 0 ? 0 : j == rows ? 2 : 1;
+    for (int k = 0; k <= columns; ++k) {
+      const int c = k == 0 ? 0 : k == columns ? 2 : 1;
+      frame_cells[3 * i + c].Draw(device, x + 32.0f * k, y + 32.0f * j, 32, 32);
+    }
+  }
+}
+
+// The dialog art and the panel pieces. The panels' corners are cells of the second system
+// texture, so they work even when the dialog art is missing.
+void CADV::DialogArtSetup() {
+  gfx::Device& device = process_.graphics.Device();
+  constexpr float k = 1.0f / 256;
+  panel_corner.Init(0, 0, 8, 8, 240 * k, 224 * k, 248 * k, 232 * k, &system_textures[1]);
+  outline_corner.Init(0, 0, 8, 8, 224 * k, 224 * k, 232 * k, 232 * k, &system_textures[1]);
+  panel_fill.Init(0, 0, 8, 8);
+  for (CSprite* s : {&panel_corner, &outline_corner, &panel_fill}) s->SetDevice(&device);
+
+  dialog_art.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8);
+  CImage32 image;
+  if (image.LoadFromPNG("SYSTEM\\dialog_base1.png", process_.system_pkd) == 0 &&
+      image.Width() == 256 && image.Height() == 256) {
+    dialog_art.Upload(image.Pixels());
+  } else {
+    WriteLog(2, "SYSTEM\\dialog_base1.png could not be loaded", "CADV::DialogArtSetup", 0);
+  }
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      frame_cells[3 * i + j].Init(0, 0, 32, 32, 32 * j * k, 32 * i * k, (32 * j + 32) * k,
+                                  (32 * i + 32) * k, &dialog_art);
+      frame_cells[3 * i + j].SetDevice(&device);
+    }
+  }
+}
