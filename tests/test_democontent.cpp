@@ -1,7 +1,8 @@
-// The demo's generated sounds: democontent is run into a fresh folder, and every sound the game
+// The demo's generated content: democontent is run into a fresh folder. Every sound the game
 // loads by a fixed name (and the demo's own effects, music and voices) must load the way the
 // engine loads it, in the format it was made in, audible, unclipped, and, when it is meant to
-// loop, without a click where the end meets the start.
+// loop, without a click where the end meets the start. Every picture must pass the engine's own
+// loader at the size the engine takes it in, with its art where the engine cuts it out.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <vorbis/vorbisfile.h>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,9 +22,11 @@
 #include "audio/stream_sound.h"
 #include "audio/voice.h"
 #include "audio/wave_file.h"
+#include "graphics/glyph_font.h"
 #include "platform/fs.h"
 #include "platform/log.h"
 #include "platform/sound_device.h"
+#include "resource/image.h"
 
 namespace {
 
@@ -113,6 +117,9 @@ class Generated {
   bool ok() const { return ok_; }
   // The loose files, as they are copied into the game folder.
   stdfs::path Files() const { return dir_ / "files"; }
+  // Everything generated; an archive's entries are under its name ("system", "grp").
+  stdfs::path Root() const { return dir_; }
+  stdfs::path Archive(const char* name) const { return dir_ / name; }
 
  private:
   stdfs::path dir_;
@@ -281,6 +288,217 @@ TEST_F(DemoContentTest, TheSoundsAreTheSameOnEveryRun) {
     std::replace(relative.begin(), relative.end(), '\\', '/');
     EXPECT_EQ(ReadFile(generated_->Files() / relative), ReadFile(again.Files() / relative));
   }
+}
+
+// ---- pictures ----------------------------------------------------------------------------
+
+enum class Loader { Png32, Png16, Glyphs4 };
+
+struct Picture {
+  const char* path;  // under OUTDIR, as the packing step finds it
+  Loader loader;
+  int width, height;
+};
+
+// clang-format off
+const Picture kPictures[] = {
+    // The engine refuses these unless they are 256 × 256 (the system textures, the dialog art,
+    // the text box's band pictures and its 16-bit glyph sheet).
+    {"system/SYSTEM/systex1.png",        Loader::Png32,   256, 256},
+    {"system/SYSTEM/systex2.png",        Loader::Png32,   256, 256},
+    {"system/SYSTEM/systex3.png",        Loader::Png32,   256, 256},
+    {"system/SYSTEM/dialog_base1.png",   Loader::Png32,   256, 256},
+    {"system/textbox/textbox_bg1.png",   Loader::Png32,   256, 256},
+    {"system/textbox/textbox_bg2.png",   Loader::Png32,   256, 256},
+    {"system/textbox/text_table1.png",   Loader::Png16,   256, 256},
+    {"system/textbox/default_font.bmp",  Loader::Glyphs4, 128, 128},
+    // Cut into 16 × 16 tiles by fixed grids: the timed choice 44 × 12, backgrounds 50 × 38.
+    {"system/SYSTEM/battle_select.png",  Loader::Png32,   704, 192},
+    {"system/SYSTEM/blank.png",          Loader::Png32,   800, 600},
+    {"grp/BG/bg01.png",                  Loader::Png32,   800, 600},
+    {"grp/BG/bg02.png",                  Loader::Png32,   800, 600},
+    {"grp/BG/bg03.png",                  Loader::Png32,   800, 600},
+    {"grp/BG/bg04.png",                  Loader::Png32,   800, 600},
+    {"grp/BG/bg05.png",                  Loader::Png32,   800, 600},
+    // Characters and animation frames: one character buffer, 512 × 600.
+    {"grp/CHR/akane01.png",              Loader::Png32,   512, 600},
+    {"grp/CHR/akane02.png",              Loader::Png32,   512, 600},
+    {"grp/CHR/hina01.png",               Loader::Png32,   512, 600},
+    {"grp/CHR/hina02.png",               Loader::Png32,   512, 600},
+    {"grp/CHR/mio01.png",                Loader::Png32,   512, 600},
+    {"grp/CHR/mio02.png",                Loader::Png32,   512, 600},
+    {"grp/CHR/lantern1.png",             Loader::Png32,   512, 600},
+    {"grp/CHR/lantern2.png",             Loader::Png32,   512, 600},
+    {"grp/CHR/lantern3.png",             Loader::Png32,   512, 600},
+    {"grp/CHR/lantern4.png",             Loader::Png32,   512, 600},
+};
+// clang-format on
+
+CImage32 LoadPng(const stdfs::path& path) {
+  const std::vector<uint8_t> bytes = ReadFile(path);
+  CImage32 image;
+  if (image.LoadFromPNGMemory(bytes.data(), bytes.size()) != 0) image.Release();
+  return image;
+}
+
+uint8_t AlphaAt(const CImage32& image, int x, int y) {
+  return image.Pixels()[(static_cast<size_t>(y) * image.Width() + x) * 4 + 3];
+}
+
+// Pixels of the rectangle whose alpha is above 0.
+int Inked(const CImage32& image, int x0, int y0, int x1, int y1) {
+  int n = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) n += AlphaAt(image, x, y) > 0;
+  return n;
+}
+
+uint32_t Read32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+TEST_F(DemoContentTest, EveryPictureLoadsAtTheSizeTheEngineTakes) {
+  for (const Picture& p : kPictures) {
+    SCOPED_TRACE(p.path);
+    const stdfs::path path = generated_->Root() / p.path;
+    const std::vector<uint8_t> bytes = ReadFile(path);
+    ASSERT_FALSE(bytes.empty());
+    switch (p.loader) {
+      case Loader::Png32: {
+        CImage32 image;
+        ASSERT_EQ(image.LoadFromPNGMemory(bytes.data(), bytes.size()), 0);
+        EXPECT_EQ(image.Width(), p.width);
+        EXPECT_EQ(image.Height(), p.height);
+        break;
+      }
+      case Loader::Png16: {
+        CImage16 image;
+        ASSERT_EQ(image.LoadFromPNG16Memory(bytes.data(), bytes.size()), 0);
+        EXPECT_EQ(image.Width(), p.width);
+        EXPECT_EQ(image.Height(), p.height);
+        break;
+      }
+      case Loader::Glyphs4: {
+        // The fields the engine reads: bits per pixel at 28, height at 22, the pixels from
+        // byte 118 on; and the ones other readers of a bitmap need to agree with them.
+        ASSERT_EQ(bytes.size(), 118u + 8192u);
+        EXPECT_EQ(bytes[0], 'B');
+        EXPECT_EQ(bytes[1], 'M');
+        EXPECT_EQ(Read32(bytes, 2), bytes.size());
+        EXPECT_EQ(Read32(bytes, 10), 118u);
+        EXPECT_EQ(Read32(bytes, 14), 40u);
+        EXPECT_EQ(Read32(bytes, 18), static_cast<uint32_t>(p.width));
+        EXPECT_EQ(Read32(bytes, 22), static_cast<uint32_t>(p.height));
+        EXPECT_EQ(bytes[28] | bytes[29] << 8, 4);
+        SpecialGlyphs glyphs;
+        EXPECT_TRUE(LoadSpecialGlyphsFromMemory(bytes, glyphs));
+        break;
+      }
+    }
+  }
+}
+
+// Each special glyph has ink, no two are alike, and the file's bottom-up rows come out upright:
+// the circled numbers sit low in their cells (the text box lifts special glyphs by 8 pixels), so
+// a picture stored top-down would put their ink in the upper half.
+TEST_F(DemoContentTest, TheSpecialGlyphsAreSixteenUprightSigns) {
+  SpecialGlyphs glyphs;
+  ASSERT_TRUE(LoadSpecialGlyphsFromMemory(
+      ReadFile(generated_->Archive("system") / "textbox" / "default_font.bmp"), glyphs));
+  std::vector<std::vector<int>> cells;
+  for (int n = 0; n < 16; ++n) {
+    SCOPED_TRACE(n);
+    std::vector<int> levels;
+    long ink = 0, weighted_row = 0;
+    for (int row = 0; row < 32; ++row)
+      for (int column = 0; column < 32; ++column) {
+        const int v = glyphs.Level(n, column, row);
+        levels.push_back(v);
+        ink += v;
+        weighted_row += static_cast<long>(v) * row;
+      }
+    ASSERT_GT(ink, 15 * 40);
+    EXPECT_GT(static_cast<double>(weighted_row) / ink, 17.0);
+    for (const std::vector<int>& earlier : cells) EXPECT_NE(levels, earlier);
+    cells.push_back(levels);
+  }
+}
+
+// The wait cursor is the 14 cells 26-39 of the 16-bit sheet; each frame has visible texels and
+// the frames move. The cells the engine fills at run time with text and names stay empty.
+TEST_F(DemoContentTest, TheWaitCursorFramesAnimate) {
+  const std::vector<uint8_t> bytes =
+      ReadFile(generated_->Archive("system") / "textbox" / "text_table1.png");
+  CImage16 sheet;
+  ASSERT_EQ(sheet.LoadFromPNG16Memory(bytes.data(), bytes.size()), 0);
+  auto cell = [&](int c) {
+    std::vector<uint16_t> texels;
+    for (int row = 0; row < 32; ++row)
+      for (int column = 0; column < 32; ++column)
+        texels.push_back(sheet.Pixels()[((c / 8) * 32 + row) * 256 + (c % 8) * 32 + column]);
+    return texels;
+  };
+  auto visible = [](const std::vector<uint16_t>& t) {
+    return std::count_if(t.begin(), t.end(), [](uint16_t v) { return (v >> 12) >= 8; });
+  };
+  for (int c = 0; c < 64; ++c) {
+    SCOPED_TRACE(c);
+    if (c >= 26 && c < 40) {
+      EXPECT_GT(visible(cell(c)), 40);
+      EXPECT_NE(cell(c), cell(c == 39 ? 26 : c + 1));
+    } else {
+      EXPECT_EQ(visible(cell(c)), 0);
+    }
+  }
+}
+
+// Characters stand free: clear at the top corners, solid in the body, with soft edges between
+// (partly transparent pixels), and a picture's two expressions differ in the face only.
+TEST_F(DemoContentTest, CharactersHaveSoftEdgesAndTwoFaces) {
+  for (const char* name : {"akane", "hina", "mio"}) {
+    SCOPED_TRACE(name);
+    const stdfs::path chr = generated_->Archive("grp") / "CHR";
+    const CImage32 a = LoadPng(chr / (std::string(name) + "01.png"));
+    const CImage32 b = LoadPng(chr / (std::string(name) + "02.png"));
+    ASSERT_EQ(a.Width(), 512);
+    ASSERT_EQ(b.Width(), 512);
+    EXPECT_EQ(AlphaAt(a, 0, 0), 0);
+    EXPECT_EQ(AlphaAt(a, 511, 0), 0);
+    EXPECT_EQ(AlphaAt(a, 256, 500), 255);
+    int soft = 0;
+    for (int y = 0; y < 600; ++y)
+      for (int x = 0; x < 512; ++x) soft += AlphaAt(a, x, y) > 0 && AlphaAt(a, x, y) < 255;
+    EXPECT_GT(soft, 200);
+    // The face (around y 150-290) changes; the body below stays.
+    int face = 0, body = 0;
+    for (int y = 0; y < 600; ++y)
+      for (int x = 0; x < 512; ++x) {
+        const size_t at = (static_cast<size_t>(y) * 512 + x) * 4;
+        const bool differs = std::memcmp(a.Pixels() + at, b.Pixels() + at, 4) != 0;
+        (y < 300 ? face : body) += differs;
+      }
+    EXPECT_GT(face, 200);
+    EXPECT_EQ(body, 0);
+  }
+}
+
+// The text box's band is see-through where the text goes, and the name plate is painted in the
+// region the engine cuts it from; the rest of picture 2's lower half is never drawn.
+TEST_F(DemoContentTest, TheTextBoxBandAndNamePlateAreWhereTheEngineCutsThem) {
+  const stdfs::path box = generated_->Archive("system") / "textbox";
+  const CImage32 bg1 = LoadPng(box / "textbox_bg1.png");
+  const CImage32 bg2 = LoadPng(box / "textbox_bg2.png");
+  ASSERT_EQ(bg1.Width(), 256);
+  ASSERT_EQ(bg2.Width(), 256);
+  for (const CImage32* strip : {&bg1, &bg2}) {
+    const uint8_t a = AlphaAt(*strip, 100, 60);
+    EXPECT_GT(a, 150);
+    EXPECT_LT(a, 255);
+  }
+  EXPECT_GT(AlphaAt(bg1, 100, 128 + 60), 150);  // band columns 256-511
+  EXPECT_GT(AlphaAt(bg2, 16, 128 + 60), 150);   // band columns 768-799
+  EXPECT_GT(Inked(bg2, 32, 128, 256, 176), 224 * 40);
+  EXPECT_EQ(Inked(bg2, 32, 176, 256, 256), 0);
 }
 
 }  // namespace

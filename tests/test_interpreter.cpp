@@ -534,7 +534,7 @@ TEST_F(InterpreterTest, TheEndOfAScriptReturnsAReplayToItsListAndLeavesAStoryWhe
               returns + (c.set_up ? 1 : 0));
     if (c.set_up) {
       EXPECT_TRUE(game.process.log.Contains(c.set_up));
-      EXPECT_TRUE(game.process.log.Contains("SetTitleState(20)"));
+      EXPECT_EQ(adv().title.state, 20);
     }
     Local(1) = 0;
   }

@@ -22,7 +22,7 @@ void CADV::Init() {
     fill_sprites[i].SetDevice(&device);
   }
 
-  // The text box and its special glyphs come here once the text box exists.
+  TextBoxSetup();
 
   for (int i = 0; i < 3; ++i) {
     CTexture& t = system_textures[i];
@@ -43,6 +43,7 @@ void CADV::Init() {
   LayersSetup();
   BacklogSetup();
   DialogArtSetup();
+  ResetRecord();  // the save record and the slot thumbnails, before the screen that shows them
   SaveLoadSetup();
   SystemMenuSetup();
   ChoiceSetup();
@@ -50,6 +51,10 @@ void CADV::Init() {
   ConfigSetup();
   TownSetup();
   LoadProgress();
+
+  // An empty page at full opacity; the window itself stays hidden until the script shows it.
+  text_box.Advance(-1);
+  text_box.SetBoxAlpha(255);
 
   text_hidden_by_script = true;
   text_hidden_by_player = false;

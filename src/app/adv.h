@@ -26,6 +26,12 @@
 #include "save/save_record.h"
 #include "save/system_data.h"
 #include "scene/scene.h"
+#include "screens/backlog.h"
+#include "screens/config.h"
+#include "screens/dialogs.h"
+#include "screens/save_load.h"
+#include "screens/system_menu.h"
+#include "screens/title.h"
 #include "script/commands.h"
 #include "script/script.h"
 #include "script/story.h"
@@ -134,6 +140,10 @@ class CADV final : public DeviceClient {
   // The script's effect channels: played and looped, as the save record snapshots them.
   std::array<uint8_t, 8> se_channel_active{};
   std::array<uint8_t, 8> se_channel_looping{};
+  // The music as "@bgm_play" started it: its file name (no folder), playing, looping.
+  std::string bgm_name;
+  bool bgm_active = false;
+  bool bgm_looping = false;
 
   // Interpreter (src/script/adv_interpreter.cpp): one step runs statements until one yields.
   void ScriptStep();
@@ -208,6 +218,9 @@ class CADV final : public DeviceClient {
   void TimedChoiceProc();
   // Auto and skip modes at a choice, by AutoAtChoice and SkipAtChoice.
   void ApplyChoiceModeRules();
+  // The seven interface sounds into system effect slots 0-6 (src/audio/adv_sound_commands.cpp);
+  // a file that is missing is logged and its slot stays silent.
+  void LoadSystemSounds();
 
   // Shared input rules and drawing helpers of the screens (src/screens/adv_panels.cpp).
   // A decide: a left click (only when `hit`), Space, Return or numpad Enter; never while a
@@ -227,6 +240,7 @@ class CADV final : public DeviceClient {
   CTexture dialog_art;  // "SYSTEM\dialog_base1.png"
 
   // The story mode (src/script/adv_story.cpp): the button bar, and what it opens.
+  void ButtonBarSetup();  // the bar's sprites, made with the text box
   void ButtonBarProc();  // hover and keys, in the update step
   void ButtonBarDraw();  // in the draw step, with the text window
   void OpenSystemMenu();
@@ -241,13 +255,67 @@ class CADV final : public DeviceClient {
   void MovieLoad(const std::string& file);
   void MoviePlay();
   void MovieStop();
-  // Title, galleries and town map.
-  void ReturnToTitle();
-  void SetTitleState(int32_t state);
+  // Galleries and town map.
   void CGMODE_Init();
   void OMOIDE_Init();
+  void MOVIE_Init();  // the movie gallery's set-up
+  void MUSIC_Init();  // the music room's set-up
   void Town_SetPlace();
   void PlayTownMusic();
+
+  // --- the title screen (src/screens/title.cpp). ReturnToTitle is every way back to it: the
+  // read-text records are saved and the title's resources loaded again.
+  TitleScreen title;
+  void ReturnToTitle();
+  void SetTitleState(int32_t state);
+
+  // --- save slots (src/save/adv_save_slots.cpp) and the save/load screen
+  // (src/screens/save_load.cpp) ------------------------------------------------------------
+  static constexpr int kSlotCount = 48;  // the screen shows 0-35
+  struct SlotInfo {
+    CTexture thumbnail;  // 8 × 8 XRGB at start; the screen may fill it from the slot's .bmp
+    int64_t file_time = 0;  // modification time of the slot file (seconds), 0 none known
+    int64_t file_size = 0;
+    std::string label;  // "%02d/%02d/%02d %02d:%02d:%02d(%s)"
+    bool thumbnail_shown = false;
+  };
+  std::array<SlotInfo, kSlotCount> slots;
+  // The record at engine start: zeroed, version 202; the slot thumbnails made.
+  void ResetRecord();
+  // "<current folder>\SAVE\<n>.dat": the 6,640-byte record, written whole or not at all.
+  bool SaveSlot(int n);
+  // The 160 × 120 thumbnail from the capture surface (every fifth pixel), through SaveBMP.
+  bool WriteThumbnail(const std::string& path);
+  bool RefreshSlotInfo(int n);
+  // Reads slot n and rebuilds the scene, music, effects, script and names from it.
+  bool LoadSlot(int n);
+  // The same rebuild from history entry i.
+  void RestoreCheckpoint(int i);
+  // The save/load screen (its Proc and Flip are with the mode steps).
+  SaveLoadScreen save_load;
+  // Reads the slot files' times and thumbnails for slots 0-35 (done when the screen opens).
+  void RefreshSaveLoadSlots();
+  void LoadSlotThumbnail(int n);  // the slot's texture from "SAVE\<n>.bmp"
+  void UpdateShownLabel(int n);
+  // The text a slot's label shows: its time, or "-- NO DATA --".
+  const std::string& SaveLoadLabel(int n) const;
+
+  // --- the settings screen (src/screens/config.cpp): its page, hover state and flag.
+  ConfigScreen config;
+  // Opens the screen; leaving it returns to `return_mode`.
+  void OpenConfig(GameMode return_mode);
+
+  // --- the confirmation dialog (src/screens/dialogs.cpp), the in-story system menu
+  // (src/screens/system_menu.cpp) and the message history (src/screens/backlog.cpp)
+  ConfirmationDialog confirmation;
+  SystemMenu system_menu;
+  BacklogScreen backlog;
+  void OpenQuitConfirmation();  // does nothing while a dialog is open
+  void OpenTitleConfirmation();
+  void RunConfirmation();  // after the mode's draw step, while confirm_open
+  void GoBackToTitle();  // the title confirmation answered yes
+  void RunSystemMenu();  // by the story's draw step, in place of the button bar
+  void ShowBacklogEntry(int i);  // history page i, complete, in the text box
 
   // --- the sound commands: script effect channels 0-7 and the music (src/audio/adv_sound_commands.cpp)
   void SeLoad(int32_t slot, const std::string& file);

@@ -2,13 +2,7 @@
 // the channel bytes the save record snapshots.
 #include "app/adv.h"
 #include "app/process.h"
-#include "platform/dik.h"
 #include "script/script_log.h"
-
-namespace {
-// While skipping (Ctrl held) fades are cut short.
-bool SkippingNow(CInput& input) { return input.KeyDown(DIK_LCONTROL) || input.KeyDown(DIK_RCONTROL); }
-}  // namespace
 
 void CADV::SeLoad(int32_t slot, const std::string& file) {
   CSoundBuffer& se = process_.script_se[slot];
@@ -41,13 +35,17 @@ void CADV::SeStop(int32_t slot) {
   se.Stop();
   const std::string name(se.FileName());
   LogScript(script, 0, ScriptFormat("@se_stop %s", name.c_str()));
+  // A stopped channel is silent in a save made afterwards too (a loop would come back).
+  se_channel_active[slot] = 0;
+  se_channel_looping[slot] = 0;
 }
 
 void CADV::SeVolume(int32_t slot, int32_t level) { process_.script_se[slot].SetLevel(level); }
 
+// While the story skips (skip mode or Ctrl held), fades are cut short.
 void CADV::SeFadeOut(int32_t slot, int32_t speed) {
   CSoundBuffer& se = process_.script_se[slot];
-  if (SkippingNow(process_.input)) {
+  if (Skipping()) {
     se.Stop();
   } else {
     se.FadeOut(speed);
@@ -67,16 +65,31 @@ void CADV::BgmPlay(const std::string& file) {
   } else {
     LogScript(script, 2, ScriptFormat("@bgm_play failed. %s", path.c_str()));
   }
-  save_record.BgmActive = 1;
-  save_record.BgmLooping = 1;
+  bgm_name = file;
+  bgm_active = true;
+  bgm_looping = true;
 }
 
 void CADV::BgmStop(int32_t speed) {
   CStreamSound& bgm = process_.bgm;
-  if (speed == 0 || SkippingNow(process_.input)) {
+  if (speed == 0 || Skipping()) {
     bgm.Stop();
   } else {
     bgm.FadeOut(speed);
   }
-  save_record.BgmActive = 0;
+  bgm_active = false;
+}
+
+// The interface sounds of the screens, by system effect slot.
+void CADV::LoadSystemSounds() {
+  static constexpr const char* kFiles[7] = {
+      "SOUND\\SE\\SYSTEM\\ok.wav",      "SOUND\\SE\\SYSTEM\\cancel.wav",
+      "SOUND\\SE\\SYSTEM\\logo.wav",    "SOUND\\SE\\SYSTEM\\test.wav",
+      "SOUND\\SE\\SYSTEM\\watch01.wav", "SOUND\\SE\\SYSTEM\\beep01.wav",
+      "SOUND\\SE\\SYSTEM\\beep02.wav",
+  };
+  for (size_t i = 0; i < std::size(kFiles); ++i) {
+    if (!process_.system_se[i].Load(kFiles[i]))
+      WriteLog(2, std::string(kFiles[i]) + " could not be loaded", "CADV::LoadSystemSounds", 0);
+  }
 }

@@ -6,6 +6,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <atomic>
 #include <csetjmp>
 #include <cstring>
 #include <new>
@@ -115,8 +116,18 @@ bool PngSource::Read(uint8_t* out, size_t length) {
   return true;
 }
 
+namespace {
+// A statistic only, never a decision of the engine: relaxed increments are enough.
+std::atomic<uint64_t> png_decodes{0};
+}  // namespace
+
+uint64_t PngDecodeCount() {
+  return png_decodes.load(std::memory_order_relaxed);
+}
+
 int DecodePngRows(PngSource& source, const PngDecodeRules& rules,
                   const std::function<int(const PngHeader&)>& prepare, PngRows& out) {
+  png_decodes.fetch_add(1, std::memory_order_relaxed);
   out = PngRows{};
   PngReadGuard guard;
   if (!guard.Ok()) return -1;

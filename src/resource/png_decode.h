@@ -67,3 +67,8 @@ struct PngDecodeRules {
 // unsupported, implausible or too large) or -2 (out of memory for the rows).
 int DecodePngRows(PngSource& source, const PngDecodeRules& rules,
                   const std::function<int(const PngHeader&)>& prepare, PngRows& out);
+
+// How many pictures DecodePngRows has been asked to decode since the program started (any
+// thread). Tools that time frames read it before and after a frame to tell the frames that
+// loaded a picture from the ones that only drew.
+uint64_t PngDecodeCount();

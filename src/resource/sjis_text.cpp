@@ -58,6 +58,16 @@ std::string Substring(std::string_view text, int n, int k) {
   return out;
 }
 
+std::string Cut(std::string_view text, size_t max_bytes) {
+  std::string out;
+  ForEachChar(text, [&](size_t at, size_t len) {
+    if (out.size() + len > max_bytes) return false;
+    out.append(text.substr(at, len));
+    return true;
+  });
+  return out;
+}
+
 uint32_t GlyphCode(std::string_view character) {
   if (character.empty()) return 0;
   uint32_t first = static_cast<uint8_t>(character[0]);

@@ -5,6 +5,7 @@
 // screen can use it without the graphics library. Characters are numbered from 1.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -27,6 +28,11 @@ int CharAt(std::string_view text, int n, std::string_view* out);
 
 // Characters n to n + k − 1; as many as there are.
 std::string Substring(std::string_view text, int n, int k);
+
+// The characters from the start, as many as fit in `max_bytes` bytes together: a two-byte
+// character that would not fit whole is left out with everything after it. Like Substring it
+// returns characters only, so bytes that are no characters are dropped.
+std::string Cut(std::string_view text, size_t max_bytes);
 
 // The code a glyph is drawn for: the first byte alone when it is 32–125, otherwise
 // first byte << 8 | second byte (0 when the character has one byte).

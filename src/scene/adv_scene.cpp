@@ -81,6 +81,10 @@ void CADV::SceneReset() {
   scene.created = true;
   script_state.layer_busy = false;
   script_state.screen_effect_running = false;
+  // The text box goes back to an empty page in its place, without its name plate.
+  text_box.Advance(-1);
+  text_box.SetPosition(0, 444);
+  text_box.SetNamePlate(false);
   WriteLog(0, ScriptFormat("BG_INIT %d ms", static_cast<int>(t1 - t0)), "CADV::SceneReset", __LINE__);
   WriteLog(0, ScriptFormat("CHR_INIT %d ms", static_cast<int>(t2 - t1)), "CADV::SceneReset", __LINE__);
 }

@@ -886,8 +886,3 @@ void CADV::ScriptStep() {
     }
   }
 }
-
-// The story's update step. For now it runs the interpreter while the story is running and no
-// wait or transition holds it; the story mode (text timing, waits, skip and auto, choices, the
-// ending) extends this step and adds its draw step.
-

@@ -9,7 +9,7 @@
 
 namespace {
 
-std::string Arg(int32_t v) {
+[[maybe_unused]] std::string Arg(int32_t v) {
   return std::to_string(v);
 }
 const std::string& Arg(const std::string& s) {
@@ -28,19 +28,6 @@ void Pending(const char* operation, const Args&... args) {
 
 }  // namespace
 
-
-
-// The story's button bar opens these; the screens come with their own areas.
-void CADV::OpenSystemMenu() {
-  Pending("OpenSystemMenu");
-}
-void CADV::OpenBacklog() {
-  Pending("OpenBacklog");
-}
-void CADV::OpenSaveLoad(bool save) {
-  Pending("OpenSaveLoad", save ? 1 : 0);
-}
-
 void CADV::MovieLoad(const std::string& file) {
   Pending("MovieLoad", file);
 }
@@ -51,17 +38,17 @@ void CADV::MovieStop() {
   Pending("MovieStop");
 }
 
-void CADV::ReturnToTitle() {
-  Pending("ReturnToTitle");
-}
-void CADV::SetTitleState(int32_t state) {
-  Pending("SetTitleState", state);
-}
 void CADV::CGMODE_Init() {
   Pending("CGMODE_Init");
 }
 void CADV::OMOIDE_Init() {
   Pending("OMOIDE_Init");
+}
+void CADV::MOVIE_Init() {
+  Pending("MOVIE_Init");
+}
+void CADV::MUSIC_Init() {
+  Pending("MUSIC_Init");
 }
 void CADV::Town_SetPlace() {
   Pending("Town_SetPlace");

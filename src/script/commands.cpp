@@ -2,6 +2,7 @@
 // blocks of the text, name-table and choice commands.
 #include "script/commands.h"
 
+#include "resource/sjis_text.h"
 #include "script/script.h"
 #include "script/variables.h"
 
@@ -165,12 +166,13 @@ bool ReadDefText(CScript& script, ScriptReporter& report, CharNameTable& out) {
       index = 0;
     }
     CharNameEntry& e = out[static_cast<size_t>(index)];
-    std::string_view name = entry[1];
+    const std::string& name = entry[1];
     if (name.size() > kCharNameBytes) {
       report.Report(ScriptProblem::kNameTooLong, kCommand, name);
-      name = SjisCut(name, kCharNameBytes);
+      e.name = sjis::Cut(name, kCharNameBytes);
+    } else {
+      e.name = name;
     }
-    e.name = name;
     e.colour = HexValue(entry[2]);
     e.plate = entry[3] == "on" || entry[3] == "ON" || entry[3] == "On";
   }
@@ -220,7 +222,7 @@ bool ReadTextPage(std::string_view token, CScript& script, ScriptReporter& repor
       report.Report(ScriptProblem::kTooManyLines, kCommand, t);
       continue;
     }
-    if (SjisCharCount(t) > kTextLineChars) report.Report(ScriptProblem::kLineTooLong, kCommand, t);
+    if (sjis::CharCount(t) > kTextLineChars) report.Report(ScriptProblem::kLineTooLong, kCommand, t);
     out.lines[static_cast<size_t>(out.line_count++)] = std::move(t);
   }
 }
@@ -294,30 +296,4 @@ bool ReadBattleSelect(CScript& script, ScriptReporter& report, ChoiceList& out) 
     c.requirement = AtoiValue(std::string_view(t).substr(second + 1));
     c.position = script.GetPosition() - 1;
   }
-}
-
-int SjisCharCount(std::string_view text) {
-  int count = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const uint8_t b = static_cast<uint8_t>(text[i]);
-    if (b < 0x80) {
-      ++count;
-    } else if ((b >= 0x81 && b <= 0x9F) || b >= 0xE0) {
-      ++count;
-      ++i;  // the trail byte
-    }
-  }
-  return count;
-}
-
-std::string_view SjisCut(std::string_view text, size_t max_bytes) {
-  size_t end = 0;
-  for (size_t i = 0; i < text.size();) {
-    const uint8_t b = static_cast<uint8_t>(text[i]);
-    const size_t width = ((b >= 0x81 && b <= 0x9F) || b >= 0xE0) ? 2 : 1;
-    if (i + width > max_bytes) break;
-    i += width;
-    end = i < text.size() ? i : text.size();
-  }
-  return text.substr(0, end);
 }

@@ -186,9 +186,3 @@ bool ReadTextPage(std::string_view command_token, CScript& script, ScriptReporte
                   TextPage& out);
 bool ReadSelect(CScript& script, ScriptReporter& report, ChoiceList& out);
 bool ReadBattleSelect(CScript& script, ScriptReporter& report, ChoiceList& out);
-
-// Characters of a Shift_JIS text as the text box counts them: bytes 0x00-0x7F one each, a lead
-// byte 0x81-0x9F or 0xE0-0xFF and its trail byte one, bytes 0x80 and 0xA0-0xDF none.
-int SjisCharCount(std::string_view text);
-// The longest prefix of at most max_bytes bytes that does not end inside a two-byte character.
-std::string_view SjisCut(std::string_view text, size_t max_bytes);

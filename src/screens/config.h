@@ -1,0 +1,55 @@
+// The settings screen's state: the page and hover state (kept between visits), the cells of the
+// dialog art it draws its tabs and return button with, and the waving flag behind the panels, a
+// height field run in 33 ms steps and drawn lit in 3D. The operations are CADV's
+// (src/screens/config.cpp).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "graphics/device.h"
+#include "graphics/sprite.h"
+#include "graphics/texture.h"
+
+inline constexpr int kConfigPages = 4;  // the tabs reach pages 0-2
+inline constexpr int kConfigRows = 8;
+
+// The flag's height field: rows along world z, columns along world x; border nodes stay 0.
+inline constexpr int kFlagRows = 20;
+inline constexpr int kFlagColumns = 28;
+inline constexpr int kFlagCells = (kFlagRows - 1) * (kFlagColumns - 1);
+
+struct FlagField {
+  std::array<std::array<float, kFlagColumns>, kFlagRows> height{};
+  std::array<std::array<float, kFlagColumns>, kFlagRows> velocity{};
+  std::array<std::array<gfx::Vec3, kFlagColumns>, kFlagRows> normal{};
+  uint32_t step_time = 0;  // ms towards the next 33 ms step
+  uint32_t gust_time = 0;  // ms towards the next gust (wraps at 1000)
+  uint32_t seconds = 0;  // gusts so far, modulo 3600
+  uint32_t random = 1;  // reseeded from the clock at every gust
+  int32_t disturbance = 0;  // steps since the gust began
+  float strength = 10;  // of the gust's next push
+  int32_t gust_row = 10;  // where the gust meets the flag
+  int32_t gust_column = 5;
+  float gust_sign = 1;
+};
+
+struct ConfigScreen {
+  int32_t return_mode = 8;  // MODE_TITLE
+  int32_t page = 0;
+  int32_t hovered_tab = -1;
+  bool tab_hit = false;  // the pointer is on a tab in this frame
+  // Row −1 with button −1 is the return button; row −1 with any other button is nothing.
+  int32_t hovered_row = -1;
+  int32_t hovered_button = 0;
+  int32_t hovered_left = 0, hovered_top = 0, hovered_right = 0, hovered_bottom = 0;
+
+  FlagField flag;
+  CTexture flag_texture;  // "SYSTEM\option_flag.png"; empty (transparent) when missing
+  std::array<gfx::LitVertex, kFlagCells * 4> flag_vertices{};
+
+  // Cells of the dialog art.
+  std::array<CSprite, 3> tab_other, tab_current;  // top, middle, bottom
+  std::array<CSprite, kConfigPages> tab_caption;
+  CSprite return_normal, return_hot;
+};

@@ -1,0 +1,16 @@
+// The confirmation dialog's state: which question the open dialog asks and which of its two
+// buttons is selected, with the button sprites (cells of the third system texture). Whether a
+// dialog is open at all, and whether quitting was confirmed, are CADV's confirm_open and
+// quit_confirmed, which every screen reads. The operations are CADV's (src/screens/dialogs.cpp).
+#pragma once
+
+#include <cstdint>
+
+#include "graphics/sprite.h"
+
+struct ConfirmationDialog {
+  bool title = false;  // ConfirmTitle: the dialog asks about going back to the title
+  int32_t selection = 1;  // ConfirmSelection: 0 the left button (yes), 1 the right one (no)
+
+  CSprite yes_normal, yes_hot, no_normal, no_hot;
+};

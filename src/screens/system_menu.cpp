@@ -1,0 +1,170 @@
+// The in-story system menu: up to four picture buttons (save, load, settings, back to the title)
+// that slide in from the right edge, and a close button that spins while it is selected. The
+// story's button bar opens it; the story's draw step runs it every frame while it is open, in
+// place of the bar, and the story holds still meanwhile. Save and load are offered only while
+// the switch is on. The save/load and settings screens are entered from it and come back to it
+// still open; closing it swallows the frame's clicks so they never reach the story.
+//
+// Choices of this engine where the rules leave room: the close button spins only while no
+// dialog is open, as it is only highlighted then.
+#include <algorithm>
+#include <cmath>
+
+#include "app/adv.h"
+#include "app/process.h"
+#include "platform/dik.h"
+
+namespace {
+
+constexpr float kItemY = 412, kItemW = 128, kItemH = 32;
+constexpr float kCloseX = 752, kCloseY = 412, kCloseSize = 32;
+constexpr float kInPerMs = 5.12f, kOutPerMs = 2.56f;
+constexpr float kTurnPerMs = 0.36f;  // one turn a second
+constexpr float kOutside = 800;
+constexpr float kStartX[kSystemMenuItems] = {800, 1400, 2000, 2600};
+
+float RestX(int i) {
+  return 240.0f + 128.0f * static_cast<float>(i);
+}
+
+int FirstShown(const SystemMenu& m) {
+  return m.save_load_enabled ? 0 : 2;
+}
+
+void Cell(CSprite& sprite, gfx::Device& device, CTexture* texture, int left, int top, int right,
+          int bottom) {
+  constexpr float k = 1.0f / 256;
+  sprite.Init(0, 0, static_cast<float>(right - left), static_cast<float>(bottom - top), left * k,
+              top * k, right * k, bottom * k, texture);
+  sprite.SetDevice(&device);
+}
+
+// Moves the shown items one frame; true when all of them have arrived.
+bool Slide(SystemMenu& m, float elapsed, bool in) {
+  bool arrived = true;
+  for (int i = FirstShown(m); i < kSystemMenuItems; ++i) {
+    float& x = m.item_x[static_cast<size_t>(i)];
+    if (in) {
+      x = std::max(x - elapsed * kInPerMs, RestX(i));
+      arrived &= x <= RestX(i);
+    } else {
+      x = std::min(x + elapsed * kOutPerMs, kOutside);
+      arrived &= x >= kOutside;
+    }
+  }
+  return arrived;
+}
+
+}  // namespace
+
+// The menu's sprites, and the confirmation dialog's buttons: all cells of the system textures.
+void CADV::SystemMenuSetup() {
+  gfx::Device& device = process_.graphics.Device();
+  SystemMenu& m = system_menu;
+  CTexture* first = &system_textures[0];
+  for (int i = 0; i < kSystemMenuItems; ++i) {
+    Cell(m.item_normal[static_cast<size_t>(i)], device, first, 0, 32 + 32 * i, 128, 64 + 32 * i);
+    Cell(m.item_hot[static_cast<size_t>(i)], device, first, 128, 32 + 32 * i, 256, 64 + 32 * i);
+  }
+  Cell(m.close_normal, device, first, 192, 160, 224, 192);
+  Cell(m.close_hot, device, first, 224, 160, 256, 192);
+  m.angle = 0;
+
+  ConfirmationDialog& d = confirmation;
+  CTexture* third = &system_textures[2];
+  Cell(d.yes_normal, device, third, 0, 0, 128, 32);
+  Cell(d.yes_hot, device, third, 128, 0, 256, 32);
+  Cell(d.no_normal, device, third, 0, 32, 128, 64);
+  Cell(d.no_hot, device, third, 128, 32, 256, 64);
+}
+
+void CADV::OpenSystemMenu() {
+  SystemMenu& m = system_menu;
+  m.selection = kSystemMenuClose;
+  system_menu_open = true;
+  m.state = 1;
+  for (int i = 0; i < kSystemMenuItems; ++i) m.item_x[static_cast<size_t>(i)] = kStartX[i];
+  m.cursor_shown_before = text_box.CursorVisible();
+  if (m.cursor_shown_before) text_box.SetCursorVisible(false);
+}
+
+void CADV::RunSystemMenu() {
+  SystemMenu& m = system_menu;
+  gfx::Device& device = process_.graphics.Device();
+  CInput& input = process_.input;
+  const float elapsed = static_cast<float>(frame_time);
+  const int first = FirstShown(m);
+  bool hit = false;
+
+  // The close button.
+  if (!confirm_open) {
+    if (pointer.x > kCloseX && pointer.x < kCloseX + kCloseSize && pointer.y > kCloseY &&
+        pointer.y < kCloseY + kCloseSize) {
+      m.selection = kSystemMenuClose;
+      hit = true;
+    }
+    if (m.selection == kSystemMenuClose) {
+      m.angle += elapsed * kTurnPerMs;
+      if (m.angle > 359) m.angle -= 360.0f * static_cast<float>(static_cast<int>(m.angle) / 360);
+    }
+  }
+  const bool close_hot = m.selection == kSystemMenuClose && !confirm_open;
+  CSprite& close = close_hot ? m.close_hot : m.close_normal;
+  close.SetAlpha(close_hot ? 255 : 128);
+  close.DrawRotated(device, kCloseX, kCloseY, kCloseSize, kCloseSize, m.angle);
+
+  // The items.
+  if (m.state == 1) {
+    if (Slide(m, elapsed, true)) m.state = 0;
+  } else if (m.state == -1) {
+    if (Slide(m, elapsed, false)) {
+      system_menu_open = false;
+      if (m.cursor_shown_before) text_box.SetCursorVisible(true);
+      m.state = 0;
+      input.ClearWheel();
+    }
+  } else if (!confirm_open) {
+    if (input.KeyPressed(DIK_LEFT)) {
+      --m.selection;
+      if (m.selection < first) m.selection = kSystemMenuClose;
+    }
+    if (input.KeyPressed(DIK_RIGHT)) {
+      ++m.selection;
+      if (m.selection > kSystemMenuClose) m.selection = first;
+    }
+    if (pointer.y > kItemY && pointer.y < kItemY + kItemH) {
+      for (int i = first; i < kSystemMenuItems; ++i) {
+        const float x = m.item_x[static_cast<size_t>(i)];
+        if (static_cast<float>(pointer.x) > x && static_cast<float>(pointer.x) < x + kItemW) {
+          m.selection = i;
+          hit = true;
+        }
+      }
+    }
+  }
+  for (int i = first; i < kSystemMenuItems; ++i) {
+    const size_t k = static_cast<size_t>(i);
+    (m.selection == i ? m.item_hot[k] : m.item_normal[k])
+        .Draw(device, m.item_x[k], kItemY, kItemW, kItemH);
+  }
+
+  if (m.state != 0 || !system_menu_open || confirm_open) return;
+  const bool decide = IsDecide(hit);
+  bool cancel = input.KeyPressed(DIK_BACK);
+  cancel |= IsCancel();
+  if (cancel) {
+    m.selection = kSystemMenuClose;
+  } else if (!decide) {
+    return;
+  }
+  switch (m.selection) {
+    case 0:
+    case 1: OpenSaveLoad(m.selection == 0); break;
+    case 2: OpenConfig(MODE_ADV); break;
+    case 3: OpenTitleConfirmation(); break;
+    default:
+      m.state = -1;
+      left_click = right_click = false;  // the click closed the menu; the story never sees it
+      break;
+  }
+}

@@ -1,0 +1,42 @@
+// The title screen's state: where the title is in its short sequence (logo, music, menu, fade to
+// the story, or a hand-over to a gallery), the highlighted menu item, the fade to black, and the
+// sprites of the nine item pictures, each cut into 16 × 16 tiles of the shared atlas. The
+// selection survives between visits. The operations are CADV's (src/screens/title.cpp).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "graphics/sprite.h"
+
+inline constexpr int kTitleItems = 9;
+inline constexpr int kTitleTileRows = 3;
+inline constexpr int kTitleTileColumns = 16;
+inline constexpr int kTitleItemTiles = kTitleTileRows * kTitleTileColumns;  // 48
+inline constexpr int kAtlasTilesPerPage = 256;
+
+// The items that act; 1-6 are drawn grey and only answer with the decide sound.
+inline constexpr int kTitleNewGame = 0;
+inline constexpr int kTitleSettings = 7;
+inline constexpr int kTitleQuit = 8;
+
+// TitleState values.
+inline constexpr int32_t kTitleLoaded = 0;  // after the resources were loaded
+inline constexpr int32_t kTitleMusic = 20;  // starts the title music
+inline constexpr int32_t kTitleMenu = 21;
+inline constexpr int32_t kTitleFadeOut = 22;  // fading to black, then the story
+inline constexpr int32_t kTitlePictureGallery = 30;
+inline constexpr int32_t kTitleMemoryReplay = 40;
+inline constexpr int32_t kTitleMovieGallery = 50;
+inline constexpr int32_t kTitleMusicRoom = 60;
+inline constexpr int32_t kTitleStory = 99;
+
+struct TitleScreen {
+  int32_t state = kTitleLoaded;  // TitleState
+  int32_t selection = 0;  // TitleSelection, 0-8
+  float fade = 0;  // TitleFade: the black cover's alpha during the fade-out, 0-256
+  // Tile (row k, column j) of item i is item_tiles[i][16k + j].
+  std::array<std::array<CSprite, kTitleItemTiles>, kTitleItems> item_tiles;
+  int32_t tile_count = 0;  // tiles placed in the atlas by the current load
+  int32_t atlas_page = 0;  // the atlas texture being filled (tile_count / 256)
+};

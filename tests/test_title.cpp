@@ -1,0 +1,369 @@
+// The title screen on the headless engine: the menu's pictures out of the tile atlas in their
+// colours, the keys and the pointer, which items act, the title music, the fade into a new story
+// and the way back to the title.
+#include <gtest/gtest.h>
+#include <vorbis/vorbisenc.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/headless.h"
+#include "platform/dik.h"
+#include "platform/fs.h"
+#include "resource/image.h"
+#include "resource/pack_writer.h"
+#include "resource/png_encode.h"
+#include "support/game_folder.h"
+
+namespace {
+
+using testing_support::GameFolder;
+using testing_support::ScriptFile;
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint32_t kTitleRgb = 0x204080;
+constexpr uint32_t kMenuRgb = 0x80C040;
+
+// The grey level of tile (row k, column j) of item i: neighbouring tiles, rows and items all
+// differ, so a tile taken from the wrong cell or page shows in the frame.
+int TileLevel(int item, int k, int j) {
+  return 32 * ((j + 3 * k + 5 * item) % 8) + 16;
+}
+
+Bytes Png(const CImage32& image) {
+  return *EncodePNG(image, PngChannels::Rgba);
+}
+
+Bytes Plain(int w, int h, uint32_t rgb) {
+  CImage32 image;
+  image.Create(w, h);
+  image.Fill(0xFF000000u | rgb);
+  return Png(image);
+}
+
+Bytes ItemPicture(int item) {
+  CImage32 image;
+  image.Create(256, 48);
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 256; ++x) {
+      const uint8_t v = static_cast<uint8_t>(TileLevel(item, y / 16, x / 16));
+      uint8_t* p = image.Pixels() + (y * 256 + x) * 4;
+      p[0] = p[1] = p[2] = v;
+      p[3] = 255;
+    }
+  return Png(image);
+}
+
+// A short 8-bit mono PCM file.
+Bytes Wav() {
+  Bytes b;
+  auto put = [&b](uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  const uint32_t samples = 256;
+  b.insert(b.end(), {'R', 'I', 'F', 'F'});
+  put(36 + samples, 4);
+  b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+  put(16, 4), put(1, 2), put(1, 2), put(22050, 4), put(22050, 4), put(1, 2), put(8, 2);
+  b.insert(b.end(), {'d', 'a', 't', 'a'});
+  put(samples, 4);
+  b.insert(b.end(), samples, 128);
+  return b;
+}
+
+// Half a second of a quiet tone, mono 22050 Hz.
+Bytes Ogg() {
+  vorbis_info vi;
+  vorbis_info_init(&vi);
+  EXPECT_EQ(vorbis_encode_init_vbr(&vi, 1, 22050, 0.1f), 0);
+  vorbis_comment vc;
+  vorbis_comment_init(&vc);
+  vorbis_dsp_state vd;
+  vorbis_analysis_init(&vd, &vi);
+  vorbis_block vb;
+  vorbis_block_init(&vd, &vb);
+  ogg_stream_state os;
+  ogg_stream_init(&os, 1);
+  Bytes out;
+  ogg_page og;
+  auto put_page = [&out, &og] {
+    out.insert(out.end(), og.header, og.header + og.header_len);
+    out.insert(out.end(), og.body, og.body + og.body_len);
+  };
+  ogg_packet h, hc, hcode, op;
+  vorbis_analysis_headerout(&vd, &vc, &h, &hc, &hcode);
+  ogg_stream_packetin(&os, &h);
+  ogg_stream_packetin(&os, &hc);
+  ogg_stream_packetin(&os, &hcode);
+  while (ogg_stream_flush(&os, &og)) put_page();
+  const int frames = 11025;
+  float** buffer = vorbis_analysis_buffer(&vd, frames);
+  for (int i = 0; i < frames; ++i) buffer[0][i] = static_cast<float>(0.2 * std::sin(i * 0.1));
+  vorbis_analysis_wrote(&vd, frames);
+  vorbis_analysis_wrote(&vd, 0);
+  while (vorbis_analysis_blockout(&vd, &vb) == 1) {
+    vorbis_analysis(&vb, nullptr);
+    vorbis_bitrate_addblock(&vb);
+    while (vorbis_bitrate_flushpacket(&vd, &op)) {
+      ogg_stream_packetin(&os, &op);
+      while (ogg_stream_pageout(&os, &og)) put_page();
+    }
+  }
+  while (ogg_stream_flush(&os, &og)) put_page();
+  ogg_stream_clear(&os);
+  vorbis_block_clear(&vb);
+  vorbis_dsp_clear(&vd);
+  vorbis_comment_clear(&vc);
+  vorbis_info_clear(&vi);
+  return out;
+}
+
+class TitleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::vector<PackSource> system = {
+        {"SYSTEM\\TITLE\\title.png", Plain(800, 600, kTitleRgb)},
+        {"SYSTEM\\blank.png", Plain(800, 600, 0)},
+        {"SCP\\startup.scp", ScriptFile("$[1] = 7\n@keywait\n")},
+    };
+    for (int i = 0; i < 9; ++i)
+      system.push_back({"SYSTEM\\TITLE\\" + std::to_string(i) + ".png", ItemPicture(i)});
+    folder.Write("system.pkd", *BuildPack(system));
+    folder.WriteEmptyArchive("thumb.pkd");
+    folder.WriteEmptyArchive("grp.pkd");
+    folder.Write("SYSTEM/menu.png", Plain(256, 256, kMenuRgb));
+    for (const char* se : {"ok", "cancel", "logo", "test", "watch01", "beep01", "beep02"})
+      folder.Write(std::string("SOUND/SE/SYSTEM/") + se + ".wav", Wav());
+    const Bytes ogg = Ogg();
+    folder.Write("SOUND/BGM/title.ogg", ogg);
+    folder.Write("SOUND/BGM/other.ogg", ogg);
+    game.process.log.SetEcho(false);
+    ASSERT_TRUE(game.Boot());
+  }
+  CADV& adv() { return game.process.adv; }
+  uint32_t Pixel(int x, int y) { return game.process.graphics.Frame()[y * 800 + x] & 0xFFFFFF; }
+  // The logo frame and the music frame: the menu is up from the next frame on.
+  void ToMenu() {
+    ASSERT_TRUE(game.Frames(2));
+    ASSERT_EQ(adv().title.state, 21);
+  }
+  // Down for a frame, up for the next (the press is seen in the first).
+  void Press(uint8_t dik) { ASSERT_TRUE(game.Key(dik)); }
+  bool OkPlaying() { return game.process.system_se[0].IsPlaying(); }
+
+  GameFolder folder;
+  HeadlessGame game;
+};
+
+// Colour channel c (0 blue, 1 green, 2 red) of a value times a tint.
+int Tinted(int level, uint32_t tint, int c) {
+  return level * static_cast<int>((tint >> (8 * c)) & 0xFF) / 255;
+}
+
+TEST_F(TitleTest, StartsBlackThenShowsEveryItemTileInItsColourOverTheTitlePicture) {
+  EXPECT_EQ(adv().game_mode, MODE_TITLE);
+  EXPECT_EQ(adv().title.state, 0);
+  ASSERT_TRUE(game.Frame());
+  EXPECT_EQ(adv().title.state, 20);
+  EXPECT_EQ(Pixel(600, 300), 0u);  // the cover
+  ASSERT_TRUE(game.Frame());
+  EXPECT_EQ(adv().title.state, 21);
+  ASSERT_TRUE(game.Frame());
+  EXPECT_EQ(Pixel(600, 300), kTitleRgb);
+
+  // 432 tiles over two atlas pages; item 5 straddles the page boundary.
+  for (int i = 0; i < 9; ++i) {
+    const uint32_t tint = i >= 1 && i <= 6 ? 0x666666 : i == 0 ? 0xFFFFFF : 0xCCCC55;
+    for (int k = 0; k < 3; ++k)
+      for (int j = 0; j < 16; ++j) {
+        // The next item covers the last 12 rows of each picture but the last.
+        const uint32_t px = Pixel(32 + 16 * j + 8, 224 + 36 * i + 16 * k + (k == 2 ? 1 : 8));
+        const int level = TileLevel(i, k, j);
+        for (int c = 0; c < 3; ++c)
+          ASSERT_NEAR(static_cast<int>((px >> (8 * c)) & 0xFF), Tinted(level, tint, c), 2)
+              << "item " << i << " tile " << k << "," << j << " channel " << c;
+      }
+  }
+}
+
+TEST_F(TitleTest, ArrowKeysWrapAroundAndReturnActsOnlyOnItemsZeroSevenAndEight) {
+  ToMenu();
+  Press(DIK_UP);
+  EXPECT_EQ(adv().title.selection, 8);
+  Press(DIK_DOWN);
+  EXPECT_EQ(adv().title.selection, 0);
+
+  // Items 1-6: the decide sound and nothing else; the item stays grey.
+  for (int item = 1; item <= 6; ++item) {
+    SCOPED_TRACE(item);
+    Press(DIK_DOWN);
+    ASSERT_EQ(adv().title.selection, item);
+    game.process.system_se[0].Stop();
+    Press(DIK_RETURN);
+    EXPECT_TRUE(OkPlaying());
+    EXPECT_EQ(adv().game_mode, MODE_TITLE);
+    EXPECT_EQ(adv().title.state, 21);
+    EXPECT_FALSE(adv().confirm_open);
+    EXPECT_NEAR(static_cast<int>(Pixel(32 + 8, 224 + 36 * item + 8) & 0xFF),
+                Tinted(TileLevel(item, 0, 0), 0x666666, 0), 2);
+  }
+
+  struct Case {
+    int item;
+    GameMode mode;
+    int state;
+    bool dialog;
+  } cases[] = {
+      {7, MODE_CONFIG, 21, false},
+      {8, MODE_TITLE, 21, true},
+      {0, MODE_TITLE, 22, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.item);
+    adv().game_mode = MODE_TITLE;
+    adv().confirm_open = false;
+    adv().title.selection = c.item;
+    game.process.system_se[0].Stop();
+    Press(DIK_RETURN);
+    EXPECT_TRUE(OkPlaying());
+    EXPECT_EQ(adv().game_mode, c.mode);
+    EXPECT_EQ(adv().title.state, c.state);
+    EXPECT_EQ(adv().confirm_open, c.dialog);
+    if (c.mode == MODE_CONFIG) {
+      EXPECT_EQ(adv().config.return_mode, MODE_TITLE);
+    }
+  }
+}
+
+TEST_F(TitleTest, ThePointerOnAnItemWinsOverTheKeysFromTheNextFrameAndClicksCountOnlyOnItems) {
+  ToMenu();
+  game.Move(100, 224 + 36 * 5 + 10);  // on item 5
+  ASSERT_TRUE(game.Frame());
+  EXPECT_EQ(adv().title.selection, 5);
+  game.KeyDown(DIK_DOWN);
+  ASSERT_TRUE(game.Frame());
+  game.KeyUp(DIK_DOWN);
+  EXPECT_EQ(adv().title.selection, 6);  // the keys act after the pointer in their frame
+  ASSERT_TRUE(game.Frame());
+  EXPECT_EQ(adv().title.selection, 5);
+
+  // Between two items (the 4-pixel gap) nothing is hit: the selection stays, a click is ignored.
+  adv().title.selection = 8;
+  game.process.system_se[0].Stop();
+  ASSERT_TRUE(game.Click(100, 224 + 36 * 2 + 32));
+  EXPECT_EQ(adv().title.selection, 8);
+  EXPECT_FALSE(OkPlaying());
+  EXPECT_FALSE(adv().confirm_open);
+  // On item 8 the click decides.
+  ASSERT_TRUE(game.Click(100, 224 + 36 * 8 + 4));
+  EXPECT_TRUE(OkPlaying());
+  EXPECT_TRUE(adv().confirm_open);
+  // While the dialog is open the menu reads neither the pointer nor the keys.
+  game.Move(100, 224 + 10);
+  Press(DIK_DOWN);
+  EXPECT_EQ(adv().title.selection, 8);
+}
+
+TEST_F(TitleTest, RightClickAndEscapeDoNothingOnTheMenu) {
+  ToMenu();
+  adv().title.selection = 3;
+  Press(DIK_ESCAPE);
+  ASSERT_TRUE(game.Click(400, 100, 1));
+  ASSERT_TRUE(game.Frame());
+  EXPECT_EQ(adv().game_mode, MODE_TITLE);
+  EXPECT_EQ(adv().title.state, 21);
+  EXPECT_EQ(adv().title.selection, 3);
+  EXPECT_FALSE(adv().confirm_open);
+  EXPECT_FALSE(OkPlaying());
+  EXPECT_FALSE(game.process.system_se[1].IsPlaying());
+}
+
+TEST_F(TitleTest, TheTitleMusicIsKeptWhenPlayingAndReplacesAnyOtherTrack) {
+  ToMenu();
+  CStreamSound& bgm = game.process.bgm;
+  ASSERT_TRUE(bgm.IsPlaying());
+  EXPECT_EQ(bgm.FileName(), "title.ogg");
+
+  // Back at the music step with the title music on: it is left alone. Without the file a
+  // restart could not play, so the stream still playing proves it was not restarted.
+  ASSERT_TRUE(platform::fs::Remove("SOUND\\BGM\\title.ogg"));
+  adv().SetTitleState(20);
+  ASSERT_TRUE(game.Frame());
+  EXPECT_EQ(adv().title.state, 21);
+  EXPECT_TRUE(bgm.IsPlaying());
+  EXPECT_EQ(bgm.FileName(), "title.ogg");
+
+  // Another track gives way to the title music.
+  folder.Write("SOUND/BGM/title.ogg", Ogg());
+  bgm.Stop();
+  ASSERT_EQ(bgm.Open("SOUND\\BGM\\other.ogg"), 0);
+  ASSERT_TRUE(bgm.Play(true));
+  adv().SetTitleState(20);
+  ASSERT_TRUE(game.Frame());
+  EXPECT_TRUE(bgm.IsPlaying());
+  EXPECT_EQ(bgm.FileName(), "title.ogg");
+}
+
+TEST_F(TitleTest, TheFadeLastsAbout500MsAndTheStoryStartsOnACleanSceneInTheFrameItPasses256) {
+  ToMenu();
+  // Leftovers of an earlier story: a visible character, a fade to black, the modes.
+  adv().scene.chr.Slot(1).visible = true;
+  adv().ScreenFade(EFFECT_BLACK_OUT, 100);
+  adv().story.auto_mode = true;
+  adv().system_menu.save_load_enabled = true;
+
+  game.KeyDown(DIK_RETURN);
+  ASSERT_TRUE(game.Frame());
+  game.KeyUp(DIK_RETURN);
+  ASSERT_EQ(adv().title.state, 22);
+  EXPECT_EQ(adv().title.fade, 0);
+  ASSERT_TRUE(game.Frame(250));
+  EXPECT_NEAR(adv().title.fade, 128, 0.1);
+  const uint32_t half = Pixel(600, 100);
+  EXPECT_GT(half, 0u);
+  EXPECT_LT(half & 0xFF, kTitleRgb & 0xFF);
+  ASSERT_TRUE(game.Frame(249));  // 499 ms: 255.5
+  EXPECT_EQ(adv().game_mode, MODE_TITLE);
+  EXPECT_EQ(adv().script.GetName(), "");
+  ASSERT_TRUE(game.Frame(2));
+  EXPECT_EQ(adv().game_mode, MODE_ADV);
+  EXPECT_NE(adv().script.GetName().find("startup"), std::string::npos);
+  EXPECT_EQ(Pixel(600, 100), 0u);  // the opaque cover in the frame the story starts
+  EXPECT_EQ(adv().script_end_mode, MODE_TITLE);
+  EXPECT_FALSE(adv().system_menu.save_load_enabled);
+  EXPECT_FALSE(adv().story.auto_mode);
+  EXPECT_FALSE(adv().scene.chr.Slot(1).visible);
+  EXPECT_FALSE(adv().scene.effects.Active());
+
+  ASSERT_TRUE(game.Frames(3));
+  EXPECT_EQ(adv().save_record.LocalVariables[1], 7);  // the script runs
+}
+
+TEST_F(TitleTest, ReturnToTitleWritesTheReadTextAndComesBackInTheMusicState) {
+  ToMenu();
+  adv().title.selection = 7;
+  adv().game_mode = MODE_ADV;
+  adv().scene.bg.SetFront(1);  // the story ended with the other channel in front
+  adv().confirm_open = true;
+  ASSERT_FALSE(folder.Exists("text.dat"));
+  adv().ReturnToTitle();
+  EXPECT_TRUE(folder.Exists("text.dat"));
+  EXPECT_EQ(adv().game_mode, MODE_TITLE);
+  EXPECT_EQ(adv().title.state, 20);
+  EXPECT_FALSE(adv().confirm_open);
+  EXPECT_FALSE(game.process.bgm.IsPlaying());
+  // The loose menu picture is in the sixth character-layer texture (slot A's second buffer).
+  const gfx::DeviceTexture* menu = adv().scene.chr.Slot(0).buffers[1].blocks.Texture(1).Interface();
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(reinterpret_cast<const uint32_t*>(menu->Bits())[0] & 0xFFFFFF, kMenuRgb);
+
+  ASSERT_TRUE(game.Frame());  // the music step
+  EXPECT_TRUE(game.process.bgm.IsPlaying());
+  ASSERT_TRUE(game.Frame());
+  EXPECT_EQ(Pixel(600, 300), kTitleRgb);
+  EXPECT_EQ(adv().title.selection, 7);  // kept between visits
+}
+
+}  // namespace
