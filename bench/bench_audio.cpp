@@ -5,7 +5,6 @@
 // notifications, rendered by the null device) next to plain ov_read of the same file.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
-#include <vorbis/vorbisenc.h>
 #include <vorbis/vorbisfile.h>
 
 #include <chrono>
@@ -18,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "audio/ogg_encode.h"
 #include "audio/stream_sound.h"
 #include "platform/sound_device.h"
 
@@ -28,66 +28,20 @@ constexpr double kOggSeconds = 20.0;
 
 // Music-like material: a few tones and some noise, so the encoder spends realistic bits.
 std::vector<uint8_t> EncodeOgg(double seconds, int rate) {
-  vorbis_info vi;
-  vorbis_info_init(&vi);
-  vorbis_encode_init_vbr(&vi, 2, rate, 0.4f);
-  vorbis_comment vc;
-  vorbis_comment_init(&vc);
-  vorbis_dsp_state vd;
-  vorbis_analysis_init(&vd, &vi);
-  vorbis_block vb;
-  vorbis_block_init(&vd, &vb);
-  ogg_stream_state os;
-  ogg_stream_init(&os, 1);
-  std::vector<uint8_t> out;
-  auto put = [&out](const ogg_page& og) {
-    out.insert(out.end(), og.header, og.header + og.header_len);
-    out.insert(out.end(), og.body, og.body + og.body_len);
-  };
-  ogg_packet h, hc, hcode, op;
-  ogg_page og;
-  vorbis_analysis_headerout(&vd, &vc, &h, &hc, &hcode);
-  ogg_stream_packetin(&os, &h);
-  ogg_stream_packetin(&os, &hc);
-  ogg_stream_packetin(&os, &hcode);
-  while (ogg_stream_flush(&os, &og)) put(og);
   std::mt19937 rng(1);
   std::uniform_real_distribution<float> noise(-0.05f, 0.05f);
   const long total = std::lround(seconds * rate);
-  for (long done = 0;;) {
-    long n = std::min<long>(1024, total - done);
-    if (n > 0) {
-      float** buf = vorbis_analysis_buffer(&vd, static_cast<int>(n));
-      for (long i = 0; i < n; ++i) {
-        double t = static_cast<double>(done + i) / rate;
-        float s =
-            static_cast<float>(0.2 * std::sin(2 * M_PI * 220 * t) +
-                               0.1 * std::sin(2 * M_PI * 660 * t) * std::sin(2 * M_PI * 0.5 * t));
-        buf[0][i] = s + noise(rng);
-        buf[1][i] = s + noise(rng);
-      }
-      vorbis_analysis_wrote(&vd, static_cast<int>(n));
-      done += n;
-    } else {
-      vorbis_analysis_wrote(&vd, 0);
-    }
-    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-      vorbis_analysis(&vb, nullptr);
-      vorbis_bitrate_addblock(&vb);
-      while (vorbis_bitrate_flushpacket(&vd, &op)) {
-        ogg_stream_packetin(&os, &op);
-        while (ogg_stream_pageout(&os, &og)) put(og);
-      }
-    }
-    if (n <= 0) break;
+  std::vector<float> samples(static_cast<size_t>(total) * 2);
+  for (long i = 0; i < total; ++i) {
+    const double t = static_cast<double>(i) / rate;
+    const float s = static_cast<float>(0.2 * std::sin(2 * M_PI * 220 * t) +
+                                       0.1 * std::sin(2 * M_PI * 660 * t) * std::sin(2 * M_PI * 0.5 * t));
+    samples[static_cast<size_t>(2 * i)] = s + noise(rng);
+    samples[static_cast<size_t>(2 * i + 1)] = s + noise(rng);
   }
-  while (ogg_stream_flush(&os, &og)) put(og);
-  ogg_stream_clear(&os);
-  vorbis_block_clear(&vb);
-  vorbis_dsp_clear(&vd);
-  vorbis_comment_clear(&vc);
-  vorbis_info_clear(&vi);
-  return out;
+  OggVorbisFile ogg;
+  EncodeOggVorbis(samples, 2, rate, 0.4f, 1, ogg);
+  return ogg.bytes;
 }
 
 // A folder made current for the run, holding the Ogg file.

@@ -1,8 +1,7 @@
 // The sound device, the effects, the streams and the voice step, heard through the null device:
-// every test listens to the frames the player would hear. Fixtures are made here: WAV bytes by
-// hand, Ogg Vorbis with libvorbisenc.
+// every test listens to the frames the player would hear. Fixtures are made by the support
+// library: WAV bytes by hand, Ogg Vorbis through the encoder.
 #include <gtest/gtest.h>
-#include <vorbis/vorbisenc.h>
 
 #include <algorithm>
 #include <array>
@@ -23,6 +22,7 @@
 #include "platform/sound_device.h"
 #include "save/system_data.h"
 #include "support/game_folder.h"
+#include "support/media.h"
 
 namespace {
 
@@ -44,130 +44,16 @@ bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
   return true;
 }
 
-// --- WAV fixtures
-
-void Put16(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
-Bytes Chunk(const char* tag, const Bytes& data, int64_t declared = -1) {
-  Bytes b(tag, tag + 4);
-  Put32(b, static_cast<uint32_t>(declared < 0 ? static_cast<int64_t>(data.size()) : declared));
-  b.insert(b.end(), data.begin(), data.end());
-  return b;
-}
-// A format record of `length` bytes (16 is the plain PCM record; more adds extension bytes).
-Bytes Fmt(int channels, int rate, int bits, size_t length = 16) {
-  Bytes f;
-  Put16(f, 1);
-  Put16(f, static_cast<uint32_t>(channels));
-  Put32(f, static_cast<uint32_t>(rate));
-  Put32(f, static_cast<uint32_t>(rate * channels * bits / 8));
-  Put16(f, static_cast<uint32_t>(channels * bits / 8));
-  Put16(f, static_cast<uint32_t>(bits));
-  f.resize(length, 0);
-  return f;
-}
-Bytes Riff(const std::vector<Bytes>& chunks) {
-  Bytes body = {'W', 'A', 'V', 'E'};
-  for (const Bytes& c : chunks) body.insert(body.end(), c.begin(), c.end());
-  Bytes b = {'R', 'I', 'F', 'F'};
-  Put32(b, static_cast<uint32_t>(body.size()));
-  b.insert(b.end(), body.begin(), body.end());
-  return b;
-}
-// Constant levels per channel (left, right), as PCM of the given width.
-Bytes DcPcm(int frames, int channels, int bits, float left, float right) {
-  Bytes b;
-  for (int i = 0; i < frames; ++i) {
-    for (int c = 0; c < channels; ++c) {
-      float v = c == 0 ? left : right;
-      if (bits == 8)
-        b.push_back(static_cast<uint8_t>(128 + std::lround(v * 128)));
-      else
-        Put16(b, static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 32768))));
-    }
-  }
-  return b;
-}
-Bytes DcWav(int frames, int channels = 1, int rate = 48000, int bits = 16, float left = 0.5f,
-            float right = -0.25f) {
-  return Riff({Chunk("fmt ", Fmt(channels, rate, bits)),
-               Chunk("data", DcPcm(frames, channels, bits, left, right))});
-}
-
-// --- Ogg fixtures
-
-struct Ogg {
-  Bytes bytes;
-  size_t header_bytes = 0;  // the three header packets' pages
-};
-
-// A sine tone of whole periods (so a loop joins smoothly), amplitude 0.5.
-Ogg ToneOgg(double seconds, int rate, int channels, double hz = 400.0) {
-  vorbis_info vi;
-  vorbis_info_init(&vi);
-  EXPECT_EQ(vorbis_encode_init_vbr(&vi, channels, rate, 0.5f), 0);
-  vorbis_comment vc;
-  vorbis_comment_init(&vc);
-  vorbis_dsp_state vd;
-  vorbis_analysis_init(&vd, &vi);
-  vorbis_block vb;
-  vorbis_block_init(&vd, &vb);
-  ogg_stream_state os;
-  ogg_stream_init(&os, 7);
-  Ogg out;
-  auto put_page = [&out](const ogg_page& og) {
-    out.bytes.insert(out.bytes.end(), og.header, og.header + og.header_len);
-    out.bytes.insert(out.bytes.end(), og.body, og.body + og.body_len);
-  };
-  ogg_packet h, hc, hcode;
-  vorbis_analysis_headerout(&vd, &vc, &h, &hc, &hcode);
-  ogg_stream_packetin(&os, &h);
-  ogg_stream_packetin(&os, &hc);
-  ogg_stream_packetin(&os, &hcode);
-  ogg_page og;
-  while (ogg_stream_flush(&os, &og)) put_page(og);
-  out.header_bytes = out.bytes.size();
-
-  const long total = std::lround(seconds * rate);
-  long done = 0;
-  ogg_packet op;
-  while (true) {
-    long n = std::min<long>(1024, total - done);
-    if (n > 0) {
-      float** buf = vorbis_analysis_buffer(&vd, static_cast<int>(n));
-      for (long i = 0; i < n; ++i) {
-        float s = static_cast<float>(0.5 * std::sin(2 * kPi * hz * (done + i) / rate));
-        for (int c = 0; c < channels; ++c) buf[c][i] = s;
-      }
-      vorbis_analysis_wrote(&vd, static_cast<int>(n));
-      done += n;
-    } else {
-      vorbis_analysis_wrote(&vd, 0);
-    }
-    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-      vorbis_analysis(&vb, nullptr);
-      vorbis_bitrate_addblock(&vb);
-      while (vorbis_bitrate_flushpacket(&vd, &op)) {
-        ogg_stream_packetin(&os, &op);
-        while (ogg_stream_pageout(&os, &og)) put_page(og);
-      }
-    }
-    if (n <= 0) break;
-  }
-  while (ogg_stream_flush(&os, &og)) put_page(og);
-  ogg_stream_clear(&os);
-  vorbis_block_clear(&vb);
-  vorbis_dsp_clear(&vd);
-  vorbis_comment_clear(&vc);
-  vorbis_info_clear(&vi);
-  return out;
-}
+// WAV and Ogg fixtures come from the support library (support/media.h).
+using testing_support::Chunk;
+using testing_support::DcPcm;
+using testing_support::DcWav;
+using testing_support::Fmt;
+using testing_support::Put16;
+using testing_support::Put32;
+using testing_support::Riff;
+using testing_support::ToneOgg;
+using Ogg = OggVorbisFile;
 
 // --- listening
 

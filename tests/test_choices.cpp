@@ -15,40 +15,17 @@
 #include "resource/pack_writer.h"
 #include "resource/png_encode.h"
 #include "support/game_folder.h"
+#include "support/media.h"
 
 namespace {
 
-using testing_support::GameFolder;
-using testing_support::ScriptFile;
 using Bytes = std::vector<uint8_t>;
 
-void Put16(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
 // 0.1 s of a constant level, 16-bit mono at 48 kHz: loud enough to hear in any rendered block.
-Bytes LevelWav() {
-  Bytes data;
-  for (int i = 0; i < 4800; ++i) Put16(data, 0x4000);
-  Bytes b = {'R', 'I', 'F', 'F'};
-  Put32(b, static_cast<uint32_t>(4 + 8 + 16 + 8 + data.size()));
-  for (char c : std::string("WAVEfmt ")) b.push_back(static_cast<uint8_t>(c));
-  Put32(b, 16);
-  Put16(b, 1);
-  Put16(b, 1);
-  Put32(b, 48000);
-  Put32(b, 96000);
-  Put16(b, 2);
-  Put16(b, 16);
-  for (char c : std::string("data")) b.push_back(static_cast<uint8_t>(c));
-  Put32(b, static_cast<uint32_t>(data.size()));
-  b.insert(b.end(), data.begin(), data.end());
-  return b;
-}
+Bytes LevelWav() { return testing_support::DcWav(4800, 1, 48000, 16, 0.5f, 0.5f); }
+
+using testing_support::GameFolder;
+using testing_support::ScriptFile;
 
 // A picture whose every pixel names its own position, so a misplaced tile shows.
 uint32_t TileColour(int x, int y) {

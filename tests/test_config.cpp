@@ -3,7 +3,6 @@
 // cancel sounds, leaving (and the settings file it writes), the tabs, and the flag behind the
 // panels.
 #include <gtest/gtest.h>
-#include <vorbis/vorbisenc.h>
 
 #include <chrono>
 #include <cmath>
@@ -20,13 +19,19 @@
 #include "resource/png_encode.h"
 #include "save/system_data.h"
 #include "support/game_folder.h"
+#include "support/media.h"
 
 namespace {
 
 using testing_support::GameFolder;
 using Bytes = std::vector<uint8_t>;
 
-constexpr double kPi = 3.14159265358979323846;
+// Mono 16-bit PCM at 48 kHz with every sample `level`, and a 400 Hz tone (support/media.h).
+Bytes Wav(int frames, int16_t level) {
+  return testing_support::DcWav(frames, 1, 48000, 16, level / 32768.0f, level / 32768.0f);
+}
+Bytes ToneOgg(double seconds) { return testing_support::ToneOgg(seconds, 48000, 1).bytes; }
+
 
 // --- fixtures
 
@@ -44,85 +49,6 @@ Bytes StripedPicture() {
       p[3] = 255;
     }
   return *EncodePNG(image, PngChannels::Rgba);
-}
-
-void Put(Bytes& b, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-// Mono 16-bit PCM at 48 kHz, every sample `level`.
-Bytes Wav(int frames, int16_t level) {
-  const uint32_t data = static_cast<uint32_t>(frames) * 2;
-  Bytes b = {'R', 'I', 'F', 'F'};
-  Put(b, 4 + 8 + 16 + 8 + data, 4);
-  for (char c : std::string("WAVEfmt ")) b.push_back(static_cast<uint8_t>(c));
-  Put(b, 16, 4);
-  Put(b, 1, 2);
-  Put(b, 1, 2);
-  Put(b, 48000, 4);
-  Put(b, 96000, 4);
-  Put(b, 2, 2);
-  Put(b, 16, 2);
-  for (char c : std::string("data")) b.push_back(static_cast<uint8_t>(c));
-  Put(b, data, 4);
-  for (int i = 0; i < frames; ++i) Put(b, static_cast<uint16_t>(level), 2);
-  return b;
-}
-
-// A mono 400 Hz tone of amplitude 0.5 as Ogg Vorbis.
-Bytes ToneOgg(double seconds) {
-  constexpr int kRate = 48000;
-  vorbis_info vi;
-  vorbis_info_init(&vi);
-  EXPECT_EQ(vorbis_encode_init_vbr(&vi, 1, kRate, 0.5f), 0);
-  vorbis_comment vc;
-  vorbis_comment_init(&vc);
-  vorbis_dsp_state vd;
-  vorbis_analysis_init(&vd, &vi);
-  vorbis_block vb;
-  vorbis_block_init(&vd, &vb);
-  ogg_stream_state os;
-  ogg_stream_init(&os, 3);
-  Bytes out;
-  ogg_page og;
-  auto put_page = [&out, &og] {
-    out.insert(out.end(), og.header, og.header + og.header_len);
-    out.insert(out.end(), og.body, og.body + og.body_len);
-  };
-  ogg_packet h, hc, hcode, op;
-  vorbis_analysis_headerout(&vd, &vc, &h, &hc, &hcode);
-  ogg_stream_packetin(&os, &h);
-  ogg_stream_packetin(&os, &hc);
-  ogg_stream_packetin(&os, &hcode);
-  while (ogg_stream_flush(&os, &og)) put_page();
-  const long total = std::lround(seconds * kRate);
-  for (long done = 0;;) {
-    const long n = std::min<long>(1024, total - done);
-    if (n > 0) {
-      float** buf = vorbis_analysis_buffer(&vd, static_cast<int>(n));
-      for (long i = 0; i < n; ++i)
-        buf[0][i] = static_cast<float>(0.5 * std::sin(2 * kPi * 400 * (done + i) / kRate));
-      vorbis_analysis_wrote(&vd, static_cast<int>(n));
-      done += n;
-    } else {
-      vorbis_analysis_wrote(&vd, 0);
-    }
-    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-      vorbis_analysis(&vb, nullptr);
-      vorbis_bitrate_addblock(&vb);
-      while (vorbis_bitrate_flushpacket(&vd, &op)) {
-        ogg_stream_packetin(&os, &op);
-        while (ogg_stream_pageout(&os, &og)) put_page();
-      }
-    }
-    if (n <= 0) break;
-  }
-  while (ogg_stream_flush(&os, &og)) put_page();
-  ogg_stream_clear(&os);
-  vorbis_block_clear(&vb);
-  vorbis_dsp_clear(&vd);
-  vorbis_comment_clear(&vc);
-  vorbis_info_clear(&vi);
-  return out;
 }
 
 float Rms(const std::vector<float>& s) {

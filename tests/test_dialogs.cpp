@@ -14,27 +14,18 @@
 #include "resource/pack_writer.h"
 #include "resource/png_encode.h"
 #include "support/game_folder.h"
+#include "support/media.h"
 
 namespace {
 
-using testing_support::GameFolder;
-using testing_support::ScriptFile;
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint32_t kSky = 0x3080F0, kSea = 0x104080, kWhite = 0xFFFFFF, kHot = 0xFFB060;
+Bytes Picture(int w, int h, uint32_t rgb) { return testing_support::SolidPng(w, h, rgb); }
 
-Bytes Picture(int w, int h, uint32_t rgb) {
-  CImage32 image;
-  image.Create(w, h);
-  uint8_t* p = image.Pixels();
-  for (int i = 0; i < w * h; ++i, p += 4) {
-    p[0] = rgb & 0xFF;
-    p[1] = (rgb >> 8) & 0xFF;
-    p[2] = (rgb >> 16) & 0xFF;
-    p[3] = 0xFF;
-  }
-  return *EncodePNG(image, PngChannels::Rgba);
-}
+using testing_support::GameFolder;
+using testing_support::ScriptFile;
+
+constexpr uint32_t kSky = 0x3080F0, kSea = 0x104080, kWhite = 0xFFFFFF, kHot = 0xFFB060;
 
 // Three pages: the first recorded with rollback off, the second (with a pause sign) with it on
 // over the sky, the third over the sea with a variable changed.

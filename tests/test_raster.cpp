@@ -172,7 +172,7 @@ TEST(SpriteTexture, EveryFormatDecodesItsTexels) {
       if (fast)
         s.Draw(cv.dev, 0, 0, 8, 8);
       else
-        s.DrawQuad(cv.dev, 0, 0, 8, 0, 0, 8, 8, 8.0001f);
+        s.DrawQuad(cv.dev, 0, 0, 8, 0, 0, 8, 8.1f, 8);  // a lean too large for the fast path
       EXPECT_EQ(cv.At(3, 3), 0xFF000000 | c.argb) << c.format << " " << std::hex << c.texel;
       EXPECT_EQ(cv.dev.FastQuads(), fast ? 1 : 0);
     }
@@ -236,23 +236,91 @@ TEST(SpriteTexture, FastPathMatchesTheGeneralPath) {
     if (h > 64 - ty) h = 64 - ty;
     uint32_t color = round % 5 == 0 ? 0xFFFFFFFFu : rng();
     float z = round % 2 ? 0.9f : 0.25f;
+    // A third of the rounds lean the quad as the wave effect does: the top shifted by up to a
+    // tenth of a pixel, the bottom by up to 16/256 pixel more. Some of those put a pixel centre
+    // under a leaning edge, which only the general path may draw.
+    float top_shift = 0, bottom_shift = 0;
+    bool expect_fast = true;
+    if (round % 3 == 2) {
+      top_shift = (pick(51) - 25 + 0.25f) / 256.0f;
+      bottom_shift = top_shift + (pick(33) - 16) / 256.0f;
+      if (pick(4) == 0) {
+        top_shift = 0.5f - 1 / 256.0f;
+        bottom_shift = 0.5f + 1 / 256.0f;
+        expect_fast = false;
+      }
+    }
     gfx::TLVertex v[4];
     for (int i = 0; i < 4; ++i) {
-      v[i].x = x - 0.5f + (i & 1) * w;
+      v[i].x = x - 0.5f + (i & 1) * w + (i >> 1 ? bottom_shift : top_shift);
       v[i].y = y - 0.5f + (i >> 1) * h;
       v[i].z = z;
       v[i].diffuse = gradient ? rng() : color;
       v[i].u = (tx + (i & 1) * w) / 64.0f;
       v[i].v = (ty + (i >> 1) * h) / 64.0f;
     }
+    // Every other pair of rounds blends four pixels a step instead of eight (where the
+    // processor has the eight-pixel loops at all).
+    fast.dev.SetWidePixels(round / 2 % 2 == 0);
     fast.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, v);
     gfx::TLVertex list[6] = {v[0], v[1], v[2], v[1], v[3], v[2]};
     general.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleList, 2, list);
-    ASSERT_EQ(fast.dev.FastQuads(), 1);
+    ASSERT_EQ(fast.dev.FastQuads(), expect_fast ? 1 : 0) << "round " << round;
     ASSERT_EQ(general.dev.FastQuads(), 0);
     ASSERT_EQ(std::memcmp(fast.dev.Frame(), general.dev.Frame(), 800 * 600 * 4), 0)
         << "round " << round << " format " << format;
     ASSERT_EQ(std::memcmp(fast.dev.Depth(), general.dev.Depth(), 800 * 600 * 4), 0);
+  }
+}
+
+// CSprite::Draw hands blocks on whole pixels to the device by their own values; the result must
+// be what the general path draws from the sprite's vertices, on screen, half off it, with and
+// without a texture and in every mode, and a block off whole pixels must still draw the same.
+TEST(SpriteTexture, AlignedSpriteMatchesItsVertices) {
+  std::mt19937 rng(11);
+  auto pick = [&](int n) { return static_cast<int>(rng() % n); };
+  for (int round = 0; round < 60; ++round) {
+    Canvas sprite, general;
+    for (int i = 0; i < 800 * 600; ++i) sprite.dev.MutableFrame()[i] = rng() | 0xFF000000u;
+    std::memcpy(general.dev.MutableFrame(), sprite.dev.Frame(), 800 * 600 * 4);
+    const bool textured = round % 4 != 3;
+    CTexture ta, tb;
+    std::vector<uint32_t> texels(64 * 64);
+    for (uint32_t& t : texels) t = rng();
+    if (textured) {
+      FillTexture(ta, sprite.dev, 64, 64, gfx::D3DFMT_A8R8G8B8,
+                  [&](int x, int y) { return texels[y * 64 + x]; });
+      FillTexture(tb, general.dev, 64, 64, gfx::D3DFMT_A8R8G8B8,
+                  [&](int x, int y) { return texels[y * 64 + x]; });
+    }
+    const int w = 1 + pick(40), h = 1 + pick(40), tx = pick(65 - w), ty = pick(65 - h);
+    // Some blocks hang over the target's edges; the last rounds sit off whole pixels.
+    const bool aligned = round < 50;
+    const float x = pick(840) - 20 + (aligned ? 0.0f : 0.5f), y = pick(640) - 20;
+    CSprite s;
+    if (textured)
+      s.Init(0, 0, 0, 0, tx / 64.0f, ty / 64.0f, (tx + w) / 64.0f, (ty + h) / 64.0f, &ta);
+    else
+      s.Init(0, 0, 0, 0);
+    s.SetBlendMode(round % 3);
+    s.SetColor(round % 5 == 0 ? 0xFFFFFF : rng());
+    s.SetAlpha(round % 7 == 0 ? 255 : pick(256));
+    s.Draw(sprite.dev, x, y, w, h);
+    if (aligned) {
+      EXPECT_EQ(sprite.dev.FastQuads(), 1) << "round " << round;
+    }
+
+    const auto& v = s.Vertices();
+    const gfx::TLVertex list[6] = {v[0], v[1], v[2], v[1], v[3], v[2]};
+    const Blend modes[3][2] = {{Blend::SrcAlpha, Blend::InvSrcAlpha},
+                               {Blend::Zero, Blend::InvSrcAlpha},
+                               {Blend::SrcAlpha, Blend::One}};
+    general.dev.SetBlendFactors(modes[round % 3][0], modes[round % 3][1]);
+    general.dev.SetTexture(textured ? tb.Interface() : nullptr);
+    general.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleList, 2, list);
+    ASSERT_EQ(std::memcmp(sprite.dev.Frame(), general.dev.Frame(), 800 * 600 * 4), 0)
+        << "round " << round;
+    ASSERT_EQ(std::memcmp(sprite.dev.Depth(), general.dev.Depth(), 800 * 600 * 4), 0);
   }
 }
 

@@ -68,6 +68,47 @@ TEST(Replay, RefusesMalformedScriptsWithTheLine) {
   }
 }
 
+TEST(Replay, FrameTimesHaveALineAFrameAndASummary) {
+  GameFolder folder;
+  folder.WriteEmptyGame();
+  folder.Write("in.txt", "frames 3\nkey DIK_RETURN\nclick 10 10\n");
+  const std::string times = folder.path() + "/times.txt", summary = folder.path() + "/sum.txt";
+  std::string err;
+  ASSERT_EQ(RunCommand("(" + Replay() + " --frame-times " + times + " " + folder.path() +
+                           " in.txt out > " + summary + ")",
+                       &err),
+            0)
+      << err;
+  // Seven frames: three, then two for the key and two for the click.
+  auto bytes = folder.Read("times.txt");
+  std::string text(bytes.begin(), bytes.end());
+  int lines = 0, loads = 0;
+  for (size_t pos = 0; pos < text.size(); ++lines) {
+    size_t end = text.find('\n', pos);
+    ASSERT_NE(end, std::string::npos);
+    unsigned frame = 0;
+    long long us = -1;
+    int n = 0;
+    char mark[8] = {};
+    int fields = std::sscanf(text.substr(pos, end - pos).c_str(), "%u %lld %7s %d", &frame, &us,
+                             mark, &n);
+    EXPECT_EQ(frame, static_cast<unsigned>(lines + 1));
+    EXPECT_GE(us, 0);
+    EXPECT_TRUE(fields == 2 || (fields == 4 && std::string(mark) == "load" && n > 0)) << text;
+    loads += fields == 4;
+    pos = end + 1;
+  }
+  EXPECT_EQ(lines, 7);
+  auto sum = folder.Read("sum.txt");
+  EXPECT_EQ(std::string(sum.begin(), sum.end())
+                .rfind("frames 7 (" + std::to_string(loads) + " loaded pictures): median ", 0),
+            0u)
+      << std::string(sum.begin(), sum.end());
+
+  EXPECT_EQ(RunCommand(Replay() + " " + folder.path() + " in.txt out --frame-times"), 2);
+  EXPECT_EQ(RunCommand(Replay() + " --frame-rate 3 " + folder.path() + " in.txt out"), 2);
+}
+
 TEST(Replay, AGameThatCannotStartFails) {
   GameFolder folder;
   folder.WriteEmptyArchive("system.pkd");

@@ -18,11 +18,15 @@
 #include "resource/pack_writer.h"
 #include "resource/png_encode.h"
 #include "support/game_folder.h"
+#include "support/media.h"
 
 namespace {
 
-using testing_support::GameFolder;
 using Bytes = std::vector<uint8_t>;
+
+Bytes Wav() { return testing_support::DcWav(480, 1, 48000, 16, 0.5f, 0.5f); }
+
+using testing_support::GameFolder;
 
 constexpr uint32_t kRed = 0xFF0000, kBlue = 0x0000FF;
 
@@ -40,26 +44,6 @@ Bytes Picture(int w, int h, uint32_t rgb, int split = 1 << 30, uint32_t below = 
       p[3] = 255;
     }
   return *EncodePNG(image, PngChannels::Rgba);
-}
-
-void Put(Bytes& b, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-Bytes Wav() {
-  Bytes b = {'R', 'I', 'F', 'F'};
-  Put(b, 4 + 8 + 16 + 8 + 960, 4);
-  for (char c : std::string("WAVEfmt ")) b.push_back(static_cast<uint8_t>(c));
-  Put(b, 16, 4);
-  Put(b, 1, 2);
-  Put(b, 1, 2);
-  Put(b, 48000, 4);
-  Put(b, 96000, 4);
-  Put(b, 2, 2);
-  Put(b, 16, 2);
-  for (char c : std::string("data")) b.push_back(static_cast<uint8_t>(c));
-  Put(b, 960, 4);
-  b.resize(b.size() + 960, 0x40);
-  return b;
 }
 
 // A slot record as a save of an earlier run left it: version 202, at the start of the script

@@ -3,7 +3,6 @@
 // the time label, the thumbnail file, a crash in the middle of a save, and slot files that must
 // be refused without touching the scene.
 #include <gtest/gtest.h>
-#include <vorbis/vorbisenc.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,91 +23,21 @@
 #include "resource/png_encode.h"
 #include "save/slot_label.h"
 #include "support/game_folder.h"
+#include "support/media.h"
 
 namespace {
 
-using testing_support::GameFolder;
-using testing_support::ScriptFile;
 using Bytes = std::vector<uint8_t>;
 
+// Plain pictures, a short 8-bit mono sound and half a second of music (support/media.h).
+Bytes Picture(int w, int h, uint32_t rgb) { return testing_support::SolidPng(w, h, rgb); }
+Bytes Wav() { return testing_support::DcWav(256, 1, 22050, 8, 0, 0); }
+Bytes Ogg() { return testing_support::ToneOgg(0.5, 22050, 1).bytes; }
+
+using testing_support::GameFolder;
+using testing_support::ScriptFile;
+
 constexpr uint32_t kSky = 0x3080F0, kSea = 0x104080, kGirl = 0x40E040;
-
-Bytes Picture(int w, int h, uint32_t rgb) {
-  CImage32 image;
-  image.Create(w, h);
-  uint8_t* p = image.Pixels();
-  for (int i = 0; i < w * h; ++i, p += 4) {
-    p[0] = rgb & 0xFF;
-    p[1] = (rgb >> 8) & 0xFF;
-    p[2] = (rgb >> 16) & 0xFF;
-    p[3] = 0xFF;
-  }
-  return *EncodePNG(image, PngChannels::Rgba);
-}
-
-// A short 8-bit mono PCM file.
-Bytes Wav() {
-  Bytes b;
-  auto put = [&b](uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  };
-  const uint32_t samples = 256;
-  b.insert(b.end(), {'R', 'I', 'F', 'F'});
-  put(36 + samples, 4);
-  b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  put(16, 4), put(1, 2), put(1, 2), put(22050, 4), put(22050, 4), put(1, 2), put(8, 2);
-  b.insert(b.end(), {'d', 'a', 't', 'a'});
-  put(samples, 4);
-  b.insert(b.end(), samples, 128);
-  return b;
-}
-
-// Half a second of a quiet tone, mono 22050 Hz.
-Bytes Ogg() {
-  vorbis_info vi;
-  vorbis_info_init(&vi);
-  EXPECT_EQ(vorbis_encode_init_vbr(&vi, 1, 22050, 0.1f), 0);
-  vorbis_comment vc;
-  vorbis_comment_init(&vc);
-  vorbis_dsp_state vd;
-  vorbis_analysis_init(&vd, &vi);
-  vorbis_block vb;
-  vorbis_block_init(&vd, &vb);
-  ogg_stream_state os;
-  ogg_stream_init(&os, 1);
-  Bytes out;
-  ogg_page og;
-  auto put_page = [&out, &og] {
-    out.insert(out.end(), og.header, og.header + og.header_len);
-    out.insert(out.end(), og.body, og.body + og.body_len);
-  };
-  ogg_packet h, hc, hcode, op;
-  vorbis_analysis_headerout(&vd, &vc, &h, &hc, &hcode);
-  ogg_stream_packetin(&os, &h);
-  ogg_stream_packetin(&os, &hc);
-  ogg_stream_packetin(&os, &hcode);
-  while (ogg_stream_flush(&os, &og)) put_page();
-  const int frames = 11025;
-  float** buffer = vorbis_analysis_buffer(&vd, frames);
-  for (int i = 0; i < frames; ++i) buffer[0][i] = static_cast<float>(0.2 * std::sin(i * 0.1));
-  vorbis_analysis_wrote(&vd, frames);
-  vorbis_analysis_wrote(&vd, 0);
-  while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-    vorbis_analysis(&vb, nullptr);
-    vorbis_bitrate_addblock(&vb);
-    while (vorbis_bitrate_flushpacket(&vd, &op)) {
-      ogg_stream_packetin(&os, &op);
-      while (ogg_stream_pageout(&os, &og)) put_page();
-    }
-  }
-  while (ogg_stream_flush(&os, &og)) put_page();
-  ogg_stream_clear(&os);
-  vorbis_block_clear(&vb);
-  vorbis_dsp_clear(&vd);
-  vorbis_comment_clear(&vc);
-  vorbis_info_clear(&vi);
-  return out;
-}
 
 // Two pages; between them the scene changes completely.
 constexpr const char* kTwoPages =

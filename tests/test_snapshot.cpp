@@ -13,36 +13,18 @@
 #include "resource/pack_writer.h"
 #include "resource/png_encode.h"
 #include "support/game_folder.h"
+#include "support/media.h"
 
 namespace {
 
-using testing_support::GameFolder;
-using testing_support::ScriptFile;
 using Bytes = std::vector<uint8_t>;
 
-Bytes Picture(int w, int h) {
-  CImage32 image;
-  image.Create(w, h);
-  std::memset(image.Pixels(), 0x80, static_cast<size_t>(w) * h * 4);
-  return *EncodePNG(image, PngChannels::Rgba);
-}
+// A grey half-transparent picture and a short 8-bit mono sound (support/media.h).
+Bytes Picture(int w, int h) { return testing_support::SolidPng(w, h, 0x808080, 0x80); }
+Bytes Wav() { return testing_support::DcWav(64, 1, 22050, 8, 0, 0); }
 
-// A short 8-bit mono PCM file.
-Bytes Wav() {
-  Bytes b;
-  auto put = [&b](uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  };
-  const uint32_t samples = 64;
-  b.insert(b.end(), {'R', 'I', 'F', 'F'});
-  put(36 + samples, 4);
-  b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  put(16, 4), put(1, 2), put(1, 2), put(22050, 4), put(22050, 4), put(1, 2), put(8, 2);
-  b.insert(b.end(), {'d', 'a', 't', 'a'});
-  put(samples, 4);
-  b.insert(b.end(), samples, 128);
-  return b;
-}
+using testing_support::GameFolder;
+using testing_support::ScriptFile;
 
 class SnapshotTest : public ::testing::Test {
  protected:

@@ -2,7 +2,6 @@
 // colours, the keys and the pointer, which items act, the title music, the fade into a new story
 // and the way back to the title.
 #include <gtest/gtest.h>
-#include <vorbis/vorbisenc.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -16,12 +15,19 @@
 #include "resource/pack_writer.h"
 #include "resource/png_encode.h"
 #include "support/game_folder.h"
+#include "support/media.h"
 
 namespace {
 
+using Bytes = std::vector<uint8_t>;
+
+// Plain pictures, a short 8-bit mono sound and half a second of music (support/media.h).
+Bytes Plain(int w, int h, uint32_t rgb) { return testing_support::SolidPng(w, h, rgb); }
+Bytes Wav() { return testing_support::DcWav(256, 1, 22050, 8, 0, 0); }
+Bytes Ogg() { return testing_support::ToneOgg(0.5, 22050, 1).bytes; }
+
 using testing_support::GameFolder;
 using testing_support::ScriptFile;
-using Bytes = std::vector<uint8_t>;
 
 constexpr uint32_t kTitleRgb = 0x204080;
 constexpr uint32_t kMenuRgb = 0x80C040;
@@ -36,13 +42,6 @@ Bytes Png(const CImage32& image) {
   return *EncodePNG(image, PngChannels::Rgba);
 }
 
-Bytes Plain(int w, int h, uint32_t rgb) {
-  CImage32 image;
-  image.Create(w, h);
-  image.Fill(0xFF000000u | rgb);
-  return Png(image);
-}
-
 Bytes ItemPicture(int item) {
   CImage32 image;
   image.Create(256, 48);
@@ -54,70 +53,6 @@ Bytes ItemPicture(int item) {
       p[3] = 255;
     }
   return Png(image);
-}
-
-// A short 8-bit mono PCM file.
-Bytes Wav() {
-  Bytes b;
-  auto put = [&b](uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  };
-  const uint32_t samples = 256;
-  b.insert(b.end(), {'R', 'I', 'F', 'F'});
-  put(36 + samples, 4);
-  b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  put(16, 4), put(1, 2), put(1, 2), put(22050, 4), put(22050, 4), put(1, 2), put(8, 2);
-  b.insert(b.end(), {'d', 'a', 't', 'a'});
-  put(samples, 4);
-  b.insert(b.end(), samples, 128);
-  return b;
-}
-
-// Half a second of a quiet tone, mono 22050 Hz.
-Bytes Ogg() {
-  vorbis_info vi;
-  vorbis_info_init(&vi);
-  EXPECT_EQ(vorbis_encode_init_vbr(&vi, 1, 22050, 0.1f), 0);
-  vorbis_comment vc;
-  vorbis_comment_init(&vc);
-  vorbis_dsp_state vd;
-  vorbis_analysis_init(&vd, &vi);
-  vorbis_block vb;
-  vorbis_block_init(&vd, &vb);
-  ogg_stream_state os;
-  ogg_stream_init(&os, 1);
-  Bytes out;
-  ogg_page og;
-  auto put_page = [&out, &og] {
-    out.insert(out.end(), og.header, og.header + og.header_len);
-    out.insert(out.end(), og.body, og.body + og.body_len);
-  };
-  ogg_packet h, hc, hcode, op;
-  vorbis_analysis_headerout(&vd, &vc, &h, &hc, &hcode);
-  ogg_stream_packetin(&os, &h);
-  ogg_stream_packetin(&os, &hc);
-  ogg_stream_packetin(&os, &hcode);
-  while (ogg_stream_flush(&os, &og)) put_page();
-  const int frames = 11025;
-  float** buffer = vorbis_analysis_buffer(&vd, frames);
-  for (int i = 0; i < frames; ++i) buffer[0][i] = static_cast<float>(0.2 * std::sin(i * 0.1));
-  vorbis_analysis_wrote(&vd, frames);
-  vorbis_analysis_wrote(&vd, 0);
-  while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-    vorbis_analysis(&vb, nullptr);
-    vorbis_bitrate_addblock(&vb);
-    while (vorbis_bitrate_flushpacket(&vd, &op)) {
-      ogg_stream_packetin(&os, &op);
-      while (ogg_stream_pageout(&os, &og)) put_page();
-    }
-  }
-  while (ogg_stream_flush(&os, &og)) put_page();
-  ogg_stream_clear(&os);
-  vorbis_block_clear(&vb);
-  vorbis_dsp_clear(&vd);
-  vorbis_comment_clear(&vc);
-  vorbis_info_clear(&vi);
-  return out;
 }
 
 class TitleTest : public ::testing::Test {

@@ -10,7 +10,13 @@ bool HeadlessGame::Boot() {
 bool HeadlessGame::Frame(uint32_t ms) {
   if (!running_) return false;
   clock.Advance(ms);
+  if (!on_frame) {
+    running_ = MessageLoopStep(process);
+    return running_;
+  }
+  const auto start = std::chrono::steady_clock::now();
   running_ = MessageLoopStep(process);
+  on_frame(std::chrono::steady_clock::now() - start);
   return running_;
 }
 

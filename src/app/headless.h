@@ -3,7 +3,9 @@
 // tests and by the replay tool.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 
 #include "app/process.h"
 #include "app/shell.h"
@@ -34,6 +36,10 @@ class HeadlessGame {
   bool Click(int x, int y, int button = 0, uint32_t ms = 16);
 
   bool Running() const { return running_; }
+
+  // When set, called after every frame with the steady-clock time the frame took: the frame loop's
+  // step with the update and draw (the headless present does nothing), for frame-budget tools.
+  std::function<void(std::chrono::nanoseconds)> on_frame;
 
   platform::HeadlessWindow window;
   platform::ManualClock clock;

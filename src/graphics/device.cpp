@@ -109,6 +109,12 @@ Device::Device(int width, int height)
       context_(std::make_unique<raster::DrawContext>()) {
   std::fill(frame_.get(), frame_.get() + static_cast<size_t>(width) * height, 0xFF000000u);
   for (int i = 0; i < 256; ++i) palette_[i] = 0xFF000000u | static_cast<uint32_t>(i) * 0x010101u;
+  wide_pixels_ = raster::CpuHasAvx2();
+}
+
+void Device::SetWidePixels(bool on) {
+  wide_pixels_ = on && raster::CpuHasAvx2();
+  context_dirty_ = true;
 }
 
 Device::~Device() = default;
@@ -121,8 +127,8 @@ DeviceResult Device::CreateTexture(int width, int height, uint32_t format,
     return DeviceResult::InvalidCall;
   std::unique_ptr<DeviceTexture> t(new (std::nothrow) DeviceTexture());
   if (!t) return DeviceResult::OutOfMemory;
-  // 16 bytes past the end let four-texel reads at a row's end stay inside the allocation.
-  size_t bytes = static_cast<size_t>(width) * height * bpp + 16;
+  // 32 bytes past the end let the eight-texel reads at a row's end stay inside the allocation.
+  size_t bytes = static_cast<size_t>(width) * height * bpp + 32;
   t->bits_ = AllocatePixels<uint8_t>(bytes);
   if (!t->bits_) return DeviceResult::OutOfMemory;
   t->device_ = this;
@@ -166,8 +172,9 @@ namespace {
 
 raster::DrawContext MakeContext(uint32_t* frame, int width, int height, DepthBuffer* depth,
                                 const RenderStates& s, const DeviceTexture* tex,
-                                const uint32_t* palette) {
+                                const uint32_t* palette, bool wide) {
   raster::DrawContext c;
+  c.wide = wide;
   c.frame = frame;
   c.width = width;
   c.height = height;
@@ -219,22 +226,46 @@ double Floor(double v) {
   return t > v ? t - 1 : t;
 }
 
+// The largest horizontal shear (in 1/256 pixel) between a quad's top and bottom corners that the
+// rectangle path still takes: the wave effect shifts block rows by hundredths of a pixel.
+constexpr int64_t kMaxShear = 16;
+
+// Whether the closed range [min(a, b), max(a, b)] of 1/256-pixel positions holds a pixel centre.
+bool HoldsPixelCentre(int64_t a, int64_t b) {
+  // The largest multiple of 256 not above the top of the range (two's complement masking floors).
+  return (std::max(a, b) & ~int64_t{255}) >= std::min(a, b);
+}
+
 // The quad of a two-triangle strip in sprite order (top-left, top-right, bottom-left,
-// bottom-right) when it is axis-aligned, of one colour and depth, and its texels map one to one
-// onto its pixels with a margin from texel edges; false sends it down the general path. An
-// untextured quad may have a colour per corner (`*gradient` then says so).
+// bottom-right) when the triangle path would draw it as an axis-aligned rectangle of one colour
+// and depth whose texels map one to one onto its pixels with a margin from texel edges; false
+// sends it down the general path. An untextured quad may have a colour per corner (`*gradient`
+// then says so).
+//
+// The triangle path sees positions only as they snap to 1/256 pixel, so the test is made on the
+// snapped positions. A parallelogram whose left and right edges lean by at most kMaxShear and
+// pass no pixel centre covers exactly the pixels of its rectangle; its texture positions differ
+// from the rectangle's by at most the lean (in texels, as texels map one to one), so with that
+// much more margin from texel edges every pixel samples the same texel.
 bool AsRect(const raster::DrawContext& ctx, const TLVertex* v, raster::RectQuad* q,
             bool* gradient) {
   const TLVertex &a = v[0], &b = v[1], &c = v[2], &d = v[3];
-  if (a.y != b.y || c.y != d.y || a.x != c.x || b.x != d.x) return false;
   if (a.z != b.z || a.z != c.z || a.z != d.z) return false;
   *gradient = a.diffuse != b.diffuse || a.diffuse != c.diffuse || a.diffuse != d.diffuse;
   if (*gradient && ctx.tex_bits) return false;
   const float g = raster::kGuardBand;
-  if (!(a.x > -g && b.x < g && a.y > -g && c.y < g)) return false;
-  int64_t x0 = RoundToInt64(double(a.x) * 256), x1 = RoundToInt64(double(b.x) * 256);
-  int64_t y0 = RoundToInt64(double(a.y) * 256), y1 = RoundToInt64(double(c.y) * 256);
-  if (x1 <= x0 || y1 <= y0) return false;
+  for (int i = 0; i < 4; ++i)
+    if (!(v[i].x > -g && v[i].x < g && v[i].y > -g && v[i].y < g)) return false;
+  const int64_t x0 = RoundToInt64(double(a.x) * 256), x1 = RoundToInt64(double(b.x) * 256);
+  const int64_t x2 = RoundToInt64(double(c.x) * 256), x3 = RoundToInt64(double(d.x) * 256);
+  const int64_t y0 = RoundToInt64(double(a.y) * 256), y1 = RoundToInt64(double(c.y) * 256);
+  if (RoundToInt64(double(b.y) * 256) != y0 || RoundToInt64(double(d.y) * 256) != y1) return false;
+  if (x1 <= x0 || y1 <= y0 || x3 - x2 != x1 - x0) return false;
+  const int64_t shear = x2 - x0;
+  if (shear != 0) {
+    if (shear > kMaxShear || shear < -kMaxShear) return false;
+    if (HoldsPixelCentre(x0, x2) || HoldsPixelCentre(x1, x3)) return false;
+  }
   q->x0 = static_cast<int>(std::max<int64_t>(CeilDiv256(x0), 0));
   q->x1 = static_cast<int>(std::min<int64_t>(CeilDiv256(x1), ctx.width));
   q->y0 = static_cast<int>(std::max<int64_t>(CeilDiv256(y0), 0));
@@ -251,7 +282,9 @@ bool AsRect(const raster::DrawContext& ctx, const TLVertex* v, raster::RectQuad*
   const double off_u = double(a.u) * w - x0 / 256.0, off_v = double(a.v) * h - y0 / 256.0;
   if (!(std::fabs(off_u) < 1e9 && std::fabs(off_v) < 1e9)) return false;
   const double fu = off_u - Floor(off_u), fv = off_v - Floor(off_v);
-  if (fu < 1.0 / 64 || fu > 63.0 / 64 || fv < 1.0 / 64 || fv > 63.0 / 64) return false;
+  const double lean = static_cast<double>(shear < 0 ? -shear : shear) / 256.0;
+  if (fu < 1.0 / 64 + lean || fu > 63.0 / 64 - lean || fv < 1.0 / 64 || fv > 63.0 / 64)
+    return false;
   q->tex_dx = static_cast<int>(Floor(off_u));
   q->tex_dy = static_cast<int>(Floor(off_v));
   if (q->x0 < q->x1 && (q->x0 + q->tex_dx < 0 || q->x1 - 1 + q->tex_dx >= ctx.tex_width))
@@ -328,8 +361,8 @@ uint8_t ToByte(float f) {
 
 const raster::DrawContext& Device::Context() {
   if (context_dirty_) {
-    *context_ =
-        MakeContext(frame_.get(), width_, height_, &depth_, states_, texture_, palette_.data());
+    *context_ = MakeContext(frame_.get(), width_, height_, &depth_, states_, texture_,
+                            palette_.data(), wide_pixels_);
     context_dirty_ = false;
   }
   return *context_;
@@ -365,6 +398,46 @@ void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVe
     ++general_triangles_;
     raster::DrawTriangle(ctx, r[0], r[1], r[2], perspective);
   }
+}
+
+bool Device::DrawAlignedSprite(float x, float y, float w, float h, float u0, float v0, float u1,
+                               float v1, uint32_t diffuse) {
+  // Whole pixels, well inside the guard band: the shifted corners x − 0.5 and x − 0.5 + w are
+  // then exact in float, so these are the rectangle AsRect finds in the strip's vertices.
+  constexpr float kLimit = 4096.0f;
+  if (!(x > -kLimit && y > -kLimit && w > 0 && h > 0 && x + w < kLimit && y + h < kLimit))
+    return false;
+  const int ix = static_cast<int>(x), iy = static_cast<int>(y);
+  const int iw = static_cast<int>(w), ih = static_cast<int>(h);
+  if (ix != x || iy != y || iw != w || ih != h) return false;
+  std::unique_lock<std::mutex> lock;
+  if (texture_ && texture_->shared_) lock = std::unique_lock<std::mutex>(texture_->mutex_);
+  const raster::DrawContext& ctx = Context();
+  raster::RectQuad q;
+  q.x0 = std::max(ix, 0);
+  q.x1 = std::min(ix + iw, ctx.width);
+  q.y0 = std::max(iy, 0);
+  q.y1 = std::min(iy + ih, ctx.height);
+  q.color = diffuse;
+  q.z = sprite_depth_;
+  q.tex_dx = q.tex_dy = 0;
+  if (ctx.tex_bits) {
+    // Whole texels one to one: the texel offset is then a whole number and every pixel centre
+    // samples the middle of its texel.
+    const double tu = double(u0) * ctx.tex_width, tv = double(v0) * ctx.tex_height;
+    if ((double(u1) - u0) * ctx.tex_width != iw || (double(v1) - v0) * ctx.tex_height != ih)
+      return false;
+    if (!(std::fabs(tu) < kLimit && std::fabs(tv) < kLimit)) return false;
+    const int itu = static_cast<int>(tu), itv = static_cast<int>(tv);
+    if (itu != tu || itv != tv) return false;
+    q.tex_dx = itu - ix;
+    q.tex_dy = itv - iy;
+    if (q.x0 < q.x1 && (q.x0 + q.tex_dx < 0 || q.x1 - 1 + q.tex_dx >= ctx.tex_width)) return false;
+    if (q.y0 < q.y1 && (q.y0 + q.tex_dy < 0 || q.y1 - 1 + q.tex_dy >= ctx.tex_height)) return false;
+  }
+  ++fast_quads_;
+  raster::DrawRect(ctx, q);
+  return true;
 }
 
 void Device::DrawPrimitive(PrimitiveType type, int start_vertex, int primitive_count) {
@@ -461,7 +534,7 @@ void Device::DrawLine(std::span<const LinePoint> points, uint32_t argb, float wi
                       uint32_t pattern, float pattern_scale) {
   if (points.size() < 2) return;
   const raster::DrawContext ctx =
-      MakeContext(frame_.get(), width_, height_, &depth_, states_, nullptr, palette_.data());
+      MakeContext(frame_.get(), width_, height_, &depth_, states_, nullptr, palette_.data(), false);
   raster::LineStyle style{width, antialias, pattern, pattern_scale};
   raster::DrawLine(ctx, points.data(), static_cast<int>(points.size()), argb, style);
 }

@@ -305,6 +305,13 @@ class Device {
 
   // Pre-transformed triangles from the caller's vertices.
   void DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVertex* vertices);
+  // The strip of a sprite's unturned quad at (x, y), w × h pixels (before the half-pixel shift),
+  // texture coordinates u0, v0 – u1, v1 and one diffuse colour, at the sprite depth, when it lies
+  // on whole pixels with whole texels one to one: drawn by the fast path straight from these
+  // values, with the bits DrawPrimitiveUP gives for its vertices. False (nothing drawn) for any
+  // other quad, which the caller then draws through DrawPrimitiveUP.
+  bool DrawAlignedSprite(float x, float y, float w, float h, float u0, float v0, float u1, float v1,
+                         uint32_t diffuse);
   // Transformed, optionally lit triangles from the stream source, starting at `start_vertex`.
   void DrawPrimitive(PrimitiveType type, int start_vertex, int primitive_count);
   // A polyline `width` pixels wide through points at pixel centres, blended over the target with
@@ -312,6 +319,11 @@ class Device {
   // `pattern_scale` pixels along the line from its first point, repeating every 32 stretches.
   void DrawLine(std::span<const LinePoint> points, uint32_t argb, float width, bool antialias,
                 uint32_t pattern, float pattern_scale);
+
+  // Whether the fast path may blend eight pixels a step with AVX2; on where the processor has
+  // it. Both settings give the same bits; tests and benchmarks compare them.
+  void SetWidePixels(bool on);
+  bool WidePixels() const { return wide_pixels_; }
 
   // Counters for tests and benchmarks: quads that took the axis-aligned fast path, and triangles
   // drawn by the general path.
@@ -340,6 +352,7 @@ class Device {
   int fast_quads_ = 0;
   int general_triangles_ = 0;
   bool context_dirty_ = true;
+  bool wide_pixels_ = false;
   std::unique_ptr<raster::DrawContext> context_;
 };
 

@@ -11,29 +11,13 @@
 #include <type_traits>
 
 #include "graphics/raster_pixels.h"
+#include "graphics/raster_rows.h"
 
 namespace gfx::raster {
 namespace {
 
 constexpr int kTile = DepthBuffer::kTile;
 constexpr int kMaxSpan = 4096;  // wider than any target row, with room for the last group of 4
-
-template <uint32_t F>
-constexpr int kBytes = F == 0                                           ? 0
-                       : (F == D3DFMT_A8R8G8B8 || F == D3DFMT_X8R8G8B8) ? 4
-                       : F == D3DFMT_P8                                 ? 1
-                                                                        : 2;
-
-template <class Fn>
-void WithBlend(const DrawContext& ctx, Fn&& fn) {
-  switch (ctx.blend) {
-    case BlendKind::Alpha: fn(BlendAlpha{}); break;
-    case BlendKind::Shade: fn(BlendShade{}); break;
-    case BlendKind::Add: fn(BlendAdd{}); break;
-    case BlendKind::Replace: fn(BlendReplace{}); break;
-    case BlendKind::Runtime: fn(RuntimeBlend{ctx.src, ctx.dst}); break;
-  }
-}
 
 template <uint32_t F>
 using FormatTag = std::integral_constant<uint32_t, F>;
@@ -92,23 +76,7 @@ LANTHORN_PIXEL void Rect4(const B& blend, uint32_t* dst, const uint8_t* tex, flo
   } else if constexpr (kWhite) {
     s = Texels4<F>(tex, palette);
   } else {
-    // texture × colour stays in 16-bit channels into the blend; the shortcuts read the texel's
-    // alpha, which decides the product's: 0 stays 0, and 255 stays the colour's alpha.
-    P4 t = Texels4<F>(tex, palette);
-    if constexpr (!kDepth) {
-      if constexpr (B::kKeepOnZero) {
-        if (AlphaAll(t, 0)) return;
-      }
-      if constexpr (B::kStoreOnFull) {
-        if (AlphaAll(color, 255) && AlphaAll(t, 255)) {
-          Store4(dst, Modulate(t, color));
-          return;
-        }
-      }
-      Store4(dst, blend(Mul(Lo(t), Lo(color)), Mul(Hi(t), Hi(color)), Load4(dst)));
-      return;
-    }
-    s = Modulate(t, color);
+    s = Modulate(Texels4<F>(tex, palette), color);
   }
   if constexpr (kDepth) {
     P4 m = DepthTest4(depth, z, write);
@@ -120,10 +88,17 @@ LANTHORN_PIXEL void Rect4(const B& blend, uint32_t* dst, const uint8_t* tex, flo
   }
 }
 
+// Rows of the quad: textured rows without per-pixel depth go to TexturedRows (eight pixels a
+// step where the processor has AVX2); the rest four pixels a step here.
 template <class B, uint32_t F, bool kWhite, bool kDepth>
 void RectRows(const B& blend, const DrawContext& ctx, const RectQuad& q, int x0, int x1, int y0,
               int y1) {
   constexpr int bpp = kBytes<F>;
+  if constexpr (F != 0 && !kDepth) {
+    constexpr bool kWide = F == D3DFMT_A8R8G8B8 || F == D3DFMT_X8R8G8B8;
+    if (kWide && ctx.wide) return TexturedRowsAvx2(ctx, q, x0, x1, y0, y1);
+    return TexturedRows<Lanes4, B, F, kWhite>(blend, ctx, q, x0, x1, y0, y1);
+  }
   const P4 color = Splat4(q.color);
   const int n = x1 - x0;
   if constexpr (F == 0 && !kDepth) {
@@ -155,49 +130,9 @@ void RectRows(const B& blend, const DrawContext& ctx, const RectQuad& q, int x0,
           ctx.tex_bits + static_cast<size_t>(y + q.tex_dy) * ctx.tex_pitch + (x0 + q.tex_dx) * bpp;
     float* depth = kDepth ? ctx.depth->Row(y) + x0 : nullptr;
 #if defined(__GNUC__)
-    if constexpr (F != 0) {
-      // Pictures are drawn block after block along their rows, and sheets hold the blocks side
-      // by side: fetch the texels right of this row, which the next block reads, while this one
-      // is drawn. (Fetching the target's continuation too measured slower on the fades.)
-      __builtin_prefetch(tex + n * bpp);
-    }
+    if constexpr (F != 0) __builtin_prefetch(tex + n * bpp);  // as TexturedRows does
 #endif
     int i = 0;
-    if constexpr (F != 0 && !kDepth) {
-      // Sixteen texels at a time: a block row that is wholly opaque or wholly transparent (most
-      // of every picture) costs one test. Over opaque texels the source alpha is the colour's,
-      // one value for the group, so the blend needs no per-pixel alpha, and a white colour no
-      // texture × colour (its colour channels stay the texel's; the alpha channel is not read).
-      const uint32_t color_alpha = q.color >> 24;
-      const bool opaque_color = kWhite || color_alpha == 255;
-      const bool white_rgb = (q.color & 0xFFFFFFu) == 0xFFFFFFu;
-      const V16 group_alpha = Splat16(static_cast<uint16_t>(color_alpha));
-      for (; i + 16 <= n; i += 16) {
-        P4 t[4];
-        for (int k = 0; k < 4; ++k) t[k] = Texels4<F>(tex + (i + 4 * k) * bpp, ctx.palette);
-        if (AlphaAll(And4(And4(t[0], t[1]), And4(t[2], t[3])), 255)) {
-          if (B::kStoreOnFull && opaque_color) {
-            for (int k = 0; k < 4; ++k)
-              Store4(dst + i + 4 * k, kWhite ? t[k] : Modulate(t[k], color));
-            continue;
-          }
-          if constexpr (!kWhite) {
-            for (int k = 0; k < 4; ++k) {
-              V16 lo = Lo(t[k]), hi = Hi(t[k]);
-              if (!white_rgb) lo = Mul(lo, Lo(color)), hi = Mul(hi, Hi(color));
-              Store4(dst + i + 4 * k, blend(lo, hi, group_alpha, Load4(dst + i + 4 * k)));
-            }
-            continue;
-          }
-        }
-        if constexpr (B::kKeepOnZero) {
-          if (AlphaAll(Or4(Or4(t[0], t[1]), Or4(t[2], t[3])), 0)) continue;
-        }
-        for (int k = 0; k < 4; ++k)
-          Rect4<B, F, kWhite, false>(blend, dst + i + 4 * k, tex + (i + 4 * k) * bpp, nullptr,
-                                     color, q.z, false, ctx.palette);
-      }
-    }
     for (; i + 4 <= n; i += 4)
       Rect4<B, F, kWhite, kDepth>(blend, dst + i, tex + i * bpp, kDepth ? depth + i : nullptr,
                                   color, q.z, ctx.z_write, ctx.palette);

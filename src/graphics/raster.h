@@ -24,6 +24,8 @@ struct DrawContext {
   int tex_width = 0, tex_height = 0, tex_pitch = 0;
   uint32_t tex_format = 0;
   const uint32_t* palette = nullptr;
+  // Whether the eight-pixel AVX2 loops may run (the processor has them and the device allows).
+  bool wide = false;
 };
 
 // An axis-aligned quad whose texels map one to one onto its pixels: [x0, x1) × [y0, y1) on the
@@ -35,6 +37,12 @@ struct RectQuad {
   float z;
 };
 void DrawRect(const DrawContext& ctx, const RectQuad& q);
+
+// Whether this processor runs AVX2 (checked once).
+bool CpuHasAvx2();
+// The rows [y0, y1) × [x0, x1) of a quad with an A8R8G8B8 or X8R8G8B8 texture bound, without
+// per-pixel depth, eight pixels a step; only when CpuHasAvx2().
+void TexturedRowsAvx2(const DrawContext& ctx, const RectQuad& q, int x0, int x1, int y0, int y1);
 
 // A vertex on the target: position in pixels, depth, 1/w, colour channels 0–255 (b, g, r, a),
 // texture position in texels (u × width, v × height).

@@ -1,6 +1,12 @@
 // The rasteriser's pixel arithmetic on four ARGB pixels at a time: texel decoding per format,
 // texture × diffuse, and the blend rule. Written once over a small vector type, SSE2 on x86-64 and
-// plain arrays elsewhere, so every path (fast or general) computes the same bits.
+// plain arrays elsewhere, so every path (fast or general) computes the same bits. The blend rule
+// is a template over the vector type, so the eight-pixel AVX2 loops (raster_avx2.cpp) use the
+// same rule on their wider vectors.
+//
+// Each file that includes this one gets its own copy in an inline namespace named by
+// LANTHORN_PIXEL_ISA: the AVX2 file compiles these functions for AVX2, and the separate names
+// keep the linker from ever handing an AVX2 copy to the code that runs without it.
 #pragma once
 
 #include <cstdint>
@@ -16,11 +22,18 @@
 // factor chosen at run time where the template fixed it, costs more than the arithmetic.
 #if defined(__GNUC__)
 #define LANTHORN_PIXEL inline __attribute__((always_inline))
+#define LANTHORN_PIXEL_LAMBDA __attribute__((always_inline))
 #else
 #define LANTHORN_PIXEL inline
+#define LANTHORN_PIXEL_LAMBDA
+#endif
+
+#ifndef LANTHORN_PIXEL_ISA
+#define LANTHORN_PIXEL_ISA base
 #endif
 
 namespace gfx::raster {
+inline namespace LANTHORN_PIXEL_ISA {
 
 // x × y / 255 rounded to nearest, exact for 0 ≤ x, y ≤ 255.
 constexpr uint32_t Mul255(uint32_t x, uint32_t y) {
@@ -187,50 +200,69 @@ LANTHORN_PIXEL V16 WithOpaqueAlpha(V16 a) {
 
 // --- the blend rule -------------------------------------------------------------------------
 
+// A vector of 16-bit channels with every channel c: Fill16<V16> here, Fill16<W16> for AVX2.
+template <class V>
+V Fill16(uint16_t c);
+template <>
+LANTHORN_PIXEL V16 Fill16<V16>(uint16_t c) {
+  return Splat16(c);
+}
+// The pixels with alpha 255, the other channels kept.
+LANTHORN_PIXEL P4 OpaqueAlpha(P4 x) {
+  return Or4(x, Splat4(0xFF000000u));
+}
+
 // One blend factor for source s (whose alpha, in all four channels, is sa) and destination d.
 // The render target has no alpha: its alpha reads as 255.
-LANTHORN_PIXEL V16 FactorOf(Blend f, V16 s, V16 sa, V16 d) {
+template <class V>
+LANTHORN_PIXEL V FactorOf(Blend f, V s, V sa, V d) {
   switch (f) {
-    case Blend::Zero: return Splat16(0);
-    case Blend::One: return Splat16(255);
+    case Blend::Zero: return Fill16<V>(0);
+    case Blend::One: return Fill16<V>(255);
     case Blend::SrcColor: return s;
     case Blend::InvSrcColor: return Inv(s);
     case Blend::SrcAlpha: return sa;
     case Blend::InvSrcAlpha: return Inv(sa);
-    case Blend::DestAlpha: return Splat16(255);
-    case Blend::InvDestAlpha: return Splat16(0);
+    case Blend::DestAlpha: return Fill16<V>(255);
+    case Blend::InvDestAlpha: return Fill16<V>(0);
     case Blend::DestColor: return d;
     case Blend::InvDestColor: return Inv(d);
     // min(source alpha, 1 − destination alpha) is 0 on a target whose alpha is 1; alpha takes 1.
-    case Blend::SrcAlphaSat: return WithOpaqueAlpha(Splat16(0));
+    case Blend::SrcAlphaSat: return WithOpaqueAlpha(Fill16<V>(0));
   }
-  return Splat16(0);
+  return Fill16<V>(0);
 }
 
 // x × factor, skipping the multiply for the factors that need none.
-LANTHORN_PIXEL V16 Scale(Blend f, V16 x, V16 s, V16 sa, V16 d) {
-  if (f == Blend::Zero || f == Blend::InvDestAlpha) return Splat16(0);
+template <class V>
+LANTHORN_PIXEL V Scale(Blend f, V x, V s, V sa, V d) {
+  if (f == Blend::Zero || f == Blend::InvDestAlpha) return Fill16<V>(0);
   if (f == Blend::One || f == Blend::DestAlpha) return x;
   return Mul(x, FactorOf(f, s, sa, d));
 }
 
-// source × src factor + destination × dest factor, on two pixels of 16-bit channels.
-LANTHORN_PIXEL V16 BlendChannels(Blend src_f, Blend dst_f, V16 s, V16 sa, V16 d) {
+// source × src factor + destination × dest factor, on 16-bit channels.
+template <class V>
+LANTHORN_PIXEL V BlendChannels(Blend src_f, Blend dst_f, V s, V sa, V d) {
   return Add(Scale(src_f, s, s, sa, d), Scale(dst_f, d, s, sa, d));
 }
 
-// The blend of four pixels, saturated; the target's alpha stays 255. `sal`, `sah` are the
-// source alphas: AlphaOf the source, or one known value (a fast path's constant alpha, which
-// then needs no shuffles, and lets the source's own alpha channel be anything).
-LANTHORN_PIXEL P4 BlendPixels(Blend src_f, Blend dst_f, V16 sl, V16 sh, V16 sal, V16 sah, P4 d) {
-  V16 lo = BlendChannels(src_f, dst_f, sl, sal, Lo(d));
-  V16 hi = BlendChannels(src_f, dst_f, sh, sah, Hi(d));
-  return Or4(Pack(lo, hi), Splat4(0xFF000000u));
+// The blend of a vector of pixels, saturated; the target's alpha stays 255. `sl`, `sh` are the
+// source as Lo and Hi; `sal`, `sah` the source alphas: AlphaOf the source, or one known value (a
+// fast path's constant alpha, which then needs no shuffles, and lets the source's own alpha
+// channel be anything).
+template <class V, class P>
+LANTHORN_PIXEL P BlendPixels(Blend src_f, Blend dst_f, V sl, V sh, V sal, V sah, P d) {
+  V lo = BlendChannels(src_f, dst_f, sl, sal, Lo(d));
+  V hi = BlendChannels(src_f, dst_f, sh, sah, Hi(d));
+  return OpaqueAlpha(Pack(lo, hi));
 }
-LANTHORN_PIXEL P4 BlendPixels(Blend src_f, Blend dst_f, V16 sl, V16 sh, P4 d) {
+template <class V, class P>
+LANTHORN_PIXEL P BlendPixels(Blend src_f, Blend dst_f, V sl, V sh, P d) {
   return BlendPixels(src_f, dst_f, sl, sh, AlphaOf(sl), AlphaOf(sh), d);
 }
-LANTHORN_PIXEL P4 BlendPixels(Blend src_f, Blend dst_f, P4 s, P4 d) {
+template <class P>
+LANTHORN_PIXEL P BlendPixels(Blend src_f, Blend dst_f, P s, P d) {
   return BlendPixels(src_f, dst_f, Lo(s), Hi(s), d);
 }
 
@@ -250,9 +282,16 @@ template <Blend S, Blend D>
 struct FixedBlend {
   static constexpr bool kKeepOnZero = KeepsDestOnZeroAlpha(S, D);
   static constexpr bool kStoreOnFull = StoresSourceOnFullAlpha(S, D);
-  LANTHORN_PIXEL P4 operator()(P4 s, P4 d) const { return BlendPixels(S, D, s, d); }
-  LANTHORN_PIXEL P4 operator()(V16 sl, V16 sh, P4 d) const { return BlendPixels(S, D, sl, sh, d); }
-  LANTHORN_PIXEL P4 operator()(V16 sl, V16 sh, V16 sa, P4 d) const {
+  template <class P>
+  LANTHORN_PIXEL P operator()(P s, P d) const {
+    return BlendPixels(S, D, s, d);
+  }
+  template <class V, class P>
+  LANTHORN_PIXEL P operator()(V sl, V sh, P d) const {
+    return BlendPixels(S, D, sl, sh, d);
+  }
+  template <class V, class P>
+  LANTHORN_PIXEL P operator()(V sl, V sh, V sa, P d) const {
     return BlendPixels(S, D, sl, sh, sa, sa, d);
   }
 };
@@ -260,11 +299,16 @@ struct RuntimeBlend {
   static constexpr bool kKeepOnZero = false;
   static constexpr bool kStoreOnFull = false;
   Blend src, dst;
-  LANTHORN_PIXEL P4 operator()(P4 s, P4 d) const { return BlendPixels(src, dst, s, d); }
-  LANTHORN_PIXEL P4 operator()(V16 sl, V16 sh, P4 d) const {
+  template <class P>
+  LANTHORN_PIXEL P operator()(P s, P d) const {
+    return BlendPixels(src, dst, s, d);
+  }
+  template <class V, class P>
+  LANTHORN_PIXEL P operator()(V sl, V sh, P d) const {
     return BlendPixels(src, dst, sl, sh, d);
   }
-  LANTHORN_PIXEL P4 operator()(V16 sl, V16 sh, V16 sa, P4 d) const {
+  template <class V, class P>
+  LANTHORN_PIXEL P operator()(V sl, V sh, V sa, P d) const {
     return BlendPixels(src, dst, sl, sh, sa, sa, d);
   }
 };
@@ -289,7 +333,8 @@ LANTHORN_PIXEL void BlendInto(const B& blend, uint32_t* dst, P4 s) {
 }
 
 // texture × diffuse, channel by channel (alpha too).
-LANTHORN_PIXEL P4 Modulate(P4 t, P4 c) {
+template <class P>
+LANTHORN_PIXEL P Modulate(P t, P c) {
   return Pack(Mul(Lo(t), Lo(c)), Mul(Hi(t), Hi(c)));
 }
 
@@ -353,4 +398,5 @@ LANTHORN_PIXEL P4 Texels4(const uint8_t* row, const uint32_t* palette) {
                Texel<F>(row, 3, palette));
 }
 
+}  // namespace LANTHORN_PIXEL_ISA
 }  // namespace gfx::raster

@@ -66,7 +66,7 @@ void CSprite::FillColors(gfx::Device& device, bool with_specular) {
   }
 }
 
-int CSprite::Submit(gfx::Device& device) {
+void CSprite::Bind(gfx::Device& device) {
   // The texture bound to stage 0 is the one shared "bound texture": any code that binds another
   // one changes it, so a sprite never skips a bind it needs.
   gfx::DeviceTexture* wanted = texture_ ? texture_->Interface() : nullptr;
@@ -76,6 +76,10 @@ int CSprite::Submit(gfx::Device& device) {
     case 2: device.SetBlendFactors(gfx::Blend::SrcAlpha, gfx::Blend::One); break;
     default: device.SetBlendFactors(gfx::Blend::SrcAlpha, gfx::Blend::InvSrcAlpha); break;
   }
+}
+
+int CSprite::Submit(gfx::Device& device) {
+  Bind(device);
   device.DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, vertices_.data());
   return 1;
 }
@@ -87,6 +91,19 @@ int CSprite::Draw(gfx::Device& device, float x, float y, float w, float h) {
   vertices_[1].x = l + w, vertices_[1].y = t;
   vertices_[2].x = l, vertices_[2].y = t + h;
   vertices_[3].x = l + w, vertices_[3].y = t + h;
+  // Most blocks sit on whole pixels with one colour: the device takes those from the sprite's
+  // own values, without reading the quad back out of its vertices.
+  const uint32_t diffuse = vertices_[0].diffuse;
+  if (vertices_[1].diffuse == diffuse && vertices_[2].diffuse == diffuse &&
+      vertices_[3].diffuse == diffuse) {
+    Bind(device);
+    const bool textured = texture_ != nullptr;
+    if (device.DrawAlignedSprite(x, y, w, h, textured ? u0_ : 0.0f, textured ? v0_ : 0.0f,
+                                 textured ? u1_ : 1.0f, textured ? v1_ : 1.0f, diffuse))
+      return 1;
+    device.DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, vertices_.data());
+    return 1;
+  }
   return Submit(device);
 }
 

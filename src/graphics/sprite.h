@@ -60,6 +60,8 @@ class CSprite {
 
  private:
   void FillColors(gfx::Device& device, bool with_specular);
+  // The texture and blend factors of this sprite on the device.
+  void Bind(gfx::Device& device);
   int Submit(gfx::Device& device);
 
   std::array<int, 4> alpha_{255, 255, 255, 255};

@@ -188,8 +188,18 @@ class SdlWindow final : public Window {
     if (!window_) return;
     SDL_ShowWindow(window_.get());
     SDL_RaiseWindow(window_.get());
-    // Ask for the keyboard focus directly too: without a window manager nobody else gives it.
-    SDL_SetWindowInputFocus(window_.get());
+    // A window manager gives a new window the focus itself, and asking for it while the manager
+    // is still framing the window is an X protocol error that ends the program. So wait a
+    // moment for the focus to come; only without it (no window manager) ask for it directly,
+    // by then the window is viewable.
+    const uint32_t until = SDL_GetTicks() + 250;
+    while ((SDL_GetWindowFlags(window_.get()) & SDL_WINDOW_INPUT_FOCUS) == 0 &&
+           !SDL_TICKS_PASSED(SDL_GetTicks(), until)) {
+      SDL_PumpEvents();
+      SDL_Delay(5);
+    }
+    if ((SDL_GetWindowFlags(window_.get()) & SDL_WINDOW_INPUT_FOCUS) == 0)
+      SDL_SetWindowInputFocus(window_.get());
     shown_ = true;
   }
   bool Shown() const override { return shown_; }

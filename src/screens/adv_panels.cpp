@@ -4,6 +4,7 @@
 #include "app/process.h"
 #include "platform/dik.h"
 #include "platform/log.h"
+#include "screens/cells.h"
 
 bool CADV::IsDecide(bool hit) {
   if (confirm_open) return false;
@@ -91,11 +92,10 @@ void CADV::WindowFrame(float x, float y, int columns, int rows) {
 // texture, so they work even when the dialog art is missing.
 void CADV::DialogArtSetup() {
   gfx::Device& device = process_.graphics.Device();
-  constexpr float k = 1.0f / 256;
-  panel_corner.Init(0, 0, 8, 8, 240 * k, 224 * k, 248 * k, 232 * k, &system_textures[1]);
-  outline_corner.Init(0, 0, 8, 8, 224 * k, 224 * k, 232 * k, 232 * k, &system_textures[1]);
+  CutCell(panel_corner, device, &system_textures[1], 240, 224, 248, 232);
+  CutCell(outline_corner, device, &system_textures[1], 224, 224, 232, 232);
   panel_fill.Init(0, 0, 8, 8);
-  for (CSprite* s : {&panel_corner, &outline_corner, &panel_fill}) s->SetDevice(&device);
+  panel_fill.SetDevice(&device);
 
   dialog_art.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8);
   CImage32 image;
@@ -105,11 +105,7 @@ void CADV::DialogArtSetup() {
   } else {
     WriteLog(2, "SYSTEM\\dialog_base1.png could not be loaded", "CADV::DialogArtSetup", 0);
   }
-  for (int i = 0; i < 3; ++i) {
-    for (int j = 0; j < 3; ++j) {
-      frame_cells[3 * i + j].Init(0, 0, 32, 32, 32 * j * k, 32 * i * k, (32 * j + 32) * k,
-                                  (32 * i + 32) * k, &dialog_art);
-      frame_cells[3 * i + j].SetDevice(&device);
-    }
-  }
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j)
+      CutCell(frame_cells[3 * i + j], device, &dialog_art, 32 * j, 32 * i, 32 * j + 32, 32 * i + 32);
 }

@@ -15,6 +15,7 @@
 #include "app/adv.h"
 #include "app/process.h"
 #include "platform/dik.h"
+#include "screens/cells.h"
 
 namespace {
 
@@ -27,14 +28,6 @@ constexpr float kTrackY = 464, kTrackH = 67;
 constexpr uint32_t kHotColour = 0xFFB060;
 constexpr uint16_t kHistoryColour = 0xFFF0;  // opaque yellow in the box's 16-bit format
 constexpr int kMaxAdvanceCalls = 128;  // more than a page has pause signs
-
-void Cell(CSprite& sprite, gfx::Device& device, CTexture* texture, int left, int top, int right,
-          int bottom) {
-  constexpr float k = 1.0f / 256;
-  sprite.Init(0, 0, static_cast<float>(right - left), static_cast<float>(bottom - top), left * k,
-              top * k, right * k, bottom * k, texture);
-  sprite.SetDevice(&device);
-}
 
 template <size_t N>
 std::string Field(const char (&field)[N]) {
@@ -79,12 +72,12 @@ void CADV::BacklogSetup() {
   gfx::Device& device = process_.graphics.Device();
   BacklogScreen& b = backlog;
   CTexture* t = &system_textures[0];
-  Cell(b.return_normal, device, t, 64, 0, 128, 16);
-  Cell(b.return_hot, device, t, 64, 16, 128, 32);
-  Cell(b.go_back_normal, device, t, 128, 0, 256, 16);
-  Cell(b.go_back_hot, device, t, 128, 16, 256, 32);
-  Cell(b.arrow, device, t, 224, 192, 240, 208);
-  Cell(b.thumb, device, t, 240, 192, 256, 208);
+  CutCell(b.return_normal, device, t, 64, 0, 128, 16);
+  CutCell(b.return_hot, device, t, 64, 16, 128, 32);
+  CutCell(b.go_back_normal, device, t, 128, 0, 256, 16);
+  CutCell(b.go_back_hot, device, t, 128, 16, 256, 32);
+  CutCell(b.arrow, device, t, 224, 192, 240, 208);
+  CutCell(b.thumb, device, t, 240, 192, 256, 208);
   history.count = 0;
   checkpoints.count = 0;
   for (HistoryEntry& e : history.entries) e = HistoryEntry{};

@@ -13,6 +13,7 @@
 #include "audio/adv_sound.h"
 #include "platform/log.h"
 #include "platform/sjis.h"
+#include "screens/cells.h"
 
 namespace {
 
@@ -309,10 +310,7 @@ void CADV::ConfigSetup() {
   ConfigScreen& s = config;
   gfx::Device& device = process_.graphics.Device();
   auto cell = [&](CSprite& sprite, int left, int top, int right, int bottom) {
-    constexpr float k = 1.0f / 256;
-    sprite.Init(0, 0, static_cast<float>(right - left), static_cast<float>(bottom - top), left * k,
-                top * k, right * k, bottom * k, &dialog_art);
-    sprite.SetDevice(&device);
+    CutCell(sprite, device, &dialog_art, left, top, right, bottom);
   };
   for (int i = 0; i < 3; ++i) {
     cell(s.tab_other[i], 96, 32 * i, 128, 32 * i + 32);

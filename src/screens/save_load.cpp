@@ -13,6 +13,7 @@
 #include "platform/fs.h"
 #include "platform/log.h"
 #include "platform/sjis.h"
+#include "screens/cells.h"
 
 namespace {
 
@@ -40,14 +41,6 @@ std::string SlotFile(int n, const char* extension) {
   char name[32];
   std::snprintf(name, sizeof name, "SAVE\\%d.%s", n, extension);
   return name;
-}
-
-void Cell(CSprite& sprite, gfx::Device& device, CTexture* texture, int left, int top, int right,
-          int bottom) {
-  constexpr float k = 1.0f / 256;
-  sprite.Init(0, 0, static_cast<float>(right - left), static_cast<float>(bottom - top), left * k,
-              top * k, right * k, bottom * k, texture);
-  sprite.SetDevice(&device);
 }
 
 uint32_t Le32(const uint8_t* p) {
@@ -90,25 +83,25 @@ void CADV::SaveLoadSetup() {
   SaveLoadScreen& s = save_load;
   gfx::Device& device = process_.graphics.Device();
   CTexture* art = &dialog_art;
-  Cell(s.background_tile, device, art, 192, 0, 256, 64);
-  Cell(s.header_load, device, art, 0, 192, 192, 224);
-  Cell(s.header_save, device, art, 0, 224, 192, 256);
+  CutCell(s.background_tile, device, art, 192, 0, 256, 64);
+  CutCell(s.header_load, device, art, 0, 192, 192, 224);
+  CutCell(s.header_save, device, art, 0, 224, 192, 256);
   for (int i = 0; i < 3; ++i) {
-    Cell(s.tab_other[i], device, art, 96, 32 * i, 128, 32 * i + 32);
-    Cell(s.tab_current[i], device, art, 96, 96 + 32 * i, 128, 128 + 32 * i);
+    CutCell(s.tab_other[i], device, art, 96, 32 * i, 128, 32 * i + 32);
+    CutCell(s.tab_current[i], device, art, 96, 96 + 32 * i, 128, 128 + 32 * i);
   }
-  Cell(s.tab_caption, device, art, 128, 0, 144, 64);
+  CutCell(s.tab_caption, device, art, 128, 0, 144, 64);
   for (int p = 0; p < kSaveLoadPages; ++p)
-    Cell(s.page_digits[p], device, art, 144, 16 * p, 160, 16 * p + 16);
-  Cell(s.toggle_off, device, art, 192, 192, 224, 224);
-  Cell(s.toggle_on, device, art, 224, 192, 256, 224);
-  Cell(s.return_normal, device, art, 192, 64, 256, 128);
-  Cell(s.return_hot, device, art, 192, 128, 256, 192);
+    CutCell(s.page_digits[p], device, art, 144, 16 * p, 160, 16 * p + 16);
+  CutCell(s.toggle_off, device, art, 192, 192, 224, 224);
+  CutCell(s.toggle_on, device, art, 224, 192, 256, 224);
+  CutCell(s.return_normal, device, art, 192, 64, 256, 128);
+  CutCell(s.return_hot, device, art, 192, 128, 256, 192);
   CTexture* dialog = &system_textures[2];
-  Cell(s.yes_normal, device, dialog, 0, 0, 128, 32);
-  Cell(s.yes_hot, device, dialog, 128, 0, 256, 32);
-  Cell(s.no_normal, device, dialog, 0, 32, 128, 64);
-  Cell(s.no_hot, device, dialog, 128, 32, 256, 64);
+  CutCell(s.yes_normal, device, dialog, 0, 0, 128, 32);
+  CutCell(s.yes_hot, device, dialog, 128, 0, 256, 32);
+  CutCell(s.no_normal, device, dialog, 0, 32, 128, 64);
+  CutCell(s.no_hot, device, dialog, 128, 32, 256, 64);
   s.thumbnail.Init(0, 0, kThumbnailWidth, kThumbnailHeight, 0, 0, 1, 1, nullptr);
   s.thumbnail_pixels.resize(static_cast<size_t>(kThumbnailWidth) * kThumbnailHeight);
 }

@@ -13,6 +13,7 @@
 #include "app/adv.h"
 #include "app/process.h"
 #include "platform/dik.h"
+#include "screens/cells.h"
 
 namespace {
 
@@ -29,14 +30,6 @@ float RestX(int i) {
 
 int FirstShown(const SystemMenu& m) {
   return m.save_load_enabled ? 0 : 2;
-}
-
-void Cell(CSprite& sprite, gfx::Device& device, CTexture* texture, int left, int top, int right,
-          int bottom) {
-  constexpr float k = 1.0f / 256;
-  sprite.Init(0, 0, static_cast<float>(right - left), static_cast<float>(bottom - top), left * k,
-              top * k, right * k, bottom * k, texture);
-  sprite.SetDevice(&device);
 }
 
 // Moves the shown items one frame; true when all of them have arrived.
@@ -63,19 +56,19 @@ void CADV::SystemMenuSetup() {
   SystemMenu& m = system_menu;
   CTexture* first = &system_textures[0];
   for (int i = 0; i < kSystemMenuItems; ++i) {
-    Cell(m.item_normal[static_cast<size_t>(i)], device, first, 0, 32 + 32 * i, 128, 64 + 32 * i);
-    Cell(m.item_hot[static_cast<size_t>(i)], device, first, 128, 32 + 32 * i, 256, 64 + 32 * i);
+    CutCell(m.item_normal[static_cast<size_t>(i)], device, first, 0, 32 + 32 * i, 128, 64 + 32 * i);
+    CutCell(m.item_hot[static_cast<size_t>(i)], device, first, 128, 32 + 32 * i, 256, 64 + 32 * i);
   }
-  Cell(m.close_normal, device, first, 192, 160, 224, 192);
-  Cell(m.close_hot, device, first, 224, 160, 256, 192);
+  CutCell(m.close_normal, device, first, 192, 160, 224, 192);
+  CutCell(m.close_hot, device, first, 224, 160, 256, 192);
   m.angle = 0;
 
   ConfirmationDialog& d = confirmation;
   CTexture* third = &system_textures[2];
-  Cell(d.yes_normal, device, third, 0, 0, 128, 32);
-  Cell(d.yes_hot, device, third, 128, 0, 256, 32);
-  Cell(d.no_normal, device, third, 0, 32, 128, 64);
-  Cell(d.no_hot, device, third, 128, 32, 256, 64);
+  CutCell(d.yes_normal, device, third, 0, 0, 128, 32);
+  CutCell(d.yes_hot, device, third, 128, 0, 256, 32);
+  CutCell(d.no_normal, device, third, 0, 32, 128, 64);
+  CutCell(d.no_hot, device, third, 128, 32, 256, 64);
 }
 
 void CADV::OpenSystemMenu() {

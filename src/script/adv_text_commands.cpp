@@ -11,6 +11,7 @@
 #include "audio/adv_sound.h"
 #include "platform/sjis.h"
 #include "script/script_log.h"
+#include "screens/cells.h"
 
 void CADV::TextBoxSetup() {
   gfx::Device& device = process_.graphics.Device();
@@ -29,19 +30,12 @@ void CADV::TextBoxSetup() {
 void CADV::ButtonBarSetup() {
   gfx::Device& device = process_.graphics.Device();
   CTexture* texture = &system_textures[0];
-  constexpr float k = 1.0f / 256;
-  struct Cell {
-    CSprite* sprite;
-    float u0, v0, u1, v1;
-  } cells[] = {
-      {&menu_button, 192, 160, 224, 192}, {&menu_button_hot, 224, 160, 256, 192},
-      {&auto_off, 32, 160, 96, 176},      {&auto_on, 32, 176, 96, 192},
-      {&skip_off, 96, 160, 160, 176},     {&skip_on, 96, 176, 160, 192},
-  };
-  for (const Cell& c : cells) {
-    c.sprite->Init(0, 0, c.u1 - c.u0, c.v1 - c.v0, c.u0 * k, c.v0 * k, c.u1 * k, c.v1 * k, texture);
-    c.sprite->SetDevice(&device);
-  }
+  CutCell(menu_button, device, texture, 192, 160, 224, 192);
+  CutCell(menu_button_hot, device, texture, 224, 160, 256, 192);
+  CutCell(auto_off, device, texture, 32, 160, 96, 176);
+  CutCell(auto_on, device, texture, 32, 176, 96, 192);
+  CutCell(skip_off, device, texture, 96, 160, 160, 176);
+  CutCell(skip_on, device, texture, 96, 176, 160, 192);
 }
 
 void CADV::DefText(const CharNameTable& table) {

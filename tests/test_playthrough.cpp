@@ -1,0 +1,286 @@
+// The demo game played from its title as a player would: each input script of
+// tests/playthrough/ runs in the replay tool, as its own program, on a fresh copy of the built
+// demo. Afterwards the log must hold no error besides the expected ones, the files the game wrote
+// must have their sizes and the fields the play-through set, and a few frames must match their
+// recorded checksums (or each other, where the game should look the same again).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "resource/image.h"
+#include "support/game_folder.h"
+
+namespace {
+
+namespace stdfs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+std::string BuildDir() {
+  const char* dir = std::getenv("LANTHORN_BUILD_DIR");
+  return dir ? dir : "";
+}
+
+// The fragments the engine's error reports contain. The log file keeps no level, so an error
+// line is recognised by its words; the table covers every kind of level-2 report.
+constexpr std::string_view kErrorMarks[] = {
+    "error",   "fail",      "not found", "nor found", "could not",    "cannot",     "does not",
+    "damaged", "missing",   "too many",  "too large", "out of range", "without",    "deeper",
+    "budget",  "no choice", "different", "失敗",      "問題",         "ありません", "できません",
+    "超えた",  "多すぎ",    "異常",      "EOF",
+};
+// Expected on every first start: there is no read-text record yet.
+constexpr std::string_view kExpectedErrors[] = {"text.datのopenに失敗しました。"};
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+std::vector<std::string> UnexpectedErrors(const std::string& log) {
+  std::vector<std::string> found;
+  size_t start = 0;
+  while (start < log.size()) {
+    size_t end = log.find('\n', start);
+    if (end == std::string::npos) end = log.size();
+    const std::string line = log.substr(start, end - start);
+    start = end + 1;
+    const std::string lower = Lower(line);
+    bool error = false;
+    for (std::string_view mark : kErrorMarks) error |= lower.find(Lower(mark)) != std::string::npos;
+    for (std::string_view expected : kExpectedErrors)
+      error &= line.find(expected) == std::string::npos;
+    if (error) found.push_back(line);
+  }
+  return found;
+}
+
+int Count(const std::string& text, std::string_view fragment) {
+  int n = 0;
+  for (size_t at = text.find(fragment); at != std::string::npos;
+       at = text.find(fragment, at + fragment.size()))
+    ++n;
+  return n;
+}
+
+int32_t Int32At(const Bytes& b, size_t offset) {
+  int32_t v = 0;
+  if (offset + 4 <= b.size()) std::memcpy(&v, b.data() + offset, 4);
+  return v;
+}
+
+std::string StringAt(const Bytes& b, size_t offset, size_t size) {
+  if (offset + size > b.size()) return {};
+  const char* p = reinterpret_cast<const char*>(b.data() + offset);
+  return std::string(p, strnlen(p, size));
+}
+
+// FNV-1a over the colour of the pixels of a screenshot inside (x0, y0)-(x1, y1), by default all
+// of it; 0 when it cannot be read.
+uint64_t FrameHash(const Bytes& png, int x0 = 0, int y0 = 0, int x1 = 800, int y1 = 600) {
+  CImage32 image;
+  if (png.empty() || image.LoadFromPNGMemory(png.data(), png.size()) != 0) return 0;
+  if (x1 > image.Width() || y1 > image.Height()) return 0;
+  uint64_t h = 0xcbf29ce484222325ull;
+  const uint8_t* p = image.Pixels();
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x)
+      for (int c = 0; c < 3; ++c) h = (h ^ p[(y * image.Width() + x) * 4 + c]) * 0x100000001b3ull;
+  return h;
+}
+
+// Recorded frames: the title, a text page with its speaker's name plate, a choice screen. A
+// change to the demo's art or story, or to how the engine draws, changes them on purpose; the
+// failure prints the new checksum.
+struct GoldenFrame {
+  const char* script;
+  const char* shot;
+  uint64_t hash;
+};
+constexpr GoldenFrame kGoldenFrames[] = {
+    {"quit.txt", "title.png", 0x44a9fefd3b10ac95ull},
+    {"save_load.txt", "saved_page.png", 0xea268be53f098bd1ull},
+    {"branches.txt", "choice_first.png", 0x12fbc57865a639a7ull},
+};
+
+class DemoPlaythrough : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const stdfs::path demo = stdfs::path(BuildDir()) / "demo";
+    ASSERT_TRUE(stdfs::exists(demo / "system.pkd")) << "build the demo target first";
+    // What an installed game folder holds: the archives and the loose sounds and pictures, but
+    // none of the player's files a run in the build folder may have left there.
+    for (const auto& entry : stdfs::directory_iterator(demo)) {
+      const std::string name = entry.path().filename().string();
+      const bool game_file = entry.path().extension() == ".pkd" || name == "SOUND" ||
+                             name == "SYSTEM" || name == "MOVIE";
+      if (game_file)
+        stdfs::copy(entry.path(), stdfs::path(folder_.path()) / name,
+                    stdfs::copy_options::recursive);
+    }
+  }
+
+  // Plays tests/playthrough/SCRIPT; returns the replay tool's exit status.
+  int Play(const std::string& script) {
+    script_ = script;
+    const std::string cmd = BuildDir() + "/tools/replay/lanthorn-replay " + folder_.path() + " " +
+                            LANTHORN_PLAYTHROUGH_DIR "/" + script + " " + folder_.path() +
+                            "/out >/dev/null 2>&1";
+    const int status = std::system(cmd.c_str());
+    const Bytes log = folder_.Read("out/log.txt");
+    log_.assign(log.begin(), log.end());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  bool HasShot(const std::string& name) const { return folder_.Exists("out/" + name); }
+  uint64_t Shot(const std::string& name) const { return FrameHash(folder_.Read("out/" + name)); }
+  // The place of the history's go-back button, (576, 572)-(704, 588).
+  uint64_t GoBackArea(const std::string& name) const {
+    return FrameHash(folder_.Read("out/" + name), 576, 572, 704, 588);
+  }
+  Bytes File(const std::string& name) const { return folder_.Read(name); }
+
+  // The common checks of every play-through.
+  void ExpectCleanRun() {
+    EXPECT_NE(Count(log_, "DirectSound Create"), 0) << "no log from " << script_;
+    for (const std::string& line : UnexpectedErrors(log_)) ADD_FAILURE() << script_ << ": " << line;
+    for (const GoldenFrame& g : kGoldenFrames) {
+      if (script_ != g.script) continue;
+      EXPECT_EQ(Shot(g.shot), g.hash)
+          << g.shot << " of " << g.script << " changed: 0x" << std::hex << Shot(g.shot) << "ull";
+    }
+  }
+
+  testing_support::GameFolder folder_;
+  std::string script_;
+  std::string log_;
+};
+
+TEST_F(DemoPlaythrough, EveryBranchEndsBackAtTheTitle) {
+  ASSERT_EQ(Play("branches.txt"), 0);
+  ExpectCleanRun();
+
+  // Each choice was taken once, the riverside three times; the timed choice's four outcomes.
+  const std::pair<const char*, int> branches[] = {
+      {"Load Script [SCP\\home.scp]", 1}, {"Load Script [SCP\\scene1.scp]", 4},
+      {"Load Script [SCP\\shop.scp]", 1}, {"Load Script [SCP\\river.scp]", 3},
+      {"JUMP : ラベル *hand", 1},         {"JUMP : ラベル *search", 1},
+      {"JUMP : ラベル *look", 1},         {"JUMP : ラベル *late", 1},
+      {"JUMP : ラベル *idle", 0},         {"JUMP : ラベル *ending", 3},
+  };
+  for (const auto& [fragment, times] : branches)
+    EXPECT_EQ(Count(log_, fragment), times) << fragment;
+
+  // Every ending leads back to the same title screen the game started with.
+  const uint64_t title = Shot("title.png");
+  ASSERT_NE(title, 0u);
+  for (const char* shot :
+       {"title_home.png", "title_hand.png", "title_search.png", "title_look.png", "title_late.png"})
+    EXPECT_EQ(Shot(shot), title) << shot;
+  EXPECT_NE(Shot("timed_choice.png"), title);
+
+  // The memories the endings keep: home 2, her hand 5, Mio 9, the fireworks 1; none for waiting.
+  const Bytes progress = File("data.dat");
+  ASSERT_EQ(progress.size(), 398u);
+  for (int n = 1; n <= 16; ++n) {
+    const bool kept = n == 1 || n == 2 || n == 5 || n == 9;
+    EXPECT_EQ(progress[197 + n - 1], kept ? 1 : 0) << "memory " << n;
+  }
+
+  // The first visit's greeting set $SYS[0]; the settings file keeps it.
+  const Bytes settings = File("system.dat");
+  ASSERT_EQ(settings.size(), 252u);
+  EXPECT_EQ(Int32At(settings, 120), 1);
+
+  // The read-text record, written at each return to the title: every script read, in name
+  // order, each with a position past its start. Bytes read as ((s + 0x80) mod 256) ^ 0x5A.
+  Bytes read = File("text.dat");
+  ASSERT_EQ(read.size(), 6u * 36u);
+  for (uint8_t& b : read) b = static_cast<uint8_t>(((b + 0x80) & 0xFF) ^ 0x5A);
+  const char* names[] = {"SCP\\finale.scp", "SCP\\home.scp", "SCP\\river.scp",
+                         "SCP\\scene1.scp", "SCP\\shop.scp", "SCP\\startup.scp"};
+  for (size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(StringAt(read, i * 36, 32), names[i]);
+    EXPECT_GT(Int32At(read, i * 36 + 32), 0) << names[i];
+  }
+}
+
+TEST_F(DemoPlaythrough, ALoadedSlotResumesAtTheSavedPage) {
+  ASSERT_EQ(Play("save_load.txt"), 0);
+  ExpectCleanRun();
+
+  const Bytes save = File("SAVE/0.dat");
+  ASSERT_EQ(save.size(), 6640u);
+  EXPECT_EQ(Int32At(save, 0), 202);
+  EXPECT_EQ(StringAt(save, 4, 64), "SCP\\startup.scp");
+  EXPECT_EQ(Int32At(save, 6240), 2);  // $[0] on the saved page
+  EXPECT_EQ(save[6136], 1);  // recorded with rollback on
+  EXPECT_FALSE(folder_.Exists("SAVE/1.dat"));
+
+  const Bytes thumb = File("SAVE/0.bmp");
+  ASSERT_EQ(thumb.size(), 76857u);
+  EXPECT_EQ(thumb[0], 'B');
+  EXPECT_EQ(thumb[1], 'M');
+  EXPECT_EQ(Int32At(thumb, 18), 160);
+  EXPECT_EQ(std::abs(Int32At(thumb, 22)), 120);
+
+  // The page after the saved one counted its lantern twice: once when first played and once
+  // after the load put the story back, with $[0] as it was saved.
+  EXPECT_EQ(Count(log_, "$[0] (2) -> (3)"), 2);
+  EXPECT_EQ(Count(log_, "$[0] (1) -> (2)"), 1);
+}
+
+TEST_F(DemoPlaythrough, TheHistoryGoesBackOnlyToPagesRecordedWithRollback) {
+  ASSERT_EQ(Play("history.txt"), 0);
+  ExpectCleanRun();
+  // Going back to the first lantern page set $[0] back to 1, so the second lantern came twice.
+  EXPECT_EQ(Count(log_, "$[0] (1) -> (2)"), 2);
+  // In the rain the history only closed: the picture loaded before the page shown was not
+  // loaded a second time.
+  EXPECT_EQ(Count(log_, "mio02.png"), 1);
+  // The go-back button is drawn on the page that allows it and not on the other: there the
+  // place looks as it does in the story beneath.
+  ASSERT_NE(GoBackArea("history_on.png"), 0u);
+  EXPECT_NE(GoBackArea("history_on.png"), GoBackArea("gone_back.png"));
+  EXPECT_EQ(GoBackArea("history_off.png"), GoBackArea("closed.png"));
+}
+
+TEST_F(DemoPlaythrough, SettingsChangedOnTheScreenAreWritten) {
+  ASSERT_EQ(Play("settings.txt"), 0);
+  ExpectCleanRun();
+  const Bytes settings = File("system.dat");
+  ASSERT_EQ(settings.size(), 252u);
+  const std::pair<size_t, int32_t> fields[] = {
+      {4, 7},  // TextSpeed: the eighth button, from the title's settings
+      {16, 2},  // TextStyle: outlined
+      {12, 0},  // AutoClickSpeed: the first button, from the story's system menu
+      {40, 8},  // SeVolume: untouched
+  };
+  for (const auto& [offset, value] : fields) EXPECT_EQ(Int32At(settings, offset), value) << offset;
+}
+
+TEST_F(DemoPlaythrough, QuittingAsksFirstAndEndsTheGame) {
+  ASSERT_EQ(Play("quit.txt"), 0);
+  ExpectCleanRun();
+  // "No" and Escape each closed the dialog and left the title as it was; "yes" ended the game
+  // before the last shot.
+  const uint64_t title = Shot("title_last_item.png");
+  ASSERT_NE(title, 0u);
+  EXPECT_NE(Shot("dialog.png"), title);
+  EXPECT_EQ(Shot("after_no.png"), title);
+  EXPECT_EQ(Shot("after_escape.png"), title);
+  EXPECT_FALSE(HasShot("after_quit.png"));
+  // Quitting writes no read-text record; the settings file is the first start's.
+  EXPECT_FALSE(folder_.Exists("text.dat"));
+  EXPECT_EQ(File("system.dat").size(), 252u);
+}
+
+}  // namespace
