@@ -20,7 +20,7 @@ void VoiceQueueFields::Clear() {
 void VoiceQueueFields::Store(int slot, std::string_view name) {
   char* s = VoiceQueue[((slot % kVoiceQueueSlots) + kVoiceQueueSlots) % kVoiceQueueSlots];
   size_t n = std::min<size_t>(name.size(), kVoiceNameBytes - 1);
-  std::memcpy(s, name.data(), n);
+  if (n > 0) std::memcpy(s, name.data(), n);
   s[n] = '\0';
 }
 

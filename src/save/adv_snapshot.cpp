@@ -38,7 +38,7 @@ static_assert(sizeof(SaveRecord::CharacterNames) == kCharNameCount * kCharNameEn
 template <size_t N>
 void CopyField(char (&field)[N], std::string_view text) {
   std::memset(field, 0, N);
-  std::memcpy(field, text.data(), std::min(text.size(), N - 1));
+  if (!text.empty()) std::memcpy(field, text.data(), std::min(text.size(), N - 1));
 }
 
 // The oldest page leaves the history with its snapshot; everything moves down by one.
@@ -137,7 +137,7 @@ void CADV::RecordHistory(int line, std::string_view text) {
   const std::string_view stored = text.size() <= kHistoryTextMax ? text : kOverflow;
   char* field = history.entries[static_cast<size_t>(history.count)].lines[line];
   std::memset(field, 0, kHistoryLineBytes);
-  std::memcpy(field, stored.data(), stored.size());
+  if (!stored.empty()) std::memcpy(field, stored.data(), stored.size());
 }
 
 void CADV::EndHistoryPage() {
