@@ -497,6 +497,20 @@ TEST_F(InterpreterTest, IfLinesFollowTheSeenFlagThatBackgroundsSet) {
   EXPECT_TRUE(Logged("#ifに対応する#endifがありません。"));
 }
 
+TEST_F(InterpreterTest, EventPictureNamesUnlockWhateverTheirLetterCase) {
+  Boot();
+  const struct {
+    const char* name;
+    int index;
+  } cases[] = {{"EV_ETC02.png", 1}, {"Ev_Etc03.PNG", 2}, {"ev_ETC07-01.Png", 6}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Run(std::string("@bg_load ") + c.name + "\n");
+    Step();
+    EXPECT_TRUE(adv().progress.IsPictureSeen(c.index));
+  }
+}
+
 TEST_F(InterpreterTest, TheFadeInsHoldTheScriptAndTheFadeOutsDoNot) {
   Boot();
   for (int kind = EFFECT_WHITE_IN; kind <= EFFECT_PAGE_OUT; ++kind) {

@@ -429,3 +429,58 @@ TEST_F(StoryTest, ButtonBarKeysAndIcons) {
 }
 
 }  // namespace
+
+TEST_F(StoryTest, AltEnterDoesNotEndThePage) {
+  Run(std::string(kShow) + "@text,0 {\nあ\n}\n$[1] = 1\n");
+  ASSERT_TRUE(FramesUntil(ADV_PAGE_WAIT));
+  for (uint8_t alt : {DIK_LMENU, DIK_RMENU})
+    for (uint8_t enter : {DIK_RETURN, DIK_NUMPADENTER}) {
+      SCOPED_TRACE(testing::Message() << int(alt) << "+" << int(enter));
+      game.KeyDown(alt);
+      game.Frame();
+      Press(enter);
+      game.KeyUp(alt);
+      game.Frames(3);
+      EXPECT_EQ(adv().adv_state, ADV_PAGE_WAIT);
+    }
+  Press(DIK_RETURN);
+  EXPECT_EQ(adv().adv_state, ADV_RUNNING);
+}
+
+// Through the commands as a script runs them: only the fade-ins and the wipe-in hold the
+// statements after them; the others let the script run on underneath.
+TEST_F(StoryTest, OnlyTheFadeInsAndTheWipeInHoldTheScript) {
+  const struct {
+    const char* command;
+    bool holds;
+  } cases[] = {
+      {"@effect_white_in", true},   {"@effect_black_in", true},  {"@effect_wipe3_in", true},
+      {"@effect_white_out", false}, {"@effect_black_out", false}, {"@effect_wipe3_out", false},
+      {"@effect_page_out", false},  {"@effect_page_in", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    adv().save_record.LocalVariables[1] = 0;
+    adv().script_state.wait_running = false;  // the last case's wait
+    Run(std::string(c.command) + " 3000\n$[1] = 1\n@wait 100000\n");
+    game.Frames(10);  // 160 ms of a 3 s effect
+    EXPECT_EQ(Local(1), c.holds ? 0 : 1);
+    game.Frames(200);  // past its end
+    EXPECT_EQ(Local(1), 1);
+  }
+}
+
+TEST_F(StoryTest, AnOutWipeThatEndsEmptiesThePageAndHidesTheNamePlate) {
+  for (const char* out : {"@effect_wipe3_out", "@effect_page_out"}) {
+    SCOPED_TRACE(out);
+    adv().script_state.wait_running = false;  // the last case's wait
+    Run(std::string(kShow) + "@def_text {\n3 あかね 0xF48C on\n}\n@text,3 {\nいち\n}\n" + out +
+        " 300\n@wait 100000\n");
+    ASSERT_TRUE(FramesUntil(ADV_PAGE_WAIT));
+    ASSERT_TRUE(adv().text_box.NamePlate());
+    Press(DIK_RETURN);
+    game.Frames(40);
+    EXPECT_EQ(adv().text_box.GlyphCount(), 0);
+    EXPECT_FALSE(adv().text_box.NamePlate());
+  }
+}

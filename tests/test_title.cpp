@@ -267,7 +267,7 @@ TEST_F(TitleTest, TheFadeLastsAbout500MsAndTheStoryStartsOnACleanSceneInTheFrame
   EXPECT_NE(adv().script.GetName().find("startup"), std::string::npos);
   EXPECT_EQ(Pixel(600, 100), 0u);  // the opaque cover in the frame the story starts
   EXPECT_EQ(adv().script_end_mode, MODE_TITLE);
-  EXPECT_FALSE(adv().system_menu.save_load_enabled);
+  EXPECT_TRUE(adv().system_menu.save_load_enabled);  // a story can be saved
   EXPECT_FALSE(adv().story.auto_mode);
   EXPECT_FALSE(adv().scene.chr.Slot(1).visible);
   EXPECT_FALSE(adv().scene.effects.Active());
@@ -302,3 +302,22 @@ TEST_F(TitleTest, ReturnToTitleWritesTheReadTextAndComesBackInTheMusicState) {
 }
 
 }  // namespace
+
+// Alt with Enter switches the display; it is never a decide as well, whichever Alt and Enter.
+TEST_F(TitleTest, AltEnterOverQuitOpensNothing) {
+  ToMenu();
+  for (uint8_t alt : {DIK_LMENU, DIK_RMENU})
+    for (uint8_t enter : {DIK_RETURN, DIK_NUMPADENTER}) {
+      SCOPED_TRACE(testing::Message() << int(alt) << "+" << int(enter));
+      game.Move(100, 224 + 36 * 8 + 4);  // on 終了
+      game.KeyDown(alt);
+      ASSERT_TRUE(game.Frame());
+      game.KeyDown(enter);
+      ASSERT_TRUE(game.Frame());
+      game.KeyUp(enter);
+      game.KeyUp(alt);
+      ASSERT_TRUE(game.Frame());
+      EXPECT_FALSE(adv().confirm_open);
+      EXPECT_EQ(adv().game_mode, MODE_TITLE);
+    }
+}

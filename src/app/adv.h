@@ -196,6 +196,9 @@ class CADV final : public DeviceClient {
   void TextBoxSetup();
   // Starts the queued voices of the page (the voice step), while voices are pending.
   void StartPendingVoices();
+  // A new story from the title: nothing the last one left (its state, its ending, its variables,
+  // its town day, its history) carries over; the system variables of system.dat stay.
+  void BeginStory();
   // The character-name table into and out of the save record (22-byte entries).
   void StoreCharNames();
   void RestoreCharNames();

@@ -1,5 +1,7 @@
 #include "app/input.h"
 
+#include "platform/dik.h"
+
 namespace {
 
 // One latch rule for keys and buttons: a new hold sets the press; a release drops an unread one.
@@ -72,6 +74,11 @@ bool CInput::KeyPressed(uint8_t key) {
   bool p = key_press_[key];
   key_press_[key] = false;
   return p;
+}
+
+bool CInput::AltEnterHeld() const {
+  return (KeyDown(DIK_LMENU) || KeyDown(DIK_RMENU)) &&
+         (KeyDown(DIK_RETURN) || KeyDown(DIK_NUMPADENTER));
 }
 
 bool CInput::ButtonPressed(int button) {

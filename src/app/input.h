@@ -19,6 +19,8 @@ class CInput {
 
   bool KeyPressed(uint8_t key);  // true once per press; reading clears it
   bool KeyDown(uint8_t key) const { return key_latch_[key] & 0x80; }
+  // Either Alt with either Enter held: the display switch, which is never a confirm as well.
+  bool AltEnterHeld() const;
   bool ButtonPressed(int button);  // 0 left, 1 right, 2 middle
   bool ButtonDown(int button) const {
     return button >= 0 && button < 4 && (mouse_.buttons[button] & 0x80);

@@ -207,7 +207,8 @@ static float CountedTime(const CADV& a, const TimeRule& rule, bool ctrl) {
 
 bool CADV::SceneWaiting() const {
   return scene.bg.Busy() || scene.chr.Busy() || scene.effects.Raster().Running() ||
-         (scene.effects.Active() && !scene.effect_settled);
+         (scene.effects.Active() && !scene.effect_settled &&
+          EffectHoldsScript(scene.effects.Kind()));
 }
 
 namespace {
@@ -429,11 +430,14 @@ void CADV::SceneDrawEffect() {
   if (event == scene::EffectEvent::kEnded) {
     script_state.screen_effect_running = false;
   } else if (event == scene::EffectEvent::kCovered) {
-    // Behind the black: an empty scene, which stays until an "in" effect uncovers it.
+    // Behind the black: an empty scene and an empty page, which stay until an "in" effect
+    // uncovers them.
     const int front = scene.bg.Front();
     if (!SubBGLoadFromPNG(front, "SYSTEM\\blank.png"))
       scene.bg.Channel(front).blocks.Clear(scene.work);
     for (int s = 0; s < scene::kSlotCount; ++s) ChrClear(s, scene.chr.Slot(s).front);
+    text_box.Advance(-1);
+    text_box.SetNamePlate(false);
     script_state.screen_effect_kind = EFFECT_BLACK_OUT;
     scene.effect_settled = true;
   }

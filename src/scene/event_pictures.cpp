@@ -42,9 +42,23 @@ const std::array<std::string_view, kEventPictureCount> EventPictureTable{
     "ev_carys16-01", "ev_carys16-02", "ev_carys16-03", "ev_carys16", "ev_carys17",
 };
 
+namespace {
+
+// ASCII letters only: the other bytes (Shift_JIS among them) must match exactly.
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  return true;
+}
+
+}  // namespace
+
 int FindEventPicture(std::string_view name) {
   for (int i = 0; i < kEventPictureCount; ++i)
-    if (EventPictureTable[i] == name) return i;
+    if (SameName(EventPictureTable[i], name)) return i;
   return -1;
 }
 

@@ -10,8 +10,8 @@ namespace scene {
 inline constexpr int kEventPictureCount = 198;
 extern const std::array<std::string_view, kEventPictureCount> EventPictureTable;
 
-// The position (0–197) of a picture name, or -1 when it is not an event picture. Names match
-// exactly (as the file names are written).
+// The position (0–197) of a picture name, or -1 when it is not an event picture. ASCII letters
+// match without case, as the archives find their entries.
 int FindEventPicture(std::string_view name);
 
 }  // namespace scene

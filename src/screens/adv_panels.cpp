@@ -13,6 +13,7 @@ bool CADV::IsDecide(bool hit) {
   bool decide = input.KeyPressed(DIK_SPACE);
   decide |= input.KeyPressed(DIK_RETURN);
   decide |= input.KeyPressed(DIK_NUMPADENTER);
+  if (input.AltEnterHeld()) decide = false;
   return decide || (left_click && hit);
 }
 

@@ -167,6 +167,8 @@ void CADV::ReturnToTitle() {
   }
 
   clickable.active = false;
+  // A day the map queued belongs to the story left behind.
+  std::memset(save_record.TownPendingScript, 0, sizeof save_record.TownPendingScript);
   confirm_open = false;
   confirmation.title = false;
   process_.bgm.Stop();
@@ -183,8 +185,8 @@ namespace {
 
 // The new story: an empty scene under an opaque cover, the first script loaded.
 void StartStory(CADV& a) {
+  a.BeginStory();
   a.game_mode = MODE_ADV;
-  a.adv_state = ADV_RUNNING;
   a.fill_sprites[CADV::kFillBlack].SetAlpha(255);
   a.script.Load(kStartupScript);  // a failure is reported by the loader; the story runs empty
 
@@ -225,12 +227,7 @@ void StartStory(CADV& a) {
   a.se_channel_active.fill(0);
   a.se_channel_looping.fill(0);
 
-  a.story.auto_mode = false;
-  a.script_state.skip_mode = false;
   DrawCover(a, 255);
-
-  a.script_end_mode = MODE_TITLE;
-  a.system_menu.save_load_enabled = false;
 }
 
 }  // namespace

@@ -830,12 +830,7 @@ void CADV::StartSettle() {
 
 void CADV::ScriptStep() {
   ScriptState& st = script_state;
-  // The fade-ins and the wipe-in hold the script until the picture has appeared; the fade-outs
-  // and the page effects let it run on underneath.
-  if (st.screen_effect_running &&
-      (st.screen_effect_kind == EFFECT_WHITE_IN || st.screen_effect_kind == EFFECT_BLACK_IN ||
-       st.screen_effect_kind == EFFECT_WIPE3_IN))
-    return;
+  if (st.screen_effect_running && EffectHoldsScript(st.screen_effect_kind)) return;
   st.step_work = 0;
   LogReporter report(script);
   for (;;) {

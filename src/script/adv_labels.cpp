@@ -132,9 +132,7 @@ void CADV::ClickableProc() {
           clickable.block_end[static_cast<size_t>(region - 1)][static_cast<size_t>(counter)];
   }
 
-  const bool alt_enter =
-      (input.KeyDown(DIK_LMENU) || input.KeyDown(DIK_RMENU)) && input.KeyDown(DIK_RETURN);
-  if (alt_enter) return;
+  if (input.AltEnterHeld()) return;
   const bool decide = (left_click && pointer_inside) || input.KeyPressed(DIK_SPACE) ||
                       input.KeyPressed(DIK_RETURN) || input.KeyPressed(DIK_NUMPADENTER);
   if (!decide || region <= 0) return;

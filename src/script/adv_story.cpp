@@ -46,7 +46,7 @@ class FrameInput {
  public:
   FrameInput(CADV& a, bool click_allowed) : a_(a), click_allowed_(click_allowed) {}
   bool Decide() {
-    if (decide_ < 0) decide_ = a_.IsDecide(click_allowed_) && !a_.toggle_request ? 1 : 0;
+    if (decide_ < 0) decide_ = a_.IsDecide(click_allowed_) ? 1 : 0;
     return decide_ == 1;
   }
   bool Hide() {
@@ -204,6 +204,22 @@ bool ButtonBarActive(const CADV& a) {
 }
 
 }  // namespace
+
+void CADV::BeginStory() {
+  script_state = ScriptState{};
+  story = StoryState{};
+  script_end_mode = MODE_TITLE;
+  adv_state = ADV_RUNNING;
+  text_hidden_by_player = false;
+  clickable.active = false;
+  // The record is the live home of the local and favour variables and of the town day.
+  save_record = SaveRecord{};
+  save_record.Version = kSaveRecordVersion;
+  for (HistoryEntry& e : history.entries) e = HistoryEntry{};
+  history.count = 0;
+  checkpoints.count = 0;
+  system_menu.save_load_enabled = true;
+}
 
 void CADV::ADV_Proc() {
   SceneAnimeProc();

@@ -44,6 +44,12 @@ enum ScreenEffectKind : int32_t {
   EFFECT_PAGE_OUT = 7,
 };
 
+// The fade-ins and the wipe-in hold the script until the picture has appeared; the fade-outs
+// and the page effects let it run on underneath.
+constexpr bool EffectHoldsScript(int32_t kind) {
+  return kind == EFFECT_WHITE_IN || kind == EFFECT_BLACK_IN || kind == EFFECT_WIPE3_IN;
+}
+
 // One byte per open if-block: 1 the if-branch ran, 0 the else-branch runs. The bytes live in a
 // fixed array; blocks nested deeper than it holds are still counted (and read as taken if-
 // branches), so any depth keeps the stack balanced without growing.
