@@ -367,7 +367,7 @@ TEST_F(DialogTest, GoingBackExistsOnlyOnRollbackPagesAndRebuildsTheScene) {
   Press(DIK_RETURN);
   EXPECT_EQ(adv().game_mode, MODE_ADV);
   EXPECT_FALSE(adv().story.auto_mode);
-  EXPECT_EQ(adv().history.count, 0);  // the history starts again from that page
+  EXPECT_EQ(adv().history.count, 1);  // the page before it stays; the pages after it go
   EXPECT_EQ(adv().save_record.LocalVariables[1], 0);  // as the snapshot had it
 
   // The page's text command runs again over its scene.
@@ -376,6 +376,12 @@ TEST_F(DialogTest, GoingBackExistsOnlyOnRollbackPagesAndRebuildsTheScene) {
   EXPECT_EQ(adv().text_box.Line(0), SJ("に▽ふた"));
   EXPECT_NE(adv().text_box.TextColor(), 0xFFF0);
   EXPECT_EQ(Pixel(10, 10), kSky);
+  // The history still opens on the page before.
+  ToPage(2);
+  EXPECT_EQ(adv().history.count, 2);
+  OpenHistoryIdle();
+  EXPECT_EQ(adv().backlog.index, 0);
+  EXPECT_EQ(std::string(adv().history.entries[0].lines[0]), SJ("いち"));
 }
 
 TEST_F(DialogTest, ScrollBarThumbAndDragNeedMoreThanTwoPages) {

@@ -61,6 +61,36 @@ TEST(Input, ButtonsFollowTheSameRule) {
   EXPECT_FALSE(input.ButtonPressed(0));
 }
 
+// A tap (down and up between two polls, as a touchpad or a quick click gives it) is one press,
+// seen by the poll after it; the poll after that sees the key up again.
+TEST(Input, ATapBetweenTwoPollsIsOnePress) {
+  platform::InputDevice device;
+  CInput input;
+  input.Init(device);
+  device.OnKey(DIK_RETURN, true);
+  device.OnKey(DIK_RETURN, false);
+  device.OnButton(0, true);
+  device.OnButton(0, false);
+  input.PollKeyboard();
+  input.PollMouse();
+  EXPECT_TRUE(input.KeyPressed(DIK_RETURN));
+  EXPECT_TRUE(input.ButtonPressed(0));
+  input.PollKeyboard();
+  input.PollMouse();
+  EXPECT_FALSE(input.KeyDown(DIK_RETURN));
+  EXPECT_FALSE(input.ButtonDown(0));
+  EXPECT_FALSE(input.KeyPressed(DIK_RETURN));
+  EXPECT_FALSE(input.ButtonPressed(0));
+  // Losing the foreground forgets a tap that nobody has read.
+  device.OnButton(1, true);
+  device.OnButton(1, false);
+  device.SetForeground(false);
+  device.SetForeground(true);
+  device.Acquire();
+  input.PollMouse();
+  EXPECT_FALSE(input.ButtonPressed(1));
+}
+
 TEST(Input, WheelNotchesThresholdAndPause) {
   struct Case {
     int delta;

@@ -278,9 +278,22 @@ TEST_F(DemoPlaythrough, QuittingAsksFirstAndEndsTheGame) {
   EXPECT_EQ(Shot("after_no.png"), title);
   EXPECT_EQ(Shot("after_escape.png"), title);
   EXPECT_FALSE(HasShot("after_quit.png"));
-  // Quitting writes no read-text record; the settings file is the first start's.
-  EXPECT_FALSE(folder_.Exists("text.dat"));
+  // Quitting keeps what was read (the read-text record); the settings file is the first start's.
+  EXPECT_TRUE(folder_.Exists("text.dat"));
   EXPECT_EQ(File("system.dat").size(), 252u);
+}
+
+// After an ending, a new story keeps nothing of the ending: a right click hides its window (it
+// does not leave for the title).
+TEST_F(DemoPlaythrough, ANewStoryAfterAnEndingStartsClean) {
+  ASSERT_EQ(Play("new_story.txt"), 0);
+  ExpectCleanRun();
+  ASSERT_TRUE(HasShot("title_after_ending.png"));
+  ASSERT_TRUE(HasShot("shown.png"));
+  const uint64_t title = Shot("title_after_ending.png");
+  EXPECT_NE(Shot("hidden.png"), title);  // still in the story
+  EXPECT_EQ(Shot("hidden.png"), Shot("still_hidden.png"));
+  EXPECT_NE(Shot("shown.png"), Shot("hidden.png"));  // the second click shows it again
 }
 
 }  // namespace

@@ -199,12 +199,12 @@ TEST_F(StoryTest, SkipModePassesReadPagesAndStopsAtUnreadOnes) {
     game.Frames(12);
     EXPECT_EQ(Local(1), c.passes_second ? 1 : 0);
     if (!c.passes_second) {
-      // Stopped at the second page (its position is not below the one recorded), skip still on.
+      // Stopped at the second page (its position is not below the one recorded), and skip
+      // mode ended there, so its button does not stay lit over a page that waits.
       EXPECT_EQ(adv().adv_state, ADV_PAGE_WAIT);
       EXPECT_EQ(adv().text_box.Line(0), SJ("に"));
-      EXPECT_TRUE(adv().script_state.skip_mode);
-      ClickAt(300, 200);  // a click ends skip mode (and the page)
       EXPECT_FALSE(adv().script_state.skip_mode);
+      ClickAt(300, 200);  // a click ends the page
       game.Frame();
       EXPECT_EQ(Local(1), 1);
     }
@@ -389,8 +389,8 @@ TEST_F(StoryTest, ButtonBarKeysAndIcons) {
   // Clicking an icon toggles its mode and is not a decide.
   ClickAt(700, 432);
   EXPECT_TRUE(adv().story.auto_mode);
-  ClickAt(630, 432);  // skip on ends auto mode
-  EXPECT_TRUE(adv().script_state.skip_mode);
+  ClickAt(630, 432);  // skip on ends auto mode; over a page not read before it ends at once
+  EXPECT_FALSE(adv().script_state.skip_mode);
   EXPECT_FALSE(adv().story.auto_mode);
   Press(DIK_3);
   EXPECT_FALSE(adv().script_state.skip_mode);
@@ -483,4 +483,23 @@ TEST_F(StoryTest, AnOutWipeThatEndsEmptiesThePageAndHidesTheNamePlate) {
     EXPECT_EQ(adv().text_box.GlyphCount(), 0);
     EXPECT_FALSE(adv().text_box.NamePlate());
   }
+}
+
+// However the game ends, what was read stays read: a game closed with its window (the close
+// button or Alt+F4) writes the read-text record, and the next run knows the page.
+TEST_F(StoryTest, ClosingTheWindowKeepsWhatWasRead) {
+  Run(std::string(kShow) + "@text,0 {\nあ\n}\n@text,0 {\nい\n}\n");
+  ASSERT_TRUE(FramesUntil(ADV_PAGE_WAIT));
+  Press(DIK_RETURN);
+  ASSERT_TRUE(FramesUntil(ADV_PAGE_WAIT));
+  const int32_t position = adv().script.GetPosition();
+  game.window.Post({platform::MessageType::Close, 0});
+  game.Frames(3);
+  ASSERT_FALSE(game.Running());
+  ASSERT_TRUE(folder.Exists("text.dat"));
+
+  HeadlessGame again;
+  again.process.log.SetEcho(false);
+  ASSERT_TRUE(again.Boot());
+  EXPECT_TRUE(again.process.adv.read_positions.IsRead("SCP\\t.scp", position - 1));
 }

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -320,4 +321,30 @@ TEST_F(TitleTest, AltEnterOverQuitOpensNothing) {
       EXPECT_FALSE(adv().confirm_open);
       EXPECT_EQ(adv().game_mode, MODE_TITLE);
     }
+}
+
+// A new story starts with every story variable at its start value; the system variables stay.
+TEST_F(TitleTest, ANewStoryStartsWithFreshStoryVariables) {
+  ToMenu();
+  for (int story = 0; story < 2; ++story) {
+    SCOPED_TRACE(story);
+    adv().save_record.FavourVariables[0] = 4;
+    adv().save_record.LocalVariables[2] = 9;
+    adv().system_data.SystemVariables[0] = 5;
+    std::strcpy(adv().save_record.TownPendingScript, "day2");
+    adv().script_state.ending = true;  // as an ending leaves it
+    adv().title.selection = 0;
+    Press(DIK_RETURN);
+    for (int i = 0; i < 60 && adv().game_mode != MODE_ADV; ++i) ASSERT_TRUE(game.Frame());
+    ASSERT_EQ(adv().game_mode, MODE_ADV);
+    ASSERT_TRUE(game.Frames(3));
+    EXPECT_EQ(adv().save_record.FavourVariables[0], 0);
+    EXPECT_EQ(adv().save_record.LocalVariables[2], 0);
+    EXPECT_EQ(adv().save_record.LocalVariables[1], 7);  // the new script's own
+    EXPECT_EQ(adv().system_data.SystemVariables[0], 5);
+    EXPECT_STREQ(adv().save_record.TownPendingScript, "");
+    EXPECT_FALSE(adv().script_state.ending);
+    adv().ReturnToTitle();
+    ASSERT_TRUE(game.Frames(2));
+  }
 }

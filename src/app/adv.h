@@ -293,7 +293,7 @@ class CADV final : public DeviceClient {
   // Reads slot n and rebuilds the scene, music, effects, script and names from it.
   bool LoadSlot(int n);
   // The same rebuild from history entry i.
-  void RestoreCheckpoint(int i);
+  bool RestoreCheckpoint(int i);  // false: refused, nothing changed
   // The save/load screen (its Proc and Flip are with the mode steps).
   SaveLoadScreen save_load;
   // Reads the slot files' times and thumbnails for slots 0-35 (done when the screen opens).

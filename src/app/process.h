@@ -52,6 +52,7 @@ struct Process {
   uint32_t this_frame_time = 0;
   bool quit_requested = false;
   bool quit_seen = false;
+  bool quit_signal_seen = false;  // a signal asked the game to end; handled once
   int exit_code = 0;
 };
 

@@ -4,6 +4,7 @@
 
 #include "audio/adv_sound.h"
 #include "platform/fs.h"
+#include "platform/quit_signal.h"
 
 const char* const kWindowTitle = "Lanthorn";
 
@@ -152,12 +153,19 @@ int RenderFrame(Process& p) {
 }
 
 bool MessageLoopStep(Process& p) {
+  if (platform::QuitSignalled() && !p.quit_signal_seen) {
+    p.quit_signal_seen = true;
+    WindowProc(p, {platform::MessageType::Close, 0});
+  }
   platform::Message m;
   while (p.platform.window.PeekMessage(m)) {
     WindowProc(p, m);
     if (m.type == platform::MessageType::Quit) {
       p.quit_seen = true;
       p.exit_code = m.code;
+      // However the game ends (the close button, Alt+F4, the quit question, a signal), what was
+      // read stays read for the next run.
+      if (!p.engine_needs_init) p.adv.SaveReadPositions();
       return false;
     }
   }

@@ -1,8 +1,10 @@
 // Stands in for the DirectInput keyboard and mouse devices (non-exclusive, foreground, polled).
 // The window (or a headless test) feeds key and button events into it; a poll reads the current
 // 256-byte key state indexed by DIK_ codes and the mouse state with the motion and wheel that
-// accumulated since the previous read. Like the devices it replaces, it can only be read while
-// acquired, and it can only be acquired while its window is in the foreground.
+// accumulated since the previous read. A key or button that went down since the previous read
+// reads as down even when it was let go again before it (a tap between two polls is still one
+// press). Like the devices it replaces, it can only be read while acquired, and it can only be
+// acquired while its window is in the foreground.
 #pragma once
 
 #include <array>
@@ -39,7 +41,9 @@ class InputDevice {
  private:
   mutable std::mutex mutex_;  // SDL may deliver events from its own thread on some back ends
   std::array<uint8_t, 256> keys_{};
+  std::array<uint8_t, 256> keys_tapped_{};  // went down since the last read
   MouseState mouse_{};
+  std::array<uint8_t, 4> buttons_tapped_{};
   bool foreground_ = true;
   bool acquired_ = false;
 };

@@ -9,6 +9,7 @@
 #include "platform/dik.h"
 #include "platform/sjis.h"
 #include "platform/window.h"
+#include "platform/x11_window_size.h"
 
 namespace platform {
 namespace {
@@ -200,6 +201,7 @@ class SdlWindow final : public Window {
     }
     if ((SDL_GetWindowFlags(window_.get()) & SDL_WINDOW_INPUT_FOCUS) == 0)
       SDL_SetWindowInputFocus(window_.get());
+    SDL_GetMouseState(&pointer_x_, &pointer_y_);
     shown_ = true;
   }
   bool Shown() const override { return shown_; }
@@ -234,23 +236,22 @@ class SdlWindow final : public Window {
 
   void PostQuit(int code) override { quit_queue_.push_back({MessageType::Quit, code}); }
 
+  // The pointer as the window's own motion events last placed it, mapped to the frame through
+  // the presenter's scale, with the bars around a scaled frame outside it.
   Point CursorPos() override {
     if (!window_) return {};
-    int gx = 0, gy = 0, wx = 0, wy = 0;
-    SDL_GetGlobalMouseState(&gx, &gy);
-    SDL_GetWindowPosition(window_.get(), &wx, &wy);
     SDL_Rect d = Destination();
-    // Map the window pixel to the frame, with the bars around a scaled frame outside it.
-    double fx = (gx - wx - d.x) * static_cast<double>(kFrameWidth) / d.w;
-    double fy = (gy - wy - d.y) * static_cast<double>(kFrameHeight) / d.h;
+    double fx = (pointer_x_ - d.x) * static_cast<double>(kFrameWidth) / d.w;
+    double fy = (pointer_y_ - d.y) * static_cast<double>(kFrameHeight) / d.h;
     return {static_cast<int>(fx < 0 ? fx - 1 : fx), static_cast<int>(fy < 0 ? fy - 1 : fy)};
   }
 
   void WarpCursor(Point client) override {
     if (!window_) return;
     SDL_Rect d = Destination();
-    SDL_WarpMouseInWindow(window_.get(), d.x + client.x * d.w / kFrameWidth,
-                          d.y + client.y * d.h / kFrameHeight);
+    pointer_x_ = d.x + client.x * d.w / kFrameWidth;
+    pointer_y_ = d.y + client.y * d.h / kFrameHeight;
+    SDL_WarpMouseInWindow(window_.get(), pointer_x_, pointer_y_);
   }
 
   void SetCursor(Cursor c) override {
@@ -283,6 +284,7 @@ class SdlWindow final : public Window {
 
   PresentResult Present(const uint32_t* xrgb, int pitch) override {
     if (lost_ || !renderer_) return PresentResult::DeviceLost;
+    KeepFullscreenHonest();
     SDL_UpdateTexture(texture_.get(), nullptr, xrgb, pitch * 4);
     SDL_SetRenderDrawColor(renderer_.get(), 0, 0, 0, 255);
     SDL_RenderClear(renderer_.get());
@@ -318,18 +320,33 @@ class SdlWindow final : public Window {
     return true;
   }
 
-  // Where the frame lands in the window: as large as fits with the aspect kept, centred.
+  // A window manager may refuse full screen and keep the window as it was, while SDL goes on
+  // drawing for the whole screen (so only a corner of the frame shows). When the server's size
+  // of the window and SDL's stay apart for a while after the switch, the window is left in a
+  // window again, where the two agree, and the frame shows whole.
+  void KeepFullscreenHonest() {
+    if (!fullscreen_) return;
+    int real_w = 0, real_h = 0, w = 0, h = 0;
+    SDL_GetWindowSize(window_.get(), &w, &h);
+    if (!X11WindowSize(window_.get(), real_w, real_h) || (real_w == w && real_h == h)) {
+      size_mismatch_since_ = 0;
+      return;
+    }
+    const uint32_t now = SDL_GetTicks();
+    if (size_mismatch_since_ == 0) size_mismatch_since_ = now ? now : 1;
+    if (now - size_mismatch_since_ < 1000) return;  // the manager may still be at work
+    std::fprintf(stderr, "full screen refused: the window stayed %d x %d; back to a window\n",
+                 real_w, real_h);
+    SDL_SetWindowFullscreen(window_.get(), 0);
+    fullscreen_ = false;
+    size_mismatch_since_ = 0;
+  }
+
+  // Where the frame lands in the window: as large as fits with the aspect kept, centred. The
+  // size is asked every frame, so whatever the window manager does, the frame fits.
   SDL_Rect Destination() const {
     int w = kFrameWidth, h = kFrameHeight;
-    if (renderer_) SDL_GetRendererOutputSize(renderer_.get(), &w, &h);
-    else if (window_) SDL_GetWindowSize(window_.get(), &w, &h);
-    int ww = 0, wh = 0;
-    if (window_) SDL_GetWindowSize(window_.get(), &ww, &wh);
-    // Output pixels may differ from window points on high-density displays; work in points.
-    if (ww > 0 && wh > 0) {
-      w = ww;
-      h = wh;
-    }
+    if (window_) SDL_GetWindowSize(window_.get(), &w, &h);
     int dw = w, dh = w * kFrameHeight / kFrameWidth;
     if (dh > h) {
       dh = h;
@@ -381,6 +398,8 @@ class SdlWindow final : public Window {
       }
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP: {
+        pointer_x_ = ev.button.x;
+        pointer_y_ = ev.button.y;
         int b = ev.button.button == SDL_BUTTON_LEFT     ? 0
                 : ev.button.button == SDL_BUTTON_RIGHT  ? 1
                 : ev.button.button == SDL_BUTTON_MIDDLE ? 2
@@ -396,6 +415,8 @@ class SdlWindow final : public Window {
         return false;
       }
       case SDL_MOUSEMOTION:
+        pointer_x_ = ev.motion.x;
+        pointer_y_ = ev.motion.y;
         input_.OnMotion(ev.motion.xrel, ev.motion.yrel);
         return false;
       default:
@@ -413,6 +434,8 @@ class SdlWindow final : public Window {
   bool fullscreen_ = false;
   bool lost_ = false;
   Cursor shape_ = Cursor::Game;
+  int pointer_x_ = -1, pointer_y_ = -1;  // window pixels, from the window's own events
+  uint32_t size_mismatch_since_ = 0;
 };
 
 }  // namespace

@@ -96,7 +96,8 @@ void LoadRegionMap(CADV& a, const std::string& name, const char* where) {
 
 // The rebuild shared by a slot file and a history page; `stored` has been checked and `script`
 // holds its loaded script.
-void Rebuild(CADV& a, const SaveRecord& stored, CScript& script, Source source) {
+// `kept_pages`: the history pages before the restored one that stay (none for a saved game).
+void Rebuild(CADV& a, const SaveRecord& stored, CScript& script, Source source, int kept_pages) {
   Process& p = a.process();
   const char* where = source == Source::kSlotFile ? kLoadSlot : kRestore;
   scene::Backgrounds& bg = a.scene.bg;
@@ -227,9 +228,11 @@ void Rebuild(CADV& a, const SaveRecord& stored, CScript& script, Source source) 
 
   a.RestoreCharNames();
 
-  a.checkpoints.count = 0;
-  for (HistoryEntry& e : a.history.entries) e = HistoryEntry{};
-  a.history.count = 0;
+  // The pages after the restored one go; its own page is recorded again when its text runs.
+  for (size_t e = static_cast<size_t>(kept_pages); e < a.history.entries.size(); ++e)
+    a.history.entries[e] = HistoryEntry{};
+  a.history.count = kept_pages;
+  a.checkpoints.count = kept_pages;
   a.adv_state = ADV_RUNNING;
 }
 
@@ -340,22 +343,23 @@ bool CADV::LoadSlot(int n) {
     WriteLog(2, "Savedata is damaged: " + problem + ". -> " + path, kLoadSlot, __LINE__);
     return false;
   }
-  Rebuild(*this, stored, script, Source::kSlotFile);
+  Rebuild(*this, stored, script, Source::kSlotFile, 0);
   return true;
 }
 
-void CADV::RestoreCheckpoint(int i) {
+bool CADV::RestoreCheckpoint(int i) {
   if (i < 0 || i >= checkpoints.count) {
     WriteLog(2, ScriptFormat("history page %d does not exist (%d kept)", i, checkpoints.count),
              kRestore, __LINE__);
-    return;
+    return false;
   }
-  const SaveRecord stored = checkpoints[i];  // the rebuild empties the history
+  const SaveRecord stored = checkpoints[i];  // a copy: the rebuild rewrites the history
   CScript script(&process_.system_pkd);
   const std::string problem = CheckRecord(stored, script);
   if (!problem.empty()) {
     WriteLog(2, "the history page cannot be restored: " + problem, kRestore, __LINE__);
-    return;
+    return false;
   }
-  Rebuild(*this, stored, script, Source::kHistory);
+  Rebuild(*this, stored, script, Source::kHistory, i);
+  return true;
 }

@@ -56,8 +56,7 @@ void GoBack(CADV& adv) {
   for (int i = 0; i < 8; ++i)
     if (p.script_se[i].IsPlaying()) p.script_se[i].FadeOut(0);
   for (int i = 0; i < 8; ++i) p.voices[i].FadeOut(2);
-  adv.RestoreCheckpoint(adv.backlog.index);
-  if (adv.checkpoints.count != 0) {  // refused: the history is still there
+  if (!adv.RestoreCheckpoint(adv.backlog.index)) {  // refused: the history is still there
     Close(adv);
     return;
   }

@@ -291,10 +291,13 @@ void CADV::ADV_Flip() {
   // A waiting page goes on by itself: auto mode, skip mode over read text, a no-wait page.
   if ((adv_state == ADV_PAUSED || adv_state == ADV_PAGE_WAIT) && !text_hidden_by_player &&
       !OnMenuButton(*this)) {
+    const bool skippable = read_positions.IsRead(script.GetName(), script.GetPosition()) ||
+                           system_data.SkipUnread;
+    // Skipping ends at text not read before, so the skip button never shows a skip that waits.
+    if (st.skip_mode && !skippable) st.skip_mode = false;
     if (story.auto_mode && story.auto_timer >= AutoDelay(*this)) {
       ClickOn(*this, false);
-    } else if (st.skip_mode && (read_positions.IsRead(script.GetName(), script.GetPosition()) ||
-                                system_data.SkipUnread)) {
+    } else if (st.skip_mode) {
       if (adv_state == ADV_PAUSED) {
         ContinuePage(*this, false);
       } else {
