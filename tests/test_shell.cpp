@@ -61,7 +61,7 @@ TEST_F(ShellTest, MissingArchiveStopsStartUpWithItsMessageOnly) {
     for (const char* name : c.present) f.WriteEmptyArchive(name);
     HeadlessGame g;
     g.process.log.SetEcho(false);
-    EXPECT_EQ(WinMain(g.process), 0);
+    EXPECT_EQ(WinMain(g.process), 1);
     ASSERT_EQ(g.boxes.shown.size(), 1u) << c.message;
     EXPECT_EQ(g.boxes.shown[0].text, c.message);
     EXPECT_EQ(g.boxes.shown[0].caption, kWindowTitle);

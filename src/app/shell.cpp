@@ -174,7 +174,8 @@ bool MessageLoopStep(Process& p) {
 }
 
 int WinMain(Process& p) {
-  if (!Boot(p)) return 0;
+  // A game that could not start says so in its exit status too, after its message.
+  if (!Boot(p)) return 1;
   while (MessageLoopStep(p)) {
   }
   return p.exit_code;
