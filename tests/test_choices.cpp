@@ -384,6 +384,28 @@ TEST_F(ChoiceTest, ADecisionOrTheTimeoutStopsTheWatch) {
   }
 }
 
+TEST_F(ChoiceTest, TimedRowsShowEachItemsOwnWordsAfterItsLabel) {
+  // Words of its own; the label itself; none; more than the row holds.
+  Boot({{"main",
+         "@battle_select {\n花火を見上げる,*x,0\n選択肢②,*x,0\n,*x,0\n"
+         "ながいながいながいながいながいながいながいながい,*x,0\n},60,*x\nx:\n"}});
+  UntilChoice(ADV_TIMED_CHOICE);
+  const auto& rows = adv().timed_labels;
+  EXPECT_EQ(rows[0].Text(), SJ("選択肢① 花火を見上げる"));
+  EXPECT_EQ(rows[1].Text(), SJ("選択肢②"));
+  EXPECT_EQ(rows[2].Text(), SJ("選択肢③"));
+  EXPECT_EQ(rows[3].Count(), 23);  // cut to the 670 pixels of the row
+  EXPECT_EQ(rows[3].Text().rfind(SJ("選択肢④ "), 0), 0u);
+  ASSERT_TRUE(game.Frame());
+  // The rows start in one column under the widest, centred on x 384: the labels line up.
+  for (const auto& row : rows) EXPECT_EQ(row.X(), 384 - 23 * 28 / 2);
+  // Words drawn after the first label, nothing after the second's.
+  const int after_label = 384 - 23 * 28 / 2 + 5 * 28;
+  EXPECT_GT(WhitePixels(after_label, 222, after_label + 7 * 28, 250), 0);
+  EXPECT_EQ(WhitePixels(after_label, 254, 734, 282), 0);
+  Shot("timed_texts");
+}
+
 TEST_F(ChoiceTest, BattlePictureIsCutIntoTilesOverThreeTextures) {
   Boot({{"main", "@battle_select {\na,*x,0\n},60,*x\nx:\n"}},
        {{"SYSTEM\\battle_select.png", PositionPng(704, 192)}});
@@ -440,7 +462,18 @@ TEST_F(ChoiceTest, ThreeChoiceScreenGolden) {
   EXPECT_EQ(Pixel(144, 262), 0u);  // the rounded corner leaves the box's corner pixel
   EXPECT_EQ(Pixel(148, 266), 0x0040A0u);
   Shot("choices");
-  EXPECT_EQ(Checksum(game.process.graphics.Frame()), 2070699304225076673ull);
+  EXPECT_EQ(Checksum(game.process.graphics.Frame()), 12521122161398075669ull);
+}
+
+TEST_F(ChoiceTest, TimedChoiceWithItemWordsGolden) {
+  Boot({{"main", "@battle_select {\n花火を見上げる,*x,0\nひなの手を取る,*x,0\n},60,*x\nx:\n"}},
+       {{"SYSTEM\\systex2.png", CornerTexture()}});
+  UntilChoice(ADV_TIMED_CHOICE);
+  game.Move(400, 220 + 32 + 16);
+  ASSERT_TRUE(game.Frame(500));
+  EXPECT_EQ(adv().choice.hovered, 1);
+  Shot("timed_golden");
+  EXPECT_EQ(Checksum(game.process.graphics.Frame()), 14016299290586157920ull);
 }
 
 }  // namespace

@@ -315,6 +315,21 @@ TEST_F(ConfigTest, TabsLeadToThreePagesOnly) {
   EXPECT_EQ(adv().game_mode, MODE_CONFIG);
 }
 
+TEST_F(ConfigTest, SpeedRowsSayWhichEndIsFastBesideTheirHeadings) {
+  Start();
+  // Light pixels right of the heading line of a row, clear of the heading and the buttons.
+  auto light = [&](int row) {
+    int n = 0;
+    for (int y = 96 + 64 * (row - 1); y < 124 + 64 * (row - 1); ++y)
+      for (int x = 420; x < 664; ++x) n += (Pixel(x, y) >> 16) > 0x80;
+    return n;
+  };
+  EXPECT_GT(light(1), 0);  // text speed
+  EXPECT_GT(light(3), 0);  // auto speed
+  EXPECT_EQ(light(2), 0);  // the text style has no scale
+  EXPECT_EQ(light(4), 0);
+}
+
 TEST_F(ConfigTest, TheFlagMovesBehindThePanels) {
   Start();
   ASSERT_TRUE(game.Frames(30, 100));  // a few gusts have crossed the cloth

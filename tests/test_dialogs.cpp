@@ -120,6 +120,9 @@ TEST_F(DialogTest, QuitConfirmationOpensOnNoAndHoldsTheStoryStill) {
   game.Frame();
   EXPECT_EQ(adv().confirmation.selection, 1);
   EXPECT_NE(Pixel(250, 240), beneath);  // the panel is drawn over the story
+  // ... opaque, so nothing beneath mixes into the question's row.
+  for (int x : {250, 300, 550}) EXPECT_EQ(Pixel(x, 240), 0x666666u) << x;
+  EXPECT_EQ(Pixel(245, 284), 0x666666u);
 
   // The story beneath ignores clicks and keys: no decide, no history, no menu, no hiding.
   ClickAt(300, 150);

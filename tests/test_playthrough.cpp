@@ -97,7 +97,8 @@ uint64_t FrameHash(const Bytes& png, int x0 = 0, int y0 = 0, int x1 = 800, int y
   return h;
 }
 
-// Recorded frames: the title, a text page with its speaker's name plate, a choice screen. A
+// Recorded frames: the title, a text page with its speaker's name plate, a choice screen, the
+// timed choice with its items' words after their labels and the page naming them. A
 // change to the demo's art or story, or to how the engine draws, changes them on purpose; the
 // failure prints the new checksum.
 struct GoldenFrame {
@@ -107,8 +108,9 @@ struct GoldenFrame {
 };
 constexpr GoldenFrame kGoldenFrames[] = {
     {"quit.txt", "title.png", 0x44a9fefd3b10ac95ull},
-    {"save_load.txt", "saved_page.png", 0xea268be53f098bd1ull},
-    {"branches.txt", "choice_first.png", 0x12fbc57865a639a7ull},
+    {"save_load.txt", "saved_page.png", 0x92c895c7b5869aadull},
+    {"branches.txt", "choice_first.png", 0x426a5ef97323ad7eull},
+    {"branches.txt", "timed_choice.png", 0xc459e50f09e2c16aull},
 };
 
 class DemoPlaythrough : public ::testing::Test {
@@ -236,6 +238,22 @@ TEST_F(DemoPlaythrough, ALoadedSlotResumesAtTheSavedPage) {
   // after the load put the story back, with $[0] as it was saved.
   EXPECT_EQ(Count(log_, "$[0] (2) -> (3)"), 2);
   EXPECT_EQ(Count(log_, "$[0] (1) -> (2)"), 1);
+}
+
+TEST_F(DemoPlaythrough, ContinueOnTheTitleLoadsASlotAndItsCancelComesBack) {
+  ASSERT_EQ(Play("continue.txt"), 0);
+  ExpectCleanRun();
+  ASSERT_TRUE(folder_.Exists("SAVE/0.dat"));
+  // The load screen came up over the title, and its Escape left the title as it was.
+  const uint64_t title = Shot("title_saved.png");
+  ASSERT_NE(title, 0u);
+  EXPECT_NE(Shot("continue_load.png"), title);
+  EXPECT_EQ(Shot("continue_cancelled.png"), title);
+  // The story left at the saved page went on only after the load, from the $[0] it was saved
+  // with, and not from its beginning.
+  EXPECT_EQ(Count(log_, "$[0] (2) -> (3)"), 1);
+  EXPECT_EQ(Count(log_, "$[0] (1) -> (2)"), 1);
+  EXPECT_NE(Shot("continued.png"), 0u);
 }
 
 TEST_F(DemoPlaythrough, TheHistoryGoesBackOnlyToPagesRecordedWithRollback) {

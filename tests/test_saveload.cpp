@@ -18,6 +18,7 @@
 #include "resource/pack_writer.h"
 #include "resource/png_encode.h"
 #include "support/game_folder.h"
+#include "script/script.h"
 #include "support/media.h"
 
 namespace {
@@ -57,6 +58,12 @@ Bytes SlotRecord(bool town) {
   return b;
 }
 
+// Two pages and a command that is none, for the slots' contents.
+constexpr const char* kPages =
+    "@text,2 {\n「はじめての夜だね。▽ね？」\n}\n"
+    "@text,3,v.ogg {\n\n遠くで、何かの音が近づいてくる。ずっと遠くで鳴っている音。\n二行目\n}\n"
+    "@wait,10\n";
+
 // Points of the screen that hit nothing.
 constexpr int kOffX = 20, kOffY = 20;
 // The centre of page-relative slot c, and of page tab p.
@@ -78,7 +85,8 @@ class SaveLoadTest : public ::testing::Test {
   void SetUp() override {
     folder.Write("system.pkd",
                  *BuildPack({{"SYSTEM\\blank.png", Picture(800, 600, 0)},
-                             {"SCP\\main.scp", testing_support::ScriptFile("@wait,10\n")}}));
+                             {"SCP\\main.scp", testing_support::ScriptFile("@wait,10\n")},
+                             {"SCP\\pages.scp", testing_support::ScriptFile(kPages)}}));
     folder.WriteEmptyArchive("thumb.pkd");
     folder.Write("grp.pkd", *BuildPack({{"BG\\red.png", Picture(800, 600, kRed, 400, kBlue)}}));
     folder.Write("SOUND/SE/SYSTEM/cancel.wav", Wav());
@@ -378,6 +386,7 @@ TEST_F(SaveLoadTest, LoadingResumesTheStoryOrTheTownMap) {
     EXPECT_FALSE(adv().script_state.skip_mode);
     EXPECT_FALSE(adv().system_menu_open);
     EXPECT_EQ(adv().script_end_mode, MODE_TITLE);
+    EXPECT_TRUE(adv().system_menu.save_load_enabled);  // a loaded story is no replay
   }
 }
 
@@ -415,6 +424,49 @@ TEST_F(SaveLoadTest, LabelsAndThumbnailsComeFromTheSlotFiles) {
   Open(false);
   EXPECT_EQ(adv().SaveLoadLabel(4), "-- NO DATA --");
   EXPECT_FALSE(adv().slots[4].thumbnail_shown);
+}
+
+TEST_F(SaveLoadTest, SlotsNameTheSpeakerAndFirstLineOfTheirPage) {
+  // The record keeps where its page's text command stands; the words come from the script.
+  CScript pages(&game.process.system_pkd);
+  ASSERT_TRUE(pages.Load("SCP\\pages.scp"));
+  std::vector<int32_t> at;  // the two pages' commands, then the wait
+  for (int32_t i = 0; i < pages.TokenCount(); ++i)
+    if (pages.Token(i).starts_with("@text,") || pages.Token(i).starts_with("@wait")) at.push_back(i);
+  ASSERT_EQ(at.size(), 3u);
+  auto record = [&](const char* script, int32_t position, const char* speaker) {
+    Bytes b = SlotRecord(false);
+    std::memset(&b[4], 0, 64);
+    std::memcpy(&b[4], script, std::strlen(script));
+    std::memcpy(&b[68], &position, 4);
+    // Speakers 2 and 3 of the name table (22 bytes an entry, the name first).
+    const std::string name = SJ(speaker);
+    std::memcpy(&b[3240 + 22 * 2], name.data(), name.size());
+    std::memcpy(&b[3240 + 22 * 3], name.data(), name.size());
+    return b;
+  };
+  struct Case {
+    const char* what;
+    Bytes file;
+    const char* shown;  // utf-8
+  } cases[] = {
+      // Lines of 8 full-width characters; the pause sign is no word.
+      {"a speaker's page", record("SCP\\pages.scp", at[0], "ひな"),
+       "ひな\n「はじめての夜だ\nね。ね？」"},
+      // Three lines under the name at most, the last cut with an ellipsis; voices are no words.
+      {"a long first line", record("SCP\\pages.scp", at[1], "茜"),
+       "茜\n遠くで、何かの音\nが近づいてくる。\nずっと遠くで鳴…"},
+      {"no page there", record("SCP\\pages.scp", at[2], "茜"), ""},
+      {"no such script", record("SCP\\gone.scp", 0, "茜"), ""},
+      {"another version", Bytes(6640, 0), ""},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) folder.Write("SAVE/" + std::to_string(i) + ".dat", cases[i].file);
+  Open(false);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].what);
+    EXPECT_EQ(screen().contents[i], SJ(cases[i].shown));
+    EXPECT_NE(adv().SaveLoadLabel(static_cast<int>(i)), "-- NO DATA --");  // the time stays
+  }
 }
 
 TEST_F(SaveLoadTest, ASaveShowsItsLabelAndPictureAtOnce) {

@@ -1,6 +1,6 @@
 // The title screen on the headless engine: the menu's pictures out of the tile atlas in their
-// colours, the keys and the pointer, which items act, the title music, the fade into a new story
-// and the way back to the title.
+// colours, the keys and the pointer, which items act (continue only with a save), the title
+// music, the fade into a new story and the way back to the title.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -124,17 +124,23 @@ TEST_F(TitleTest, StartsBlackThenShowsEveryItemTileInItsColourOverTheTitlePictur
   }
 }
 
-TEST_F(TitleTest, ArrowKeysWrapAroundAndReturnActsOnlyOnItemsZeroSevenAndEight) {
+TEST_F(TitleTest, ArrowKeysPassOverGreyItemsAndReturnActsOnlyOnActiveOnes) {
   ToMenu();
-  Press(DIK_UP);
-  EXPECT_EQ(adv().title.selection, 8);
-  Press(DIK_DOWN);
-  EXPECT_EQ(adv().title.selection, 0);
+  // Without a save only 0, 7 and 8 act, and the keys go round them.
+  const struct {
+    uint8_t key;
+    int selection;
+  } keys[] = {{DIK_UP, 8}, {DIK_DOWN, 0}, {DIK_DOWN, 7}, {DIK_DOWN, 8}, {DIK_UP, 7}, {DIK_UP, 0}};
+  for (const auto& k : keys) {
+    Press(k.key);
+    EXPECT_EQ(adv().title.selection, k.selection);
+  }
 
-  // Items 1-6: the decide sound and nothing else; the item stays grey.
+  // Items 1-6 reached by the pointer: the decide sound and nothing else; the item stays grey.
   for (int item = 1; item <= 6; ++item) {
     SCOPED_TRACE(item);
-    Press(DIK_DOWN);
+    game.Move(100, 224 + 36 * item + 10);
+    ASSERT_TRUE(game.Frame());
     ASSERT_EQ(adv().title.selection, item);
     game.process.system_se[0].Stop();
     Press(DIK_RETURN);
@@ -145,6 +151,7 @@ TEST_F(TitleTest, ArrowKeysWrapAroundAndReturnActsOnlyOnItemsZeroSevenAndEight) 
     EXPECT_NEAR(static_cast<int>(Pixel(32 + 8, 224 + 36 * item + 8) & 0xFF),
                 Tinted(TileLevel(item, 0, 0), 0x666666, 0), 2);
   }
+  game.Move(600, 100);
 
   struct Case {
     int item;
@@ -173,6 +180,51 @@ TEST_F(TitleTest, ArrowKeysWrapAroundAndReturnActsOnlyOnItemsZeroSevenAndEight) 
   }
 }
 
+TEST_F(TitleTest, ContinueActsOnceASlotHoldsASaveAndItsLoadScreenCancelsBackToTheMenu) {
+  ToMenu();
+  EXPECT_FALSE(adv().title.continue_offered);
+  // A slot of the screen's last page, saved in an earlier run; the menu sees it when it comes up.
+  folder.Write("SAVE/35.dat", Bytes(6640, 0));
+  adv().SetTitleState(20);
+  ToMenu();
+  ASSERT_TRUE(adv().title.continue_offered);
+  game.Move(600, 100);
+  ASSERT_TRUE(game.Frame());
+  // No longer grey: in the colour of the items not selected.
+  EXPECT_NEAR(static_cast<int>(Pixel(32 + 8, 224 + 36 + 8) >> 8 & 0xFF),
+              Tinted(TileLevel(1, 0, 0), 0xCCCC55, 1), 2);
+  adv().title.selection = 0;
+  Press(DIK_DOWN);
+  EXPECT_EQ(adv().title.selection, 1);
+  Press(DIK_DOWN);
+  EXPECT_EQ(adv().title.selection, 7);
+  Press(DIK_UP);
+
+  game.process.system_se[0].Stop();
+  Press(DIK_RETURN);
+  EXPECT_TRUE(OkPlaying());
+  EXPECT_EQ(adv().game_mode, MODE_SAVELOAD);
+  EXPECT_FALSE(adv().save_load.is_save);
+  EXPECT_EQ(adv().save_load.return_mode, MODE_TITLE);
+  Press(DIK_ESCAPE);
+  EXPECT_EQ(adv().game_mode, MODE_TITLE);
+  EXPECT_EQ(adv().title.state, 21);
+  ASSERT_TRUE(game.Frame());
+  EXPECT_EQ(Pixel(600, 300), kTitleRgb);
+
+  // The slot gone (the menu came up again): grey, passed over, and a decide on it does nothing.
+  ASSERT_TRUE(platform::fs::Remove("SAVE\\35.dat"));
+  adv().SetTitleState(20);
+  ToMenu();
+  EXPECT_FALSE(adv().title.continue_offered);
+  adv().title.selection = 0;
+  Press(DIK_DOWN);
+  EXPECT_EQ(adv().title.selection, 7);
+  adv().title.selection = 1;
+  Press(DIK_RETURN);
+  EXPECT_EQ(adv().game_mode, MODE_TITLE);
+}
+
 TEST_F(TitleTest, ThePointerOnAnItemWinsOverTheKeysFromTheNextFrameAndClicksCountOnlyOnItems) {
   ToMenu();
   game.Move(100, 224 + 36 * 5 + 10);  // on item 5
@@ -181,7 +233,7 @@ TEST_F(TitleTest, ThePointerOnAnItemWinsOverTheKeysFromTheNextFrameAndClicksCoun
   game.KeyDown(DIK_DOWN);
   ASSERT_TRUE(game.Frame());
   game.KeyUp(DIK_DOWN);
-  EXPECT_EQ(adv().title.selection, 6);  // the keys act after the pointer in their frame
+  EXPECT_EQ(adv().title.selection, 7);  // the keys act after the pointer, past the grey items
   ASSERT_TRUE(game.Frame());
   EXPECT_EQ(adv().title.selection, 5);
 

@@ -62,6 +62,9 @@ struct Texts {
   std::string labels[kConfigPages][kConfigRows][4];
   std::string digits[9];  // "ＯＦＦ", then "1" … "8"
   std::string cache_sizes[3];  // FileCacheSize 3 shows these in place of the last three words
+  // Which end of a speed scale is fast, beside its heading: text appears faster towards 8, the
+  // auto mode waits longer towards 8.
+  std::string text_speed_ends, auto_speed_ends;
 };
 
 const Texts& ScreenTexts() {
@@ -102,6 +105,8 @@ const Texts& ScreenTexts() {
     x.cache_sizes[0] = "8MB";
     x.cache_sizes[1] = "32MB";
     x.cache_sizes[2] = "64MB";
+    x.text_speed_ends = SJ("1 遅い　←→　速い 8");
+    x.auto_speed_ends = SJ("1 速い（1秒）　←→　遅い（8秒） 8");
     return x;
   }();
   return t;
@@ -515,6 +520,12 @@ void CADV::Config_Flip() {
                         {rect.left + d[0], rect.top + d[1], rect.right + d[0], rect.bottom + d[1]},
                         0xFFC47C50u, DT_LEFT);
     graphics.DrawText(kFont20Bold, heading, rect, 0xFFFFFFFFu, DT_LEFT);
+    if (page == 0 && (r == 1 || r == 3)) {
+      // Right-aligned over the row's last button.
+      const int right = ButtonLeft(l, l.count - 1) + l.width;
+      graphics.DrawText(kFont16, r == 1 ? texts.text_speed_ends : texts.auto_speed_ends,
+                        {rect.left, rect.top + 4, right, rect.bottom}, 0xFFE8C8A0u, DT_RIGHT);
+    }
 
     if (page == 0 && r == 0) system_data.Windowed = graphics.Windowed() ? 1 : 0;
     const int stored = StoredButton(system_data, page, r);

@@ -23,6 +23,11 @@ void Close(CADV& adv) {
 
 }  // namespace
 
+void OpaqueDialogPanel(CADV& adv, float x, float y, float w, float h, uint32_t rgb) {
+  // The rounded panel's right corners stand 8 pixels inside its width.
+  adv.RoundedPanel(x, y, w + 8, h, rgb, 255);
+}
+
 // FrameProc's overlay step.
 void CADV::ConfirmDialog() {
   RunConfirmation();
@@ -61,7 +66,7 @@ void CADV::RunConfirmation() {
     return;
   }
 
-  DialogPanel(kPanelX, kPanelY, kPanelW, kPanelH, kPanelColour);
+  OpaqueDialogPanel(*this, kPanelX, kPanelY, kPanelW, kPanelH, kPanelColour);
   (d.selection == 0 ? d.yes_hot : d.yes_normal).Draw(device, kYesX, kButtonY, kButtonW, kButtonH);
   (d.selection == 1 ? d.no_hot : d.no_normal).Draw(device, kNoX, kButtonY, kButtonW, kButtonH);
   static const std::string quit = SJ("本当に終了しますか？？");

@@ -8,9 +8,15 @@
 
 #include "graphics/sprite.h"
 
+class CADV;
+
 struct ConfirmationDialog {
   bool title = false;  // ConfirmTitle: the dialog asks about going back to the title
   int32_t selection = 1;  // ConfirmSelection: 0 the left button (yes), 1 the right one (no)
 
   CSprite yes_normal, yes_hot, no_normal, no_hot;
 };
+
+// The yes/no box's panel, the extent of DialogPanel but opaque, so nothing behind it mixes into
+// the question (the confirmation dialog, the save screen's overwrite question).
+void OpaqueDialogPanel(CADV& adv, float x, float y, float w, float h, uint32_t rgb);

@@ -4,8 +4,11 @@
 // writes the slot. The slot table is read from the disk whenever the screen opens, so slots
 // saved in earlier runs show their time and picture too.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
+#include <string_view>
 
 #include "app/adv.h"
 #include "app/process.h"
@@ -13,7 +16,10 @@
 #include "platform/fs.h"
 #include "platform/log.h"
 #include "platform/sjis.h"
+#include "resource/sjis_text.h"
+#include "save/save_record.h"
 #include "screens/cells.h"
+#include "script/script.h"
 
 namespace {
 
@@ -74,7 +80,113 @@ bool ReadThumbnail(const std::string& path, std::vector<uint32_t>& out) {
   return true;
 }
 
+// A slot's contents are set in the 16-pixel font under its time: four lines of 128 pixels, which
+// hold 16 half-width or 8 full-width characters.
+constexpr int kContentCells = 16;
+constexpr int kContentLines = 4;
+constexpr std::string_view kPauseSign = "\x81\xA4";  // stops a page's reveal; not a word
+
+std::string Field(const char* p, size_t size) {
+  return std::string(p, strnlen(p, size));
+}
+
+// `text` in lines of at most kContentCells cells (a two-byte character takes two), no more than
+// `lines` of them; a text that does not fit ends its last line with "…".
+std::string Wrap(std::string_view text, int lines) {
+  static const std::string ellipsis = SJ("…");
+  std::string out;
+  std::vector<std::string_view> row;  // the characters of the line being filled
+  int cells = 0, rows = 1;
+  auto flush = [&] {
+    for (std::string_view ch : row) out += ch;
+    row.clear();
+    cells = 0;
+  };
+  for (size_t i = 0; i < text.size();) {
+    const size_t length = static_cast<size_t>(sjis::CharLength(static_cast<uint8_t>(text[i])));
+    if (length == 0 || i + length > text.size()) {
+      ++i;  // no character
+      continue;
+    }
+    const std::string_view ch = text.substr(i, length);
+    i += length;
+    if (ch == kPauseSign) continue;
+    if (cells + static_cast<int>(length) > kContentCells) {
+      if (rows == lines) {
+        // The last line gives up its tail for the ellipsis.
+        while (!row.empty() && cells + 2 > kContentCells) {
+          cells -= static_cast<int>(row.back().size());
+          row.pop_back();
+        }
+        flush();
+        return out + ellipsis;
+      }
+      flush();
+      out += "\n";
+      ++rows;
+    }
+    row.push_back(ch);
+    cells += static_cast<int>(length);
+  }
+  flush();
+  return out;
+}
+
+// What a slot holds, for its label: the saved page's speaker and its first line. The record
+// keeps where the page's text command stands in its script, not the words, so they are read
+// from the script (each script loaded once per refresh, through `scripts`). Empty when the file
+// or the script cannot tell.
+std::string SlotContents(const std::string& path, const CPackFile& archive,
+                         std::map<std::string, CScript>& scripts) {
+  const auto bytes = platform::fs::ReadAll(path);
+  if (!bytes || bytes->size() != sizeof(SaveRecord)) return {};
+  SaveRecord r;
+  std::memcpy(&r, bytes->data(), sizeof r);
+  if (r.Version != kSaveRecordVersion) return {};
+  const std::string name = Field(r.ScriptName, sizeof r.ScriptName);
+  if (name.empty()) return {};
+  auto [it, fresh] = scripts.try_emplace(name, &archive);
+  CScript& script = it->second;
+  if (fresh) script.Load(name);
+  if (!script.Loaded() || r.ScriptPosition < 0 || r.ScriptPosition >= script.TokenCount())
+    return {};
+  script.SetPosition(r.ScriptPosition);
+  const std::string command = script.NextToken();
+  if (command.rfind("@text,", 0) != 0) return {};
+  int number = std::atoi(command.c_str() + 6);
+  if (number < 0 || number > 127) number = 0;
+  const std::string speaker =
+      Field(reinterpret_cast<const char*>(r.CharacterNames) + 22 * number, 16);
+  // The first line: the first token inside the braces that is not a line end.
+  std::string line;
+  bool inside = false;
+  for (int i = 0; i < 64; ++i) {
+    const std::string t = script.NextToken();
+    if (t.empty()) break;  // the end of the script
+    if (t == "\n") continue;
+    if (!inside) {
+      if (t != "{") break;
+      inside = true;
+      continue;
+    }
+    if (t[0] != '}') line = t;
+    break;
+  }
+  std::string shown = speaker.empty() ? "" : Wrap(speaker, 1);
+  if (!line.empty()) {
+    if (!shown.empty()) shown += "\n";
+    shown += Wrap(line, speaker.empty() ? kContentLines : kContentLines - 1);
+  }
+  return shown;
+}
+
 }  // namespace
+
+bool AnySlotSaved() {
+  for (int n = 0; n < kSaveLoadSlots; ++n)
+    if (platform::fs::Exists(SlotFile(n, "dat"))) return true;
+  return false;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Set-up, opening and the slot table
@@ -108,8 +220,10 @@ void CADV::SaveLoadSetup() {
 
 void CADV::OpenSaveLoad(bool save) {
   save_load.is_save = save;
-  // The town map may open the screen too; everything else returns to the story.
-  save_load.return_mode = game_mode == MODE_TOWN ? MODE_TOWN : MODE_ADV;
+  // The title (continue) and the town map may open the screen too; everything else returns to
+  // the story.
+  save_load.return_mode =
+      game_mode == MODE_TOWN || game_mode == MODE_TITLE ? game_mode : MODE_ADV;
   game_mode = MODE_SAVELOAD;
   RefreshSaveLoadSlots();
 }
@@ -119,6 +233,7 @@ void CADV::OpenSaveLoad(bool save) {
 void CADV::RefreshSaveLoadSlots() {
   SaveLoadScreen& s = save_load;
   s.visiting = true;
+  std::map<std::string, CScript> scripts;
   for (int n = 0; n < kSaveLoadSlots; ++n) {
     SlotInfo& slot = slots[n];
     if (!platform::fs::Exists(SlotFile(n, "dat"))) {
@@ -126,10 +241,16 @@ void CADV::RefreshSaveLoadSlots() {
       slot.label.clear();
       slot.thumbnail_shown = false;
       s.thumbnail_loaded[n] = false;
+      s.contents[n].clear();
+      s.contents_time[n] = -1;
       continue;
     }
     RefreshSlotInfo(n);
     UpdateShownLabel(n);
+    if (s.contents_time[n] != slot.file_time) {
+      s.contents[n] = SlotContents(SlotFile(n, "dat"), process_.system_pkd, scripts);
+      s.contents_time[n] = slot.file_time;
+    }
     if (!s.thumbnail_loaded[n] || s.thumbnail_time[n] != slot.file_time) LoadSlotThumbnail(n);
     slot.thumbnail_shown = s.thumbnail_loaded[n];
   }
@@ -185,6 +306,9 @@ void ResumeAfterLoad(CADV& adv) {
   adv.text_box.Advance(-1);
   adv.save_load.visiting = false;
   adv.script_end_mode = MODE_TITLE;
+  // A loaded story is a story, not a replay, wherever it was loaded from (the title too): its
+  // menu offers save and load.
+  adv.system_menu.save_load_enabled = true;
   if (adv.save_record.TownSaveFlag == 0) {
     adv.game_mode = MODE_ADV;
     return;
@@ -196,7 +320,6 @@ void ResumeAfterLoad(CADV& adv) {
   CSprite& cover = adv.fill_sprites[CADV::kFillBlack];
   cover.SetAlpha(255);
   cover.SetBlendMode(0);
-  adv.system_menu.save_load_enabled = true;  // the menu offers save and load again
   adv.Town_SetPlace();
 }
 
@@ -362,6 +485,10 @@ void PendingSave(CADV& adv) {
     if (adv.SaveSlot(n)) {
       adv.RefreshSlotInfo(n);
       adv.UpdateShownLabel(n);
+      // Read back like any slot's: a save within the second of the last has its time.
+      std::map<std::string, CScript> scripts;
+      s.contents[n] = SlotContents(SlotFile(n, "dat"), adv.process().system_pkd, scripts);
+      s.contents_time[n] = adv.slots[n].file_time;
       // The picture is read back from the file just written, as for a slot of an earlier run;
       // a thumbnail that could not be written leaves no stale picture on the slot.
       if (picture)
@@ -388,7 +515,7 @@ void Outline(CADV& adv, float left, float top, float right, float bottom) {
 void DrawQuestion(CADV& adv) {
   SaveLoadScreen& s = adv.save_load;
   gfx::Device& device = adv.process().graphics.Device();
-  adv.DialogPanel(240, 236, 320, 128, 0x666666);
+  OpaqueDialogPanel(adv, 240, 236, 320, 128, 0x666666);
   (s.question_selection == 0 ? s.yes_hot : s.yes_normal).Draw(device, 256, 332, 128, 32);
   (s.question_selection == 1 ? s.no_hot : s.no_normal).Draw(device, 416, 332, 128, 32);
   static const std::string question = SJ("上書きしますか？");
@@ -427,13 +554,19 @@ void CADV::SaveLoad_Flip() {
       s.thumbnail.Draw(device, x, y, kThumbnailWidth, kThumbnailHeight);
     }
     if (selected) Outline(*this, x, y, x + 160, y + 120);
-    const platform::Rect rect{static_cast<int>(x) + 168, static_cast<int>(y) + 8,
-                              static_cast<int>(x) + 296, static_cast<int>(y) + 120};
-    graphics.DrawText(kFont18, SaveLoadLabel(n), rect, selected ? 0xFF625044u : 0xFFC0C0C0u,
-                      DT_RIGHT);
+    const int left = static_cast<int>(x), top = static_cast<int>(y);
+    const uint32_t colour = selected ? 0xFF625044u : 0xFFC0C0C0u;
+    graphics.DrawText(kFont18, SaveLoadLabel(n), {left + 168, top + 8, left + 296, top + 120},
+                      colour, DT_RIGHT);
+    // Under the time, what the slot holds.
+    if (slots[n].file_time != 0)
+      graphics.DrawText(kFont16, s.contents[n], {left + 170, top + 52, left + 298, top + 120},
+                        colour, DT_LEFT);
   }
 
-  // Page tabs, the last first, so a lower page lies on top.
+  // Page tabs, the last first, so a lower page lies on top. Each tab but the first shows only
+  // its lower half below the one above it, so its number stands there, and the caption, which
+  // would not fit beside it, heads the first tab alone.
   for (int p = kSaveLoadPages - 1; p >= 0; --p) {
     const bool current = p == s.page;
     const float y = 22.0f + 64 * p;
@@ -442,11 +575,13 @@ void CADV::SaveLoad_Flip() {
     cells[1].Draw(device, 720, y + 32, 32, 32);
     cells[1].Draw(device, 720, y + 64, 32, 32);
     cells[2].Draw(device, 720, y + 96, 32, 32);
-    const int alpha = current ? 255 : 64;
-    s.tab_caption.SetAlpha(alpha);
-    s.tab_caption.Draw(device, 728, y + 24, 16, 64);
+    const int alpha = current ? 255 : 160;
+    if (p == 0) {
+      s.tab_caption.SetAlpha(alpha);
+      s.tab_caption.Draw(device, 728, y + 14, 16, 64);
+    }
     s.page_digits[p].SetAlpha(alpha);
-    s.page_digits[p].Draw(device, 728, y + 84, 16, 16);
+    s.page_digits[p].Draw(device, 728, y + 88, 16, 16);
   }
 
   if (s.is_save) {

@@ -26,7 +26,12 @@ inline constexpr int kSaveLoadNothing = -4;  // reached by Up from the toggle; s
 inline constexpr int kThumbnailWidth = 160;
 inline constexpr int kThumbnailHeight = 120;
 
+// A slot shown on the screen (0-35) holds a save file.
+bool AnySlotSaved();
+
 struct SaveLoadScreen {
+  SaveLoadScreen() { contents_time.fill(-1); }
+
   bool is_save = false;  // SaveLoadIsSave
   int32_t return_mode = 4;  // SaveLoadReturnMode (MODE_ADV)
   int32_t cursor = 0;  // SaveLoadCursor: 0-5 a slot of the page, or one of the values above
@@ -50,6 +55,10 @@ struct SaveLoadScreen {
   std::array<int64_t, kSaveLoadSlots> thumbnail_time{};
   std::array<bool, kSaveLoadSlots> thumbnail_loaded{};
   std::array<std::string, kSaveLoadSlots> shown_labels;  // the labels as drawn
+  // What each slot holds, shown under its time: the saved page's speaker and first line, read
+  // from the page's text command in its script; and the file time it was read for (−1 never).
+  std::array<std::string, kSaveLoadSlots> contents;
+  std::array<int64_t, kSaveLoadSlots> contents_time;
   std::vector<uint32_t> thumbnail_pixels;  // 160 × 120, the buffer a picture is read into
 
   // Cells of the dialog art.

@@ -39,8 +39,20 @@ const char kBlankPicture[] = "SYSTEM\\blank.png";
 const char kMenuPicture[] = "SYSTEM\\menu.png";
 const char kStartupScript[] = "SCP\\startup.scp";
 
-bool ItemsGrey(int i) {
+// Grey items are drawn dim and do nothing; the keys pass over them.
+bool ItemGrey(const TitleScreen& t, int i) {
+  if (i == kTitleContinue) return !t.continue_offered;
   return i >= 1 && i <= 6;
+}
+
+// The next item from `from` in the direction `step` (±1) that is not grey, round the ends.
+int NextActiveItem(const TitleScreen& t, int from, int step) {
+  int i = from;
+  for (int n = 0; n < kTitleItems; ++n) {
+    i = (i + step + kTitleItems) % kTitleItems;
+    if (!ItemGrey(t, i)) return i;
+  }
+  return from;
 }
 
 // The 4 × 4 box whose top-left corner is the pointer overlaps item i's hit rectangle.
@@ -259,6 +271,7 @@ void CADV::Title_Flip() {
         // Without the file the menu still works, silently.
         if (bgm.Open(path) == 0) bgm.Play(true);
       }
+      t.continue_offered = AnySlotSaved();
       t.state = kTitleMenu;
       break;
     }
@@ -275,7 +288,9 @@ void CADV::Title_Flip() {
       }
       SceneDrawLayers();
       for (int i = 0; i < kTitleItems; ++i) {
-        const uint32_t rgb = ItemsGrey(i) ? kGreyRgb : i == t.selection ? kSelectedRgb : kItemRgb;
+        const uint32_t rgb = ItemGrey(t, i)        ? kGreyRgb
+                             : i == t.selection ? kSelectedRgb
+                                                : kItemRgb;
         const float y = kItemY + kItemStep * static_cast<float>(i);
         for (int k = 0; k < kTitleTileRows; ++k) {
           for (int j = 0; j < kTitleTileColumns; ++j) {
@@ -289,16 +304,18 @@ void CADV::Title_Flip() {
         }
       }
       if (confirm_open) break;
-      if (input.KeyPressed(DIK_UP))
-        t.selection = t.selection == 0 ? kTitleItems - 1 : t.selection - 1;
-      if (input.KeyPressed(DIK_DOWN))
-        t.selection = t.selection == kTitleItems - 1 ? 0 : t.selection + 1;
+      if (input.KeyPressed(DIK_UP)) t.selection = NextActiveItem(t, t.selection, -1);
+      if (input.KeyPressed(DIK_DOWN)) t.selection = NextActiveItem(t, t.selection, 1);
       if (!IsDecide(hit)) break;
       process_.system_se[kOkSound].Play(false);
       switch (t.selection) {
         case kTitleNewGame:
           t.fade = 0;
           t.state = kTitleFadeOut;
+          break;
+        case kTitleContinue:
+          // The load screen over the title; a cancel there comes back to this menu.
+          if (t.continue_offered) OpenSaveLoad(false);
           break;
         case kTitleSettings: OpenConfig(MODE_TITLE); break;
         case kTitleQuit: OpenQuitConfirmation(); break;

@@ -15,8 +15,10 @@ inline constexpr int kTitleTileColumns = 16;
 inline constexpr int kTitleItemTiles = kTitleTileRows * kTitleTileColumns;  // 48
 inline constexpr int kAtlasTilesPerPage = 256;
 
-// The items that act; 1-6 are drawn grey and only answer with the decide sound.
+// The items that act. 1 (continue) acts while a slot holds a save; 2-6, and 1 without a save,
+// are drawn grey and only answer with the decide sound.
 inline constexpr int kTitleNewGame = 0;
+inline constexpr int kTitleContinue = 1;
 inline constexpr int kTitleSettings = 7;
 inline constexpr int kTitleQuit = 8;
 
@@ -35,6 +37,8 @@ struct TitleScreen {
   int32_t state = kTitleLoaded;  // TitleState
   int32_t selection = 0;  // TitleSelection, 0-8
   float fade = 0;  // TitleFade: the black cover's alpha during the fade-out, 0-256
+  // A slot holds a save, so "continue" is offered; looked at whenever the menu comes up.
+  bool continue_offered = false;
   // Tile (row k, column j) of item i is item_tiles[i][16k + j].
   std::array<std::array<CSprite, kTitleItemTiles>, kTitleItems> item_tiles;
   int32_t tile_count = 0;  // tiles placed in the atlas by the current load

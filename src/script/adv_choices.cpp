@@ -11,15 +11,20 @@
 #include "platform/dik.h"
 #include "platform/log.h"
 #include "platform/sjis.h"
+#include "resource/sjis_text.h"
 #include "script/script_log.h"
 
 namespace {
 
-// "@select": boxes of 512 × 28 at x 144, 60 pixels apart, the column centred on y 290.
+// "@select": boxes of 512 × 28 at x 144, 60 pixels apart, the column centred on y 290. The
+// box under the cursor is blue with white text; the others are dark and see-through with light
+// text, readable over any picture.
 constexpr int kBoxLeft = 144, kBoxWidth = 512, kBoxHeight = 28, kBoxStep = 60;
 constexpr uint32_t kHotBox = 0x0040A0, kHotText = 0xFFFFFF;
-constexpr uint32_t kColdBox = 0x000000, kColdText = 0x0040A0;
+constexpr uint32_t kColdBox = 0x000000, kColdText = 0xD8E0F0;
 constexpr int kHotAlpha = 255, kColdAlpha = 160;
+// The face's ink lies in rows 1-22 of its 32-pixel cells: 2 pixels down centres it in a box.
+constexpr int kTextDrop = 2;
 
 int BoxTop(int count, int i) {
   return 172 + 30 * (kMaxChoices - count) + kBoxStep * i;
@@ -58,6 +63,15 @@ void ChoiceBox(CADV& adv, float x, float y, float w, float h, uint32_t rgb, int 
   fill.Draw(device, x, y + 8, 8, h - 16);
   fill.Draw(device, x + 8, y, w - 16, h);
   fill.Draw(device, x + w - 8, y + 8, 8, h - 16);
+}
+
+// A timed choice's row: the label, then the item's own text when it has one that is not the
+// label itself, cut to what the row holds.
+constexpr int kTimedRowChars = 23;  // 670 pixels of 28-pixel characters
+std::string TimedRowText(const std::string& label, const std::string& text) {
+  if (text.empty() || text == label) return label;
+  const int room = kTimedRowChars - sjis::CharCount(label) - 1;
+  return label + " " + sjis::Substring(text, 1, room);
 }
 
 // Up and Down move the selection through the items, wrapping at both ends.
@@ -143,8 +157,14 @@ void CADV::ShowTimedChoices(const ChoiceList& choices) {
   choice = ChoiceState{};
   choice.list = choices;
   choice.pulse_angle = pulse;
-  // The labels are fixed; built here so they take the special glyphs loaded now.
-  for (CGlyphFont& label : timed_labels) {
+  // Each row keeps its fixed label, which games name their options by on the page before; an
+  // item text of its own follows the label. Built here so they take the special glyphs loaded
+  // now.
+  for (size_t i = 0; i < timed_labels.size(); ++i) {
+    CGlyphFont& label = timed_labels[i];
+    const std::string& text =
+        static_cast<int>(i) < choices.count ? choices.items[i].text : std::string();
+    label.SetText(TimedRowText(T().labels[i], text));
     label.SetSpecialGlyphs(text_box.SpecialGlyphPicture());
     label.BuildGlyphs();
   }
@@ -175,10 +195,10 @@ void CADV::ChoiceProc() {
     ChoiceBox(*this, kBoxLeft, top, kBoxWidth, kBoxHeight, hot ? kHotBox : kColdBox,
               hot ? kHotAlpha : kColdAlpha);
     CGlyphFont& text = choice_images[static_cast<size_t>(i)];
-    // Centred in the box; the 32-pixel glyph cells stand 2 pixels over its top and bottom.
-    text.SetPosition(static_cast<float>(kBoxLeft + (kBoxWidth - text.Width()) / 2), top - 2);
+    text.SetPosition(static_cast<float>(kBoxLeft + (kBoxWidth - text.Width()) / 2),
+                     top + kTextDrop);
     text.SetColor(hot ? kHotText : kColdText);
-    text.SetAlpha(hot ? kHotAlpha : kColdAlpha);
+    text.SetAlpha(255);
     text.Draw();
   }
 
@@ -221,13 +241,17 @@ void CADV::TimedChoiceProc() {
   const gfx::LinePoint outline[5] = {{64, y}, {734, y}, {734, y + 30}, {64, y + 30}, {64, y}};
   process_.graphics.Line().Draw(device, outline, 5, static_cast<uint32_t>(p) << 24 | 0xFF6060, 0);
 
+  // The rows start in one column, the widest centred on x 384, so the labels stand one under
+  // the other.
+  int widest = 0;
+  for (int i = 0; i < count; ++i)
+    widest = std::max(widest, timed_labels[static_cast<size_t>(i)].Width());
   for (int i = 0; i < count; ++i) {
     if (!available(i)) continue;
     CGlyphFont& label = timed_labels[static_cast<size_t>(i)];
     label.SetColor(0xFFFFFF);
     label.SetAlpha(255);
-    label.SetPosition(static_cast<float>(384 - label.Width() / 2),
-                      static_cast<float>(220 + 32 * i));
+    label.SetPosition(static_cast<float>(384 - widest / 2), static_cast<float>(220 + 32 * i));
     label.Draw();
   }
 

@@ -43,18 +43,25 @@ void PaintSystex1(Painter& p) {
     Label(p, 192, y + 8, item_names[i], 16, kGold, Align::Centre, WithAlpha(Darker(c, 0.6), 200));
   }
   // Auto (32,160)-(96,192) and skip (96,160)-(160,192): off on top, on below. The on form is
-  // coloured with a lit lamp, the off form grey, so the mode shows at a glance.
+  // coloured with a lit lamp, the off form dark grey, so the mode shows at a glance. The story
+  // draws them see-through over its pictures, so the faces are dark and without a shine and the
+  // words white with a dark outline: readable over a night sky and a white wall alike.
+  auto bar_button = [&p](double x0, double y0, double x1, double y1, Rgba face) {
+    p.RoundRect(x0 + 1, y0 + 1, x1 - 1, y1 - 1, 5, Flat(Lighter(face, 0.35)));
+    p.RoundRect(x0 + 2, y0 + 2, x1 - 2, y1 - 2, 4,
+                Vertical(Lighter(face, 0.1), Darker(face, 0.3), y0, y1));
+  };
   for (int on = 0; on < 2; ++on) {
     const double y = 160.0 + 16 * on;
-    const Rgba off{96, 100, 112, 255};
-    const Rgba auto_c = on ? Opaque(0x2E9E4E) : off, skip_c = on ? Opaque(0xD07018) : off;
-    const Rgba text = on ? kWhite : Rgba{200, 204, 212, 255};
-    Button(p, 32, y, 96, y + 16, auto_c);
-    p.Disc(41, y + 8, 3, Flat(on ? Rgba{190, 255, 160, 255} : Rgba{60, 62, 70, 255}));
-    Label(p, 67, y + 2, "オート", 12, text, Align::Centre, WithAlpha(Darker(auto_c, 0.6), 180));
-    Button(p, 96, y, 160, y + 16, skip_c);
-    p.Disc(105, y + 8, 3, Flat(on ? Rgba{255, 236, 150, 255} : Rgba{60, 62, 70, 255}));
-    Label(p, 131, y + 2, "スキップ", 12, text, Align::Centre, WithAlpha(Darker(skip_c, 0.6), 180));
+    const Rgba off{34, 38, 48, 255};
+    const Rgba auto_c = on ? Opaque(0x1E7E3A) : off, skip_c = on ? Opaque(0xB05A10) : off;
+    const Rgba outline{8, 10, 14, 255};
+    bar_button(32, y, 96, y + 16, auto_c);
+    p.Disc(41, y + 8, 3, Flat(on ? Rgba{190, 255, 160, 255} : Rgba{90, 94, 104, 255}));
+    Label(p, 67, y + 2, "オート", 12, kWhite, Align::Centre, outline);
+    bar_button(96, y, 160, y + 16, skip_c);
+    p.Disc(105, y + 8, 3, Flat(on ? Rgba{255, 236, 150, 255} : Rgba{90, 94, 104, 255}));
+    Label(p, 131, y + 2, "スキップ", 12, kWhite, Align::Centre, outline);
   }
   // Menu button (192,160)-(224,192), highlighted (224,160)-(256,192): a wheel with one spoke
   // marked, so its turning shows.
