@@ -85,6 +85,13 @@ DiskKind ClassifyMount(const MountInfo& mount,
   for (const char* n : kNetwork)
     if (t == n) return DiskKind::Network;
   if (t == "iso9660" || t == "udf") return DiskKind::Optical;
+  // The kernel's own views are no disk at all.
+  static const char* const kPseudo[] = {"proc", "sysfs", "devtmpfs", "devpts", "cgroup",
+                                        "cgroup2", "securityfs", "debugfs", "tracefs",
+                                        "configfs", "pstore", "bpf", "mqueue", "autofs",
+                                        "binfmt_misc", "fusectl", "hugetlbfs"};
+  for (const char* n : kPseudo)
+    if (t == n) return DiskKind::Unknown;
   if (removable && removable(mount.source)) return DiskKind::Removable;
   return DiskKind::Fixed;
 }

@@ -1,6 +1,7 @@
 // Stands in for the system's drive-type question: is a folder on a fixed (hard) disk? A folder
 // is not when the file system it lies on is a network one (NFS, SMB, sshfs, …), an optical one
-// (ISO 9660, UDF) or lives on a device the kernel marks removable. The mount is found in
+// (ISO 9660, UDF), one of the kernel's own views (proc, sysfs, …) or lives on a device the
+// kernel marks removable. A RAM folder (tmpfs) counts as fixed. The mount is found in
 // /proc/self/mountinfo (the longest mount point that holds the folder); the pure parts take the
 // table's text and a removable-device test so a test can give its own.
 #pragma once
