@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -61,6 +62,7 @@ class HeadlessPanelWindow final : public PanelWindow {
   void Present(const uint32_t* xrgb, int w, int h) override {
     frame.assign(xrgb, xrgb + static_cast<size_t>(w) * h);
     ++presents;
+    if (on_present) on_present();
   }
 
   // Test side.
@@ -81,6 +83,7 @@ class HeadlessPanelWindow final : public PanelWindow {
   PanelCursor cursor = PanelCursor::Arrow;
   std::vector<uint32_t> frame;
   int presents = 0;
+  std::function<void()> on_present;  // called after each frame is taken
 };
 
 }  // namespace platform
