@@ -244,6 +244,17 @@ TEST_F(SetupListsTest, AFailedCopyStopsTheRunAndLeavesAListForWhatWasCopied) {
   EXPECT_FALSE(stdfs::exists(Install() / "D"));
 }
 
+TEST_F(SetupListsTest, WithoutABaseFolderNothingIsMade) {
+  for (const char* base : {"", "relative"}) {
+    boxes.shown.clear();
+    context.base_folder = base;
+    Copy(List({"INIT", "MKDIR\tD"}));
+    EXPECT_TRUE(context.back_to_folder_page) << base;
+    ASSERT_EQ(boxes.shown.size(), 1u) << base;
+    EXPECT_EQ(boxes.shown[0].caption, "SETUP[INIT]");
+  }
+}
+
 TEST_F(SetupListsTest, ACopyThatDoesNotMatchTheMediumIsAFailure) {
   // A file whose size says 0 but whose reads give more: what landed cannot be checked against
   // the medium, so it is not installed and no DELETE line is recorded for it.

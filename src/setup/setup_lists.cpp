@@ -154,8 +154,14 @@ bool SetupLists::ExecuteCopyLine(std::string_view line, int line_number) {
   if (l.keyword == "INIT") {
     static const std::string caption = "SETUP[INIT]";
     const std::string maker = context_.base_folder + "/" + kMakerFolder;
+    // Without a base folder (no home to put one in) nothing is made: "/BRASK" would land at
+    // the root of the file system.
+    if (context_.base_folder.empty() || context_.base_folder[0] != '/') {
+      Fail(caption, platform::Utf8ToSjis(install) + Text(kNoRight));
+      return true;
+    }
     for (const std::string& folder : {context_.base_folder, maker, install}) {
-      if (folder.empty() || folder.back() == ':') continue;
+      if (folder.back() == ':') continue;
       int error = 0;
       const platform::FolderResult r = platform::MakeOwnFolder(folder, &error);
       if (r == platform::FolderResult::Failed) {
