@@ -39,3 +39,8 @@ void PaintRiverside(Painter& p);
 enum class Person { Akane, Hina, Mio };
 void PaintCharacter(Painter& p, Person who, int expression);
 void PaintLanternFrame(Painter& p, int frame);
+
+// The setup program (art_setup.cpp): its 480 × 360 background and its buttons (the picture at
+// the size the window draws it; lit is the pointed-at form).
+void PaintSetupBackground(Painter& p);
+void PaintSetupButton(Painter& p, const char* label, bool lit);

@@ -80,6 +80,20 @@ std::vector<Recipe> Recipes() {
   for (int item = 0; item < kTitleItemCount; ++item)
     r.push_back({"system/SYSTEM/TITLE/" + std::to_string(item) + ".png", 256, 48, Store::Rgba,
                  [item](Painter& p) { PaintTitleItem(p, item); }});
+  // The setup medium's pictures, an archive of their own (data.pkd).
+  r.push_back({"setup/bg.png", 480, 360, Store::Rgb, PaintSetupBackground});
+  const struct {
+    const char* name;
+    int width, height;
+    const char* label;
+  } buttons[] = {{"install", 128, 22, "インストール"}, {"uninstall", 128, 22, "アンインストール"},
+                 {"change", 48, 24, "変更"},          {"next", 48, 24, "次へ"},
+                 {"back", 48, 24, "戻る"},            {"go_install", 80, 24, "スタート"},
+                 {"exit", 200, 24, "終了"}};
+  for (const auto& b : buttons)
+    for (bool lit : {false, true})
+      r.push_back({std::string("setup/") + b.name + (lit ? "_s" : "") + ".png", b.width, b.height,
+                   Store::Rgb, [b, lit](Painter& p) { PaintSetupButton(p, b.label, lit); }});
   for (int frame = 0; frame < 4; ++frame)
     r.push_back({"grp/CHR/lantern" + std::to_string(frame + 1) + ".png", 512, 600, Store::Rgba,
                  [frame](Painter& p) { PaintLanternFrame(p, frame); }});
