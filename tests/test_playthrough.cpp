@@ -110,7 +110,7 @@ constexpr GoldenFrame kGoldenFrames[] = {
     {"quit.txt", "title.png", 0x44a9fefd3b10ac95ull},
     {"save_load.txt", "saved_page.png", 0x92c895c7b5869aadull},
     {"branches.txt", "choice_first.png", 0x426a5ef97323ad7eull},
-    {"branches.txt", "timed_choice.png", 0xc459e50f09e2c16aull},
+    {"branches.txt", "timed_choice.png", 0x639dfdfa1b293b95ull},
 };
 
 class DemoPlaythrough : public ::testing::Test {
