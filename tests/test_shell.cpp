@@ -3,6 +3,7 @@
 
 #include "app/headless.h"
 #include "platform/dik.h"
+#include "resource/pack_writer.h"
 #include "support/game_folder.h"
 
 namespace {
@@ -71,6 +72,25 @@ TEST_F(ShellTest, MissingArchiveStopsStartUpWithItsMessageOnly) {
       EXPECT_TRUE(g.process.grp_pkd.Path().empty());  // never tried
     }
   }
+}
+
+// An archive cut short is damaged, not missing: the game starts, says so in its log, and the
+// pictures whose bytes are gone fail as loads.
+TEST_F(ShellTest, TruncatedArchiveStartsTheGameWithFailedLoads) {
+  folder.WriteEmptyArchive("system.pkd");
+  folder.WriteEmptyArchive("thumb.pkd");
+  auto grp = BuildPack({{"GRP\\BG\\a.png", std::vector<uint8_t>(3000, 1)},
+                        {"GRP\\BG\\b.png", std::vector<uint8_t>(3000, 2)}});
+  ASSERT_TRUE(grp);
+  grp->resize(grp->size() - 4000);  // b is gone, a is cut
+  folder.Write("grp.pkd", *grp);
+  ASSERT_TRUE(game.Boot());
+  EXPECT_TRUE(game.boxes.shown.empty());
+  EXPECT_TRUE(game.window.Shown());
+  EXPECT_TRUE(game.process.log.Contains("grp.pkd is damaged; 2 of its 2 entries cannot be read"))
+      << game.process.log.Utf8Text();
+  EXPECT_FALSE(game.process.adv.SubBGLoadFromPNG(0, "GRP\\BG\\b.png"));
+  EXPECT_TRUE(game.process.log.Contains("PNG Load failed. -> GRP\\BG\\b.png"));
 }
 
 TEST_F(ShellTest, StartUpPlacesTheWindowFromTheWorkAreaEdges) {

@@ -55,18 +55,67 @@ bool MakeHostDirs(const std::string& host) {
 
 }  // namespace
 
+std::string HostFolderAsGamePath(std::string host) {
+  while (host.size() > 1 && host.back() == '/') host.pop_back();
+  std::string sjis = Utf8ToSjis(host);
+  return SjisToUtf8(sjis) == host ? sjis : host;
+}
+
 std::string CurrentFolder() {
   char buf[PATH_MAX];
   if (!::getcwd(buf, sizeof buf)) return ".";
-  std::string s = Utf8ToSjis(buf);
-  while (s.size() > 1 && (s.back() == '/' || s.back() == '\\')) s.pop_back();
-  return s;
+  return HostFolderAsGamePath(buf);
 }
 
 bool SetCurrentFolder(const std::string& host_path) { return ::chdir(host_path.c_str()) == 0; }
 
+namespace {
+
+// The folders a game path may begin with in the host's own bytes (see HostFolderAsGamePath):
+// the current folder and the program's.
+std::vector<std::string> HostNamedFolders() {
+  std::vector<std::string> out;
+  char buf[PATH_MAX];
+  if (::getcwd(buf, sizeof buf)) out.emplace_back(buf);
+  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n > 0) {
+    std::string exe(buf, static_cast<size_t>(n));
+    const size_t slash = exe.rfind('/');
+    if (slash != std::string::npos) out.push_back(exe.substr(0, slash));
+  }
+  for (std::string& f : out)
+    while (f.size() > 1 && f.back() == '/') f.pop_back();
+  return out;
+}
+
+// The length of the prefix of an absolute game path that is one of those folders as the host
+// names it, when it cannot be the Shift_JIS form (which converts like the rest of the path).
+// Separators are either kind (UTF-8 never has 0x2F or 0x5C inside a character, so a folder
+// written with backslashes is still its own bytes).
+size_t HostNamedPrefix(std::string_view game_path) {
+  auto separator = [](char c) { return c == '/' || c == '\\'; };
+  if (game_path.empty() || !separator(game_path[0])) return 0;
+  for (const std::string& folder : HostNamedFolders()) {
+    // A folder Shift_JIS can hold arrives in its Shift_JIS form and converts with the rest.
+    if (folder.size() <= 1 || folder.size() > game_path.size() ||
+        HostFolderAsGamePath(folder) != folder)
+      continue;
+    bool same = true;
+    for (size_t i = 0; i < folder.size() && same; ++i)
+      same = folder[i] == game_path[i] || (separator(folder[i]) && separator(game_path[i]));
+    if (same && (game_path.size() == folder.size() || separator(game_path[folder.size()])))
+      return folder.size();
+  }
+  return 0;
+}
+
+}  // namespace
+
 std::string HostPath(std::string_view game_path) {
-  std::string utf8 = SjisToUtf8(game_path);
+  // A folder the host names in bytes Shift_JIS cannot hold is kept as those bytes; only the
+  // game's own names after it are converted.
+  const size_t kept = HostNamedPrefix(game_path);
+  std::string utf8 = std::string(game_path.substr(0, kept)) + SjisToUtf8(game_path.substr(kept));
   for (char& c : utf8)
     if (c == '\\') c = '/';
   std::string out;

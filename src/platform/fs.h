@@ -14,7 +14,13 @@
 
 namespace platform::fs {
 
-// The process's current folder in the game's form: no trailing separator (except a bare root).
+// A folder of this machine (UTF-8 bytes, '/') in the form a game path may begin with: its
+// Shift_JIS form when Shift_JIS holds every character of it, otherwise the host's bytes as they
+// are (a folder named "café" or with an emoji), which HostPath keeps unconverted for the current
+// folder and the program's. No trailing separator (except a bare root).
+std::string HostFolderAsGamePath(std::string host);
+// The process's current folder in the game's form (see HostFolderAsGamePath), so that
+// CurrentFolder() + "\\name" always names a file inside it, whatever the folder is called.
 std::string CurrentFolder();
 bool SetCurrentFolder(const std::string& host_path);
 

@@ -255,8 +255,8 @@ std::string ProgramFolder() {
   const size_t slash = path.rfind('/');
   // Without a readable program path the current folder stands in.
   if (slash == std::string::npos) return platform::fs::CurrentFolder() + "\\";
-  std::string folder = platform::Utf8ToSjis(path.substr(0, slash + 1));
+  std::string folder = platform::fs::HostFolderAsGamePath(path.substr(0, slash));
   for (char& c : folder)
     if (c == '/') c = '\\';
-  return folder;
+  return folder + "\\";
 }

@@ -18,14 +18,16 @@ work=$(mktemp -d)
 pid=""
 wm_pid=""
 keep=0
-cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null
-  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
-  kill "$xvfb_pid" 2>/dev/null
-  wait "$xvfb_pid" 2>/dev/null
+# Called by xvfb.sh on every way out, before it stops the server.
+test_cleanup() {
+  local p
+  for p in "$pid" "$wm_pid"; do
+    [ -n "$p" ] || continue
+    kill "$p" 2>/dev/null
+    wait "$p" 2>/dev/null
+  done
   if [ "$keep" = 1 ]; then echo "screenshots and logs kept in $work"; else rm -rf "$work"; fi
 }
-trap cleanup EXIT
 
 fail() {
   echo "FAIL: $*"
@@ -195,7 +197,7 @@ cp -r "$game"/. "$work/play"/ && cd "$work/play" || fail "cannot copy $game"
 start_window_manager
 "$lanthorn" 2>"$work/lanthorn.log" &
 pid=$!
-wid=$(wait_window Lanthorn) || fail "no window"
+wid=$(wait_window Lanthorn "$pid") || fail "no window"
 wait_framed
 wait_size 800x600 "$limit" || fail "the client area is $(window_size), not 800x600"
 xdotool mousemove --window "$wid" 100 234
