@@ -9,7 +9,7 @@ replay=$2
 game=$3
 limit=30
 
-for tool in import convert od evilwm; do
+for tool in import convert od evilwm xprop; do
   command -v "$tool" >/dev/null || { echo "no $tool"; exit 77; }
 done
 . "$(dirname "$0")/xvfb.sh"
@@ -173,8 +173,13 @@ check_full_screen_frame() {
 start_window_manager() {
   evilwm -fn fixed >"$work/evilwm.log" 2>&1 &
   wm_pid=$!
-  sleep 0.5
-  kill -0 "$wm_pid" 2>/dev/null || { cat "$work/evilwm.log"; fail "evilwm did not start"; }
+  # Ready once it has announced itself on the root window.
+  local deadline=$((SECONDS + limit))
+  until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
+    kill -0 "$wm_pid" 2>/dev/null || { cat "$work/evilwm.log"; fail "evilwm did not start"; }
+    [ $SECONDS -lt $deadline ] || fail "evilwm did not announce itself in ${limit} s"
+    sleep 0.1
+  done
 }
 
 # The manager has framed the window: its parent is no longer the root window.
