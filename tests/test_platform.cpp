@@ -1,10 +1,13 @@
 // The platform stand-ins that need no display: log, Shift_JIS, game paths and files, key names.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "platform/dik.h"
 #include "platform/fs.h"
@@ -52,7 +55,8 @@ class FsTest : public ::testing::Test {
     std::filesystem::remove_all(dir_);
   }
   void Touch(const std::string& rel, const std::string& text = "x") {
-    std::filesystem::create_directories(std::filesystem::path(rel).parent_path());
+    const std::filesystem::path parent = std::filesystem::path(rel).parent_path();
+    if (!parent.empty()) std::filesystem::create_directories(parent);
     std::ofstream(rel) << text;
   }
   std::string dir_;
@@ -102,6 +106,69 @@ TEST_F(FsTest, AtomicWriteKeepsTheOldFileUntilTheNewOneIsWhole) {
   for (auto& e : std::filesystem::directory_iterator("SAVE")) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
   EXPECT_FALSE(platform::fs::WriteAtomic("no_such_dir_file\\..", "x", 1));
+}
+
+std::vector<std::string> g_synced;
+void NoteSync(const std::string& folder) { g_synced.push_back(folder); }
+
+// A rename is durable only once its folder is synced, and a new folder only once its parent is.
+TEST_F(FsTest, AtomicWriteSyncsTheFolderAfterTheRenameAndAfterMakingIt) {
+  g_synced.clear();
+  platform::fs::SetFolderSyncHook(&NoteSync);
+  ASSERT_TRUE(platform::fs::WriteAtomic(platform::fs::CurrentFolder() + "\\SAVE\\1.dat", "x", 1));
+  ASSERT_TRUE(platform::fs::WriteAtomic("system.dat", "y", 1));
+  platform::fs::SetFolderSyncHook(nullptr);
+  const std::vector<std::string> want = {dir_, dir_ + "/SAVE", "."};
+  EXPECT_EQ(g_synced, want);
+}
+
+// Temporary files of a save killed before its rename are removed; those of a save still running
+// in another process, and files that only look alike, are kept.
+TEST_F(FsTest, LeftoverTemporariesOfKilledSavesAreRemoved) {
+  const pid_t child = ::fork();
+  if (child == 0) std::_Exit(0);
+  ASSERT_GT(child, 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);  // its pid now names no process
+  const std::string dead = std::to_string(child), alive = std::to_string(::getppid());
+  struct Case {
+    std::string file;
+    bool kept;
+  } cases[] = {
+      {"SAVE/3.dat.tmp" + dead, false},
+      {"SAVE/3.bmp.tmp" + dead, false},
+      {"SAVE/4.dat.tmp" + alive, true},
+      {"SAVE/3.dat", true},
+      {"SAVE/notes.tmp", true},
+      {"SAVE/3.dat.tmp12x", true},
+      {"system.dat.tmp" + dead, false},
+  };
+  for (const Case& c : cases) Touch(c.file);
+  EXPECT_EQ(platform::fs::RemoveLeftoverTemporaries("SAVE") + platform::fs::RemoveLeftoverTemporaries(""), 3);
+  for (const Case& c : cases) EXPECT_EQ(std::filesystem::exists(c.file), c.kept) << c.file;
+}
+
+// Names from outside that would leave the folder they are joined to.
+TEST(Fs, ConfinedNames) {
+  struct Case {
+    std::string name;
+    bool confined;
+  } cases[] = {
+      {"title.ogg", true},
+      {"SOUND\\SE\\ding.wav", true},
+      {platform::Utf8ToSjis("ソ\\曲.ogg"), true},  // ソ ends in the byte 0x5C
+      {"", false},
+      {"..\\..\\x", false},
+      {"SOUND\\..\\..\\x.wav", false},
+      {".\\x", false},
+      {"a\\\\b", false},
+      {"\\etc\\passwd", false},
+      {"/etc/passwd", false},
+      {"a/../b", false},
+      {"C:\\x.ogg", false},
+      {"x\\", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(platform::fs::IsConfinedName(c.name), c.confined) << c.name;
 }
 
 TEST(Dik, NamesAndCodesRoundTrip) {

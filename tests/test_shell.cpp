@@ -1,6 +1,9 @@
 // Start-up, the window's messages and the frame dispatcher, on the headless platform.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <string>
+
 #include "app/headless.h"
 #include "platform/dik.h"
 #include "resource/pack_writer.h"
@@ -91,6 +94,18 @@ TEST_F(ShellTest, TruncatedArchiveStartsTheGameWithFailedLoads) {
       << game.process.log.Utf8Text();
   EXPECT_FALSE(game.process.adv.SubBGLoadFromPNG(0, "GRP\\BG\\b.png"));
   EXPECT_TRUE(game.process.log.Contains("PNG Load failed. -> GRP\\BG\\b.png"));
+}
+
+// A save killed before its rename leaves "<file>.tmp<pid>" beside the whole old file; the next
+// start removes it.
+TEST_F(ShellTest, StartUpRemovesTheTemporaryFilesOfAKilledSave) {
+  folder.WriteEmptyGame();
+  const std::string dead = std::to_string(INT32_MAX);  // beyond any process number
+  folder.Write("SAVE/2.dat.tmp" + dead, "half");
+  folder.Write("system.dat.tmp" + dead, "half");
+  ASSERT_TRUE(game.Boot());
+  EXPECT_FALSE(folder.Exists("SAVE/2.dat.tmp" + dead));
+  EXPECT_FALSE(folder.Exists("system.dat.tmp" + dead));
 }
 
 TEST_F(ShellTest, StartUpPlacesTheWindowFromTheWorkAreaEdges) {

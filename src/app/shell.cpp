@@ -56,6 +56,10 @@ bool InitInstance(Process& p) {
     }
   }
 
+  // A save killed between writing and renaming leaves its temporary file; the old file is whole.
+  platform::fs::RemoveLeftoverTemporaries("");
+  platform::fs::RemoveLeftoverTemporaries("SAVE");
+
   if (!p.adv.LoadSystemData()) {
     p.adv.ResetSettings();
     p.adv.SaveSystemData();
