@@ -32,6 +32,30 @@ TEST(Log, FormatsLinesAndReachesTheCurrentLog) {
   EXPECT_TRUE(outer.Contains("after"));
 }
 
+// However much is logged, the log keeps the recent lines, counts a repeated line instead of
+// storing it again, and keeps errors apart so the noise does not push them out.
+TEST(Log, StaysBoundedCountsRepeatsAndKeepsErrors) {
+  platform::Log log;
+  log.SetEcho(false);
+  WriteLog(2, "the error", "CADV::X", 1);
+  for (int i = 0; i < 100000; ++i) WriteLog(0, "JUMP : *loop", "SCP\\t.scp", 2);
+  ASSERT_EQ(log.Lines().size(), 2u);
+  EXPECT_EQ(log.Lines()[1], "[SCP\\t.scp : 2] JUMP : *loop\n");
+  EXPECT_EQ(log.Count("JUMP"), 100000);
+  EXPECT_NE(log.Utf8Text().find("came 99999 more times"), std::string::npos);
+
+  const int n = 3 * static_cast<int>(platform::Log::kKeptLines);
+  for (int i = 0; i < n; ++i) WriteLog(0, "line " + std::to_string(i) + ".");
+  const std::vector<std::string> lines = log.Lines();
+  ASSERT_EQ(lines.size(), platform::Log::kKeptLines + 1);
+  EXPECT_EQ(lines.front(), "[CADV::X : 1] the error\n");
+  EXPECT_EQ(lines.back(), "[ : 0] line " + std::to_string(n - 1) + ".\n");
+  EXPECT_FALSE(log.Contains("JUMP"));
+  EXPECT_FALSE(log.Contains("line " + std::to_string(n - 1 - platform::Log::kKeptLines) + "."));
+  EXPECT_LT(log.KeptBytes(), (platform::Log::kKeptLines + 1) * 32);
+  EXPECT_EQ(log.Appended(), 1u + 100000u + static_cast<uint64_t>(n));
+}
+
 TEST(Sjis, RoundTripsJapaneseAndReplacesBadBytes) {
   std::string sjis = platform::Utf8ToSjis("日本語テキスト");
   EXPECT_EQ(sjis.size(), 14u);

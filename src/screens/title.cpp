@@ -186,7 +186,7 @@ void StartStory(CADV& a) {
   a.game_mode = MODE_ADV;
   a.adv_state = ADV_RUNNING;
   a.fill_sprites[CADV::kFillBlack].SetAlpha(255);
-  a.script.Load(kStartupScript);  // a failure is reported by the loader; the story runs empty
+  a.LoadStartupScript(kStartupScript);  // a failure is logged and shown; the story runs empty
 
   a.text_box.Advance(-1);
   a.text_box.SetBoxAlpha(255);
