@@ -3,6 +3,9 @@
 #
 # The server picks its own display number (-displayfd) and reports it once it accepts
 # connections, so two tests never race for one number, and nothing waits a fixed time for it.
+# It never resets (-noreset): by default a server starts over whenever its last client leaves,
+# and a client connecting in that moment (the window manager right after a probe, the game
+# after a tool) is refused.
 # Every way out of the test (its end, a failure, a signal from ctest's timeout) runs
 # window_test_exit, which calls the test's own `test_cleanup` when it defines one, then stops the
 # server and waits for it, so no server outlives its test.
@@ -26,7 +29,7 @@ trap 'exit 143' TERM
 trap 'exit 129' HUP
 
 mkfifo "$xvfb_dir/display" || exit 1
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$xvfb_dir/display" \
+Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$xvfb_dir/display" \
   >"$xvfb_dir/xvfb.log" 2>&1 &
 xvfb_pid=$!
 # The read ends with the number, or at end of file when the server gave up before reporting it;
