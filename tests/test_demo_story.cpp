@@ -2,12 +2,15 @@
 // is a setting ("system.dat"), not a script command, so this is how the demo's own content shows
 // plain, drop-shadowed and outlined text; each style must change the pixels where the text is.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "app/headless.h"
@@ -80,6 +83,39 @@ TEST(DemoStory, EveryTextStyleChangesTheFirstPage) {
   EXPECT_GT(DifferentPixels(styles[0], styles[1]), 100);
   EXPECT_GT(DifferentPixels(styles[0], styles[2]), 100);
   EXPECT_GT(DifferentPixels(styles[1], styles[2]), 100);
+}
+
+// A game copied into a folder whose name Shift_JIS cannot hold (accented Latin, Hangul, an
+// emoji) keeps every player file inside that folder and still finds its music there.
+TEST(DemoStory, AFolderShiftJisCannotNameKeepsThePlayerFilesInside) {
+  const char* build = std::getenv("LANTHORN_BUILD_DIR");
+  ASSERT_NE(build, nullptr);
+  const stdfs::path demo = stdfs::path(build) / "demo";
+  ASSERT_TRUE(stdfs::exists(demo / "system.pkd")) << "build the demo target first";
+
+  testing_support::GameFolder outer;
+  const stdfs::path inside = stdfs::path(outer.path()) / "café 게임 \xF0\x9F\x8E\xAE";
+  stdfs::copy(demo, inside, stdfs::copy_options::recursive);
+  for (const char* player : {"system.dat", "data.dat", "text.dat", "SAVE"}) stdfs::remove_all(inside / player);
+  ASSERT_EQ(::chdir(inside.c_str()), 0);  // the outer folder puts the old current folder back
+
+  HeadlessGame game;
+  game.process.log.SetEcho(false);
+  ASSERT_TRUE(game.Boot());
+  CStreamSound& bgm = game.process.bgm;
+  for (int i = 0; i < 300 && !bgm.IsPlaying(); ++i) game.Frame(16);
+  EXPECT_TRUE(bgm.IsPlaying()) << game.process.log.Utf8Text();
+  EXPECT_NE(bgm.FileName().find("title.ogg"), std::string::npos);
+
+  CADV& adv = game.process.adv;
+  EXPECT_TRUE(adv.SaveProgress());
+  EXPECT_TRUE(adv.SaveReadPositions());
+  EXPECT_TRUE(adv.SaveSlot(0));
+  EXPECT_TRUE(adv.WriteThumbnail("SAVE\\0.bmp"));
+  for (const char* file : {"system.dat", "data.dat", "text.dat", "SAVE/0.dat", "SAVE/0.bmp"})
+    EXPECT_TRUE(stdfs::is_regular_file(inside / file)) << file;
+  // Nothing went into a sibling folder with a lossy name.
+  EXPECT_EQ(std::distance(stdfs::directory_iterator(outer.path()), stdfs::directory_iterator()), 1);
 }
 
 }  // namespace

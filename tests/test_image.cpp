@@ -22,6 +22,7 @@
 #include "resource/image.h"
 #include "resource/pack_file.h"
 #include "resource/pack_writer.h"
+#include "resource/png_decode.h"
 #include "resource/png_encode.h"
 #include "resource/setup_image.h"
 
@@ -345,8 +346,8 @@ const Damage kDamage[] = {
      }},
     {"huge, within the limit, tiny data",
      [](Bytes& p) {
-       PutBe32(p, kIhdrData, 16384);
-       PutBe32(p, kIhdrData + 4, 16384);
+       PutBe32(p, kIhdrData, 8192);
+       PutBe32(p, kIhdrData + 4, 8192);
        FixCrc(p, kIhdr);
      }},
     {"taller than its data",
@@ -398,6 +399,70 @@ TEST(Image16, DamagedFilesFail) {
     ASSERT_EQ(image.LoadFromPNG16Memory(small.data(), small.size()), 0);
     EXPECT_EQ(image.LoadFromPNG16Memory(png.data(), png.size()), -1);
     EXPECT_TRUE(EmptyOrZeroed(image));
+  }
+}
+
+// ---- Memory a hostile file may cost ----
+
+// The peak resident memory of this process since the last reset, in bytes (0 where the system
+// cannot tell).
+uint64_t PeakResidentBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::strtoull(line.c_str() + 6, nullptr, 10) * 1024;
+  return 0;
+}
+bool ResetPeakResident() { return static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5"); }
+
+// A chunk: length, type, data and its CRC, appended to a file being built.
+void AppendChunk(Bytes& png, const char type[4], const Bytes& data, uint32_t length) {
+  const size_t at = png.size();
+  png.resize(at + 8);
+  PutBe32(png, at, length);
+  std::memcpy(png.data() + at + 4, type, 4);
+  png.insert(png.end(), data.begin(), data.end());
+  png.resize(png.size() + 4);
+  if (length == data.size()) FixCrc(png, at);
+}
+
+Bytes PngStart(uint32_t width, uint32_t height, uint8_t color_type) {
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes ihdr(13, 0);
+  PutBe32(ihdr, 0, width);
+  PutBe32(ihdr, 4, height);
+  ihdr[8] = 8;
+  ihdr[9] = color_type;
+  AppendChunk(png, "IHDR", ihdr, 13);
+  return png;
+}
+
+// Files made to cost memory out of all proportion to their size are refused before the memory
+// is taken: a text chunk that claims 2 GB in an 80-byte file, and a 1 MB file that claims
+// 16384 × 16384 pixels (beyond the 8192 a side any picture of the engine may have).
+TEST(Image32, HostileSizesAreRefusedWithinAFewMegabytes) {
+  Bytes text = PngStart(1, 1, PNG_COLOR_TYPE_RGB);
+  AppendChunk(text, "tEXt", Bytes(35, 'a'), 0x7FFFFF00u);
+  ASSERT_EQ(text.size(), 80u);
+  Bytes huge = PngStart(16384, 16384, PNG_COLOR_TYPE_RGBA);
+  AppendChunk(huge, "IDAT", Bytes(1 << 20, 0), 1 << 20);
+  AppendChunk(huge, "IEND", {}, 0);
+  Bytes wide = PngStart(kMaxImageDimension + 1, 1, PNG_COLOR_TYPE_RGB);
+  AppendChunk(wide, "IDAT", Bytes(1 << 20, 0), 1 << 20);
+  AppendChunk(wide, "IEND", {}, 0);
+  struct Case {
+    const char* what;
+    const Bytes& png;
+  } cases[] = {{"2 GB text chunk", text}, {"16384 x 16384", huge}, {"one pixel too wide", wide}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!ResetPeakResident()) GTEST_SKIP() << "no peak memory reset on this system";
+    const uint64_t before = PeakResidentBytes();
+    CImage32 image;
+    EXPECT_EQ(image.LoadFromPNGMemory(c.png.data(), c.png.size()), -1);
+    EXPECT_EQ(image.Pixels(), nullptr);
+    const uint64_t cost = PeakResidentBytes() - before;
+    EXPECT_LT(cost, uint64_t{8} << 20) << cost / (1 << 20) << " MB";
   }
 }
 
@@ -494,7 +559,7 @@ TEST(Image32, CreateFillsTheHeaderAndZeroesThePixels) {
   EXPECT_EQ(PixelsOf(image), Bytes(4, 0));
   EXPECT_EQ(image.Create(-1, 5), 0);
   EXPECT_EQ(image.Pixels(), nullptr);
-  EXPECT_EQ(image.Create(16385, 1), 0);
+  EXPECT_EQ(image.Create(static_cast<int>(kMaxImageDimension) + 1, 1), 0);
   image.Release();
   EXPECT_EQ(image.Width(), 0);
   EXPECT_EQ(image.Header(), nullptr);

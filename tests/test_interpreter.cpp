@@ -772,4 +772,22 @@ TEST_F(InterpreterTest, ScriptsThatWouldHangTheFrameStillLetItEnd) {
   }
 }
 
+// A loop without a yield, played as the game plays it: every frame ends, the log keeps the same
+// few lines however many jumps it counts, the budget message comes once, and the player can
+// still open the system menu.
+TEST_F(InterpreterTest, AYieldlessLoopLeavesTheGameResponsiveAndTheLogFlat) {
+  Boot();
+  Run("@textwindow_fast show\nloop:\n@jump *loop\n");
+  adv().adv_state = ADV_RUNNING;
+  ASSERT_TRUE(game.Frames(10));
+  const size_t kept = game.process.log.KeptBytes();
+  const int jumps = Count("JUMP : ラベル *loop");
+  for (int i = 0; i < 600; ++i) ASSERT_TRUE(game.Frame());
+  EXPECT_LE(game.process.log.KeptBytes(), kept);
+  EXPECT_GT(Count("JUMP : ラベル *loop") - jumps, 600 * 1000) << "the loop did not run";
+  EXPECT_EQ(game.process.log.Count("the script ran this frame's whole budget"), 1);
+  ASSERT_TRUE(game.Key(DIK_BACK));
+  EXPECT_TRUE(adv().system_menu_open);
+}
+
 }  // namespace

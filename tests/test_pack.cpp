@@ -222,12 +222,7 @@ TEST_F(PackTest, FindsTheKeyAnArchiveWasWrittenWith) {
   }
 }
 
-TEST_F(PackTest, MalformedArchivesFailToOpen) {
-  const Bytes good_table = RawArchive(1, {{"GOOD", 4, TableEnd(1)}}, Text("good"));
-  Bytes short_count(good_table.begin(), good_table.begin() + 7);
-  Bytes cut_table = RawArchive(3, {{"A", 1, TableEnd(3)}, {"B", 1, TableEnd(3)}}, {});
-  Bytes garbage = Bytes{'P', 'A', 'C', 'K', 1, 0, 0, 0};
-  garbage.insert(garbage.end(), kPackRecordSize, 0x37);  // unsound under every key
+TEST_F(PackTest, OnlyAFileWithoutTheMagicFailsToOpen) {
   struct Case {
     const char* what;
     Bytes bytes;
@@ -235,14 +230,8 @@ TEST_F(PackTest, MalformedArchivesFailToOpen) {
   const Case cases[] = {
       {"empty file", {}},
       {"shorter than the magic", Text("PAC")},
-      {"magic without a count", Text("PACK")},
-      {"count cut short", short_count},
       {"wrong magic", RawArchive(1, {{"GOOD", 4, TableEnd(1)}}, Text("good"), kPackKey, "KCAP")},
       {"lower-case magic", RawArchive(1, {{"GOOD", 4, TableEnd(1)}}, Text("good"), kPackKey, "pack")},
-      {"count far beyond the file", RawArchive(INT_MAX, {{"GOOD", 4, TableEnd(1)}}, Text("good"))},
-      {"table cut short", cut_table},
-      {"no record sound under any key", garbage},
-      {"only record has a negative size", RawArchive(1, {{"BAD", -1, TableEnd(1)}}, Text("data"))},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -256,6 +245,62 @@ TEST_F(PackTest, MalformedArchivesFailToOpen) {
   }
   CPackFile pack;
   EXPECT_FALSE(pack.Open((dir_ / "no such.pkd").string()));
+  EXPECT_FALSE(pack.Open(dir_.string())) << "a folder is no archive";
+}
+
+// A file that begins with "PACK" is an archive however damaged: it opens, gives what it still
+// holds, and says what is wrong, so the game starts and only the lost entries fail to load.
+TEST_F(PackTest, DamagedArchivesOpenWithWhatTheyStillHold) {
+  const Bytes good_table = RawArchive(1, {{"GOOD", 4, TableEnd(1)}}, Text("good"));
+  Bytes short_count(good_table.begin(), good_table.begin() + 7);
+  // Three records announced; the file ends inside the second one.
+  Bytes cut_table = RawArchive(3, {{"GOOD", 4, TableEnd(3)}, {"B", 1, TableEnd(3)}}, {});
+  cut_table.resize(kPackHeaderSize + kPackRecordSize + 50);
+  Bytes garbage = Bytes{'P', 'A', 'C', 'K', 1, 0, 0, 0};
+  garbage.insert(garbage.end(), kPackRecordSize, 0x37);  // unsound under every key
+  // Every entry's data is gone: the records still name them.
+  const std::string whole = PutPack("whole.pkd", {{"GRP\\a.png", Pattern(400, 1)},
+                                                 {"GRP\\b.png", Pattern(300, 2)}}, 0xA5);
+  Bytes cut_data = ReadFile(whole);
+  cut_data.resize(TableEnd(2) + 10);
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    PackError damage;
+    int32_t unreadable;
+    size_t indexed;
+  };
+  const Case cases[] = {
+      {"magic without a count", Text("PACK"), PackError::ShortHeader, 0, 0},
+      {"count cut short", short_count, PackError::ShortHeader, 0, 0},
+      {"count far beyond the file", RawArchive(INT_MAX, {{"GOOD", 4, TableEnd(1)}}, Text("good")),
+       PackError::TableOutsideFile, INT_MAX, 0},
+      {"table cut short", cut_table, PackError::TableOutsideFile, 3, 0},
+      {"no record sound under any key", garbage, PackError::NoKey, 1, 0},
+      {"only record has a negative size", RawArchive(1, {{"BAD", -1, TableEnd(1)}}, Text("data")),
+       PackError::NoKey, 1, 0},
+      {"every entry's data cut off", cut_data, PackError::None, 2, 0},
+      {"sound", good_table, PackError::None, 0, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = Put("damaged.pkd", c.bytes);
+    const int fds = OpenFds();
+    CPackFile pack;
+    ASSERT_TRUE(pack.Open(path));
+    EXPECT_EQ(OpenFds(), fds) << "the file handle was kept";
+    EXPECT_EQ(pack.Damage(), c.damage);
+    EXPECT_EQ(pack.Unreadable(), c.unreadable);
+    EXPECT_EQ(pack.Index().size(), c.indexed);
+    uint8_t buffer[512];
+    for (const char* name : {"B", "BAD", "GRP\\a.png", "GRP\\b.png"})
+      EXPECT_EQ(pack.ReadEntry(name, buffer), -1);
+    EXPECT_EQ(pack.Read("GOOD").has_value(), c.indexed == 1);
+  }
+  // The key of an archive whose data is all gone is still found from its names.
+  CPackFile pack;
+  ASSERT_TRUE(pack.Open(Put("cut.pkd", cut_data)));
+  EXPECT_EQ(pack.Key(), 0xA5);
 }
 
 TEST_F(PackTest, UnsoundRecordsAreLeftOutOfTheIndex) {
@@ -462,6 +507,35 @@ TEST_F(PkdTest, FailuresExitNonZeroWithAMessage) {
   EXPECT_FALSE(stdfs::exists(dir_ / "o.pkd"));
   EXPECT_FALSE(stdfs::exists(dir_ / "x" / "escaped.txt"));
   EXPECT_EQ(ReadFile(dir_ / "x" / "y" / "fine.txt"), Text("in"));
+}
+
+// verify names what is wrong, entry by entry, and fails; the game would still open these.
+TEST_F(PkdTest, VerifySaysWhichEntriesOfADamagedArchiveAreLostAndWhy) {
+  const std::string whole = PutPack("whole.pkd", {{"GRP\\a.png", Pattern(400, 1)},
+                                                 {"GRP\\b.png", Pattern(300, 2)}});
+  Bytes data_cut = ReadFile(whole);
+  data_cut.resize(TableEnd(2) + 500);  // a is whole, b is cut
+  Bytes table_cut = ReadFile(whole);
+  table_cut.resize(TableEnd(1) + 20);  // the second record is cut
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    std::vector<std::string> said;
+  };
+  const Case cases[] = {
+      {"data cut", data_cut, {"record 1 (GRP\\b.png)", "runs past the end of the file"}},
+      {"table cut", table_cut, {"gives 2 records", "records 1 to 1 are lost"}},
+      {"negative count", RawArchive(-5, {}, {}), {"negative entry count (-5)"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = Put("damaged.pkd", c.bytes);
+    CPackFile pack;
+    EXPECT_TRUE(pack.Open(path));
+    const Result r = Run("verify " + Q(path));
+    EXPECT_EQ(r.code, 1);
+    for (const std::string& s : c.said) EXPECT_NE(r.err.find(s), std::string::npos) << r.err;
+  }
 }
 
 }  // namespace

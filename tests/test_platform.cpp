@@ -1,10 +1,13 @@
 // The platform stand-ins that need no display: log, Shift_JIS, game paths and files, key names.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "platform/dik.h"
 #include "platform/fs.h"
@@ -27,6 +30,30 @@ TEST(Log, FormatsLinesAndReachesTheCurrentLog) {
   }
   WriteLog(1, "after");
   EXPECT_TRUE(outer.Contains("after"));
+}
+
+// However much is logged, the log keeps the recent lines, counts a repeated line instead of
+// storing it again, and keeps errors apart so the noise does not push them out.
+TEST(Log, StaysBoundedCountsRepeatsAndKeepsErrors) {
+  platform::Log log;
+  log.SetEcho(false);
+  WriteLog(2, "the error", "CADV::X", 1);
+  for (int i = 0; i < 100000; ++i) WriteLog(0, "JUMP : *loop", "SCP\\t.scp", 2);
+  ASSERT_EQ(log.Lines().size(), 2u);
+  EXPECT_EQ(log.Lines()[1], "[SCP\\t.scp : 2] JUMP : *loop\n");
+  EXPECT_EQ(log.Count("JUMP"), 100000);
+  EXPECT_NE(log.Utf8Text().find("came 99999 more times"), std::string::npos);
+
+  const int n = 3 * static_cast<int>(platform::Log::kKeptLines);
+  for (int i = 0; i < n; ++i) WriteLog(0, "line " + std::to_string(i) + ".");
+  const std::vector<std::string> lines = log.Lines();
+  ASSERT_EQ(lines.size(), platform::Log::kKeptLines + 1);
+  EXPECT_EQ(lines.front(), "[CADV::X : 1] the error\n");
+  EXPECT_EQ(lines.back(), "[ : 0] line " + std::to_string(n - 1) + ".\n");
+  EXPECT_FALSE(log.Contains("JUMP"));
+  EXPECT_FALSE(log.Contains("line " + std::to_string(n - 1 - platform::Log::kKeptLines) + "."));
+  EXPECT_LT(log.KeptBytes(), (platform::Log::kKeptLines + 1) * 32);
+  EXPECT_EQ(log.Appended(), 1u + 100000u + static_cast<uint64_t>(n));
 }
 
 TEST(Sjis, RoundTripsJapaneseAndReplacesBadBytes) {
@@ -52,7 +79,8 @@ class FsTest : public ::testing::Test {
     std::filesystem::remove_all(dir_);
   }
   void Touch(const std::string& rel, const std::string& text = "x") {
-    std::filesystem::create_directories(std::filesystem::path(rel).parent_path());
+    const std::filesystem::path parent = std::filesystem::path(rel).parent_path();
+    if (!parent.empty()) std::filesystem::create_directories(parent);
     std::ofstream(rel) << text;
   }
   std::string dir_;
@@ -102,6 +130,69 @@ TEST_F(FsTest, AtomicWriteKeepsTheOldFileUntilTheNewOneIsWhole) {
   for (auto& e : std::filesystem::directory_iterator("SAVE")) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
   EXPECT_FALSE(platform::fs::WriteAtomic("no_such_dir_file\\..", "x", 1));
+}
+
+std::vector<std::string> g_synced;
+void NoteSync(const std::string& folder) { g_synced.push_back(folder); }
+
+// A rename is durable only once its folder is synced, and a new folder only once its parent is.
+TEST_F(FsTest, AtomicWriteSyncsTheFolderAfterTheRenameAndAfterMakingIt) {
+  g_synced.clear();
+  platform::fs::SetFolderSyncHook(&NoteSync);
+  ASSERT_TRUE(platform::fs::WriteAtomic(platform::fs::CurrentFolder() + "\\SAVE\\1.dat", "x", 1));
+  ASSERT_TRUE(platform::fs::WriteAtomic("system.dat", "y", 1));
+  platform::fs::SetFolderSyncHook(nullptr);
+  const std::vector<std::string> want = {dir_, dir_ + "/SAVE", "."};
+  EXPECT_EQ(g_synced, want);
+}
+
+// Temporary files of a save killed before its rename are removed; those of a save still running
+// in another process, and files that only look alike, are kept.
+TEST_F(FsTest, LeftoverTemporariesOfKilledSavesAreRemoved) {
+  const pid_t child = ::fork();
+  if (child == 0) std::_Exit(0);
+  ASSERT_GT(child, 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);  // its pid now names no process
+  const std::string dead = std::to_string(child), alive = std::to_string(::getppid());
+  struct Case {
+    std::string file;
+    bool kept;
+  } cases[] = {
+      {"SAVE/3.dat.tmp" + dead, false},
+      {"SAVE/3.bmp.tmp" + dead, false},
+      {"SAVE/4.dat.tmp" + alive, true},
+      {"SAVE/3.dat", true},
+      {"SAVE/notes.tmp", true},
+      {"SAVE/3.dat.tmp12x", true},
+      {"system.dat.tmp" + dead, false},
+  };
+  for (const Case& c : cases) Touch(c.file);
+  EXPECT_EQ(platform::fs::RemoveLeftoverTemporaries("SAVE") + platform::fs::RemoveLeftoverTemporaries(""), 3);
+  for (const Case& c : cases) EXPECT_EQ(std::filesystem::exists(c.file), c.kept) << c.file;
+}
+
+// Names from outside that would leave the folder they are joined to.
+TEST(Fs, ConfinedNames) {
+  struct Case {
+    std::string name;
+    bool confined;
+  } cases[] = {
+      {"title.ogg", true},
+      {"SOUND\\SE\\ding.wav", true},
+      {platform::Utf8ToSjis("ソ\\曲.ogg"), true},  // ソ ends in the byte 0x5C
+      {"", false},
+      {"..\\..\\x", false},
+      {"SOUND\\..\\..\\x.wav", false},
+      {".\\x", false},
+      {"a\\\\b", false},
+      {"\\etc\\passwd", false},
+      {"/etc/passwd", false},
+      {"a/../b", false},
+      {"C:\\x.ogg", false},
+      {"x\\", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(platform::fs::IsConfinedName(c.name), c.confined) << c.name;
 }
 
 TEST(Dik, NamesAndCodesRoundTrip) {

@@ -79,7 +79,8 @@ class SaveSlotTest : public ::testing::Test {
   // Boots with the script as "SCP\t.scp" and loads it; the story draws its layers only, and the
   // tests run the interpreter themselves.
   void Start(const std::string& script) {
-    folder.Write("system.pkd", *BuildPack({{"SCP\\t.scp", ScriptFile(script)}}));
+    folder.Write("system.pkd", *BuildPack({{"SCP\\t.scp", ScriptFile(script)},
+                                           {"SYSTEM\\pic.png", Picture(64, 48, kSky)}}));
     ASSERT_TRUE(game.Boot());
     adv().modes[MODE_ADV] = {nullptr, [](CADV& a) { a.SceneDrawLayers(); }};
     adv().game_mode = MODE_ADV;
@@ -325,6 +326,11 @@ TEST_F(SaveSlotTest, DamagedOrForeignSlotFilesAreRefusedAndNothingChanges) {
   game.Frame();
 
   auto put32 = [](Bytes& b, size_t at, int32_t v) { std::memcpy(&b[at], &v, 4); };
+  // A name field of 60 or 64 bytes, cleared and written.
+  auto Name = [](Bytes& b, size_t at, std::string_view name) {
+    std::memset(&b[at], 0, 60);
+    std::memcpy(&b[at], name.data(), name.size());
+  };
   struct Case {
     const char* what;
     std::function<void(Bytes&)> damage;
@@ -349,6 +355,21 @@ TEST_F(SaveSlotTest, DamagedOrForeignSlotFilesAreRefusedAndNothingChanges) {
       {"script not in the archive",
        [](Bytes& b) { std::memset(&b[4], 0, 64), std::memcpy(&b[4], "SCP\\gone.scp", 12); },
        "cannot be loaded"},
+      // Names from outside stay inside the archive's scripts and the game's folders.
+      {"a picture as its script",
+       [&](Bytes& b) { Name(b, 4, "SYSTEM\\pic.png"), put32(b, 68, 0); },
+       "[SYSTEM\\pic.png] is not a script of the archive"},
+      {"a script outside SCP", [&](Bytes& b) { Name(b, 4, "SCP\\..\\..\\x.scp"); },
+       "is not a script of the archive"},
+      {"the town map's script climbing out", [&](Bytes& b) { Name(b, 6148, "..\\..\\x"); },
+       "the town map's script [..\\..\\x] is not a script"},
+      {"music climbing out", [&](Bytes& b) { Name(b, 3168, "..\\..\\secret.ogg"); },
+       "the music name [..\\..\\secret.ogg] leaves the game's folder"},
+      {"music at an absolute path", [&](Bytes& b) { Name(b, 3168, "/tmp/secret.ogg"); },
+       "leaves the game's folder"},
+      {"effect climbing out",
+       [&](Bytes& b) { Name(b, 2605 + 3 * 64, "SOUND\\SE\\..\\..\\..\\x.wav"); },
+       "the sound effect name [SOUND\\SE\\..\\..\\..\\x.wav] leaves"},
       {"clickable scope outside the script",
        [&](Bytes& b) { b[2540] = 1, put32(b, 2532, 1 << 20); }, "clickable scope starts at"},
       {"background channel 2", [&](Bytes& b) { put32(b, 704, 2); }, "channel 2"},

@@ -1,8 +1,12 @@
 // Start-up, the window's messages and the frame dispatcher, on the headless platform.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <string>
+
 #include "app/headless.h"
 #include "platform/dik.h"
+#include "resource/pack_writer.h"
 #include "support/game_folder.h"
 
 namespace {
@@ -71,6 +75,37 @@ TEST_F(ShellTest, MissingArchiveStopsStartUpWithItsMessageOnly) {
       EXPECT_TRUE(g.process.grp_pkd.Path().empty());  // never tried
     }
   }
+}
+
+// An archive cut short is damaged, not missing: the game starts, says so in its log, and the
+// pictures whose bytes are gone fail as loads.
+TEST_F(ShellTest, TruncatedArchiveStartsTheGameWithFailedLoads) {
+  folder.WriteEmptyArchive("system.pkd");
+  folder.WriteEmptyArchive("thumb.pkd");
+  auto grp = BuildPack({{"GRP\\BG\\a.png", std::vector<uint8_t>(3000, 1)},
+                        {"GRP\\BG\\b.png", std::vector<uint8_t>(3000, 2)}});
+  ASSERT_TRUE(grp);
+  grp->resize(grp->size() - 4000);  // b is gone, a is cut
+  folder.Write("grp.pkd", *grp);
+  ASSERT_TRUE(game.Boot());
+  EXPECT_TRUE(game.boxes.shown.empty());
+  EXPECT_TRUE(game.window.Shown());
+  EXPECT_TRUE(game.process.log.Contains("grp.pkd is damaged; 2 of its 2 entries cannot be read"))
+      << game.process.log.Utf8Text();
+  EXPECT_FALSE(game.process.adv.SubBGLoadFromPNG(0, "GRP\\BG\\b.png"));
+  EXPECT_TRUE(game.process.log.Contains("PNG Load failed. -> GRP\\BG\\b.png"));
+}
+
+// A save killed before its rename leaves "<file>.tmp<pid>" beside the whole old file; the next
+// start removes it.
+TEST_F(ShellTest, StartUpRemovesTheTemporaryFilesOfAKilledSave) {
+  folder.WriteEmptyGame();
+  const std::string dead = std::to_string(INT32_MAX);  // beyond any process number
+  folder.Write("SAVE/2.dat.tmp" + dead, "half");
+  folder.Write("system.dat.tmp" + dead, "half");
+  ASSERT_TRUE(game.Boot());
+  EXPECT_FALSE(folder.Exists("SAVE/2.dat.tmp" + dead));
+  EXPECT_FALSE(folder.Exists("system.dat.tmp" + dead));
 }
 
 TEST_F(ShellTest, StartUpPlacesTheWindowFromTheWorkAreaEdges) {

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -352,6 +354,46 @@ TEST_F(TitleTest, ReturnToTitleWritesTheReadTextAndComesBackInTheMusicState) {
   ASSERT_TRUE(game.Frame());
   EXPECT_EQ(Pixel(600, 300), kTitleRgb);
   EXPECT_EQ(adv().title.selection, 7);  // kept between visits
+}
+
+// A new story whose first script is missing, empty or unreadable says so in the log and to the
+// player, instead of a black screen and silence.
+TEST_F(TitleTest, AStartupScriptThatCannotBeLoadedIsLoggedAndShown) {
+  struct Case {
+    const char* what;
+    std::optional<Bytes> script;  // nothing: no entry at all
+    bool cut;      // the entry's bytes are gone from the file after it was opened
+    const char* why;
+  } cases[] = {
+      {"missing", std::nullopt, false, "the script is not in system.pkd"},
+      {"empty", Bytes{}, false, "the script is empty"},
+      {"unreadable", ScriptFile("$[1] = 7\n"), true, "the script cannot be read from system.pkd"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<PackSource> system = {{"SYSTEM\\blank.png", Plain(800, 600, 0)}};
+    if (c.script) system.push_back({"SCP\\startup.scp", *c.script});
+    folder.Write("system.pkd", *BuildPack(system));
+    CPackFile& pkd = game.process.system_pkd;
+    ASSERT_TRUE(pkd.Open("system.pkd"));
+    pkd.SetPause([](int) {});
+    if (c.cut)
+      std::filesystem::resize_file(folder.path() + "/system.pkd",
+                                   pkd.Index().at("SCP\\STARTUP.SCP").offset);
+    game.boxes.shown.clear();
+    adv().title.state = 21;
+    adv().game_mode = MODE_TITLE;
+    game.KeyDown(DIK_RETURN);
+    ASSERT_TRUE(game.Frame());
+    game.KeyUp(DIK_RETURN);
+    for (int i = 0; i < 100 && adv().game_mode != MODE_ADV; ++i) ASSERT_TRUE(game.Frame(16));
+    ASSERT_EQ(adv().game_mode, MODE_ADV);
+    EXPECT_TRUE(game.process.log.Contains("ERROR: Load fail [SCP\\startup.scp] : " + std::string(c.why)))
+        << game.process.log.Utf8Text();
+    ASSERT_EQ(game.boxes.shown.size(), 1u);
+    EXPECT_EQ(game.boxes.shown[0].text, "ERROR: Load fail [SCP\\startup.scp]\n" + std::string(c.why));
+    EXPECT_EQ(game.boxes.shown[0].caption, kWindowTitle);
+  }
 }
 
 }  // namespace

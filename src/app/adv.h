@@ -157,6 +157,9 @@ class CADV final : public DeviceClient {
   void JumpToLabel(std::string_view reference);
   // "@load": "SCP\" + name, ".scp" added when the name has none.
   void LoadScriptCommand(const std::string& name);
+  // The first script of a new story. When it cannot be loaded the loader's message is logged
+  // and shown to the player in a message box with the reason, and the story runs empty.
+  bool LoadStartupScript(const std::string& path);
   // A decided choice: "*label" jumps, anything else loads "SCP\" + target + ".scp".
   void FollowChoiceTarget(const std::string& target);
   // 1-7 for the region colours of the map, 0 another colour, -1 outside the picture.

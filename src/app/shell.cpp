@@ -1,6 +1,8 @@
 #include "app/shell.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "audio/adv_sound.h"
 #include "platform/fs.h"
@@ -44,7 +46,20 @@ bool InitInstance(Process& p) {
                             platform::BoxIcon::None);
       return false;
     }
+    // A damaged archive is not a missing one: the game starts, and what cannot be read fails
+    // as each load of it does.
+    if (a.file.Damage() != PackError::None || a.file.Unreadable() > 0) {
+      std::string text = std::string(a.name) + " is damaged";
+      if (a.file.Damage() != PackError::None) text += std::string(": ") + PackErrorText(a.file.Damage());
+      text += "; " + std::to_string(a.file.Unreadable()) + " of its " +
+              std::to_string(std::max(a.file.Count(), 0)) + " entries cannot be read";
+      WriteLog(2, text, "InitInstance", 0);
+    }
   }
+
+  // A save killed between writing and renaming leaves its temporary file; the old file is whole.
+  platform::fs::RemoveLeftoverTemporaries("");
+  platform::fs::RemoveLeftoverTemporaries("SAVE");
 
   if (!p.adv.LoadSystemData()) {
     p.adv.ResetSettings();

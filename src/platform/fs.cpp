@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,31 +43,118 @@ std::optional<std::string> FindCaseless(const std::string& dir, const std::strin
   return found;
 }
 
-// Creates every missing folder of a host path.
+std::atomic<void (*)(const std::string&)> folder_sync_hook{nullptr};
+
+std::string ParentOf(const std::string& host) {
+  const size_t slash = host.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : host.substr(0, slash);
+}
+
+// Makes a folder's entries (a rename or a new folder in it) durable, as fsync does a file's
+// bytes; without it a power cut after the rename may bring the old name back, or no folder.
+bool SyncFolder(const std::string& folder) {
+  if (auto hook = folder_sync_hook.load()) hook(folder);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+// Creates every missing folder of a host path; each new folder's parent is synced, so the
+// folder is there after a crash before anything is renamed into it.
 bool MakeHostDirs(const std::string& host) {
   for (size_t i = 1; i <= host.size(); ++i) {
     if (i == host.size() || host[i] == '/') {
       std::string prefix = host.substr(0, i);
-      if (!IsDir(prefix) && ::mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return false;
+      if (IsDir(prefix)) continue;
+      if (::mkdir(prefix.c_str(), 0755) != 0) {
+        if (errno != EEXIST) return false;
+        continue;
+      }
+      SyncFolder(ParentOf(prefix));
     }
   }
   return true;
 }
 
+// "<name>.tmp<pid>", as WriteAtomic names its temporary files; the pid when it is one.
+std::optional<pid_t> TemporaryOwner(const std::string& name) {
+  const size_t at = name.rfind(".tmp");
+  if (at == std::string::npos || at == 0 || at + 4 == name.size()) return std::nullopt;
+  int64_t pid = 0;
+  for (size_t i = at + 4; i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9') return std::nullopt;
+    pid = pid * 10 + (name[i] - '0');
+    if (pid > INT32_MAX) return std::nullopt;
+  }
+  return static_cast<pid_t>(pid);
+}
+
 }  // namespace
+
+std::string HostFolderAsGamePath(std::string host) {
+  while (host.size() > 1 && host.back() == '/') host.pop_back();
+  std::string sjis = Utf8ToSjis(host);
+  return SjisToUtf8(sjis) == host ? sjis : host;
+}
 
 std::string CurrentFolder() {
   char buf[PATH_MAX];
   if (!::getcwd(buf, sizeof buf)) return ".";
-  std::string s = Utf8ToSjis(buf);
-  while (s.size() > 1 && (s.back() == '/' || s.back() == '\\')) s.pop_back();
-  return s;
+  return HostFolderAsGamePath(buf);
 }
 
 bool SetCurrentFolder(const std::string& host_path) { return ::chdir(host_path.c_str()) == 0; }
 
+namespace {
+
+// The folders a game path may begin with in the host's own bytes (see HostFolderAsGamePath):
+// the current folder and the program's.
+std::vector<std::string> HostNamedFolders() {
+  std::vector<std::string> out;
+  char buf[PATH_MAX];
+  if (::getcwd(buf, sizeof buf)) out.emplace_back(buf);
+  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n > 0) {
+    std::string exe(buf, static_cast<size_t>(n));
+    const size_t slash = exe.rfind('/');
+    if (slash != std::string::npos) out.push_back(exe.substr(0, slash));
+  }
+  for (std::string& f : out)
+    while (f.size() > 1 && f.back() == '/') f.pop_back();
+  return out;
+}
+
+// The length of the prefix of an absolute game path that is one of those folders as the host
+// names it, when it cannot be the Shift_JIS form (which converts like the rest of the path).
+// Separators are either kind (UTF-8 never has 0x2F or 0x5C inside a character, so a folder
+// written with backslashes is still its own bytes).
+size_t HostNamedPrefix(std::string_view game_path) {
+  auto separator = [](char c) { return c == '/' || c == '\\'; };
+  if (game_path.empty() || !separator(game_path[0])) return 0;
+  for (const std::string& folder : HostNamedFolders()) {
+    // A folder Shift_JIS can hold arrives in its Shift_JIS form and converts with the rest.
+    if (folder.size() <= 1 || folder.size() > game_path.size() ||
+        HostFolderAsGamePath(folder) != folder)
+      continue;
+    bool same = true;
+    for (size_t i = 0; i < folder.size() && same; ++i)
+      same = folder[i] == game_path[i] || (separator(folder[i]) && separator(game_path[i]));
+    if (same && (game_path.size() == folder.size() || separator(game_path[folder.size()])))
+      return folder.size();
+  }
+  return 0;
+}
+
+}  // namespace
+
 std::string HostPath(std::string_view game_path) {
-  std::string utf8 = SjisToUtf8(game_path);
+  // A folder the host names in bytes Shift_JIS cannot hold is kept as those bytes; only the
+  // game's own names after it are converted.
+  const size_t kept = HostNamedPrefix(game_path);
+  std::string utf8 = std::string(game_path.substr(0, kept)) + SjisToUtf8(game_path.substr(kept));
   for (char& c : utf8)
     if (c == '\\') c = '/';
   std::string out;
@@ -97,6 +185,22 @@ std::string HostPath(std::string_view game_path) {
     out = candidate;
   }
   return out.empty() ? "." : out;
+}
+
+bool IsConfinedName(std::string_view game_name) {
+  if (game_name.empty()) return false;
+  if (game_name.find('/') != std::string_view::npos || game_name.find(':') != std::string_view::npos)
+    return false;
+  const std::string utf8 = SjisToUtf8(game_name);
+  size_t start = 0;
+  while (start <= utf8.size()) {
+    size_t stop = utf8.find('\\', start);
+    if (stop == std::string::npos) stop = utf8.size();
+    const std::string_view part(utf8.data() + start, stop - start);
+    if (part.empty() || part == "." || part == "..") return false;
+    start = stop + 1;
+  }
+  return true;
 }
 
 File Open(std::string_view game_path, const char* mode) {
@@ -153,11 +257,33 @@ bool WriteAtomic(std::string_view game_path, const void* data, size_t size) {
     ::unlink(temp.c_str());
     return false;
   }
-  return true;
+  return SyncFolder(ParentOf(host));
+}
+
+int RemoveLeftoverTemporaries(std::string_view game_folder) {
+  const std::string host = HostPath(game_folder);
+  DIR* d = ::opendir(host.c_str());
+  if (!d) return 0;
+  std::vector<std::string> leftovers;
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    const auto owner = TemporaryOwner(name);
+    // A file of a game still running in this folder is its save in progress.
+    if (!owner || (*owner != ::getpid() && *owner > 0 && ::kill(*owner, 0) == 0)) continue;
+    const std::string path = host + "/" + name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) leftovers.push_back(path);
+  }
+  ::closedir(d);
+  int removed = 0;
+  for (const std::string& path : leftovers) removed += ::unlink(path.c_str()) == 0;
+  if (removed > 0) SyncFolder(host);
+  return removed;
 }
 
 bool Remove(std::string_view game_path) { return ::unlink(HostPath(game_path).c_str()) == 0; }
 
 void SetWriteHook(void (*hook)(const std::string&)) { write_hook.store(hook); }
+void SetFolderSyncHook(void (*hook)(const std::string&)) { folder_sync_hook.store(hook); }
 
 }  // namespace platform::fs

@@ -14,13 +14,24 @@
 
 namespace platform::fs {
 
-// The process's current folder in the game's form: no trailing separator (except a bare root).
+// A folder of this machine (UTF-8 bytes, '/') in the form a game path may begin with: its
+// Shift_JIS form when Shift_JIS holds every character of it, otherwise the host's bytes as they
+// are (a folder named "café" or with an emoji), which HostPath keeps unconverted for the current
+// folder and the program's. No trailing separator (except a bare root).
+std::string HostFolderAsGamePath(std::string host);
+// The process's current folder in the game's form (see HostFolderAsGamePath), so that
+// CurrentFolder() + "\\name" always names a file inside it, whatever the folder is called.
 std::string CurrentFolder();
 bool SetCurrentFolder(const std::string& host_path);
 
 // The host path for a game path: the existing entry when one matches, otherwise the path as
 // it would be created (existing parents matched, the rest as given).
 std::string HostPath(std::string_view game_path);
+
+// True when a name read from outside (a save record, say) stays inside the folder it is joined
+// to: relative, with no drive, no empty, "." or ".." component and no '/'. Judged after the
+// Shift_JIS conversion HostPath makes, so a trail byte 0x5C is not taken for a separator.
+bool IsConfinedName(std::string_view game_name);
 
 struct FileCloser {
   void operator()(std::FILE* f) const {
@@ -35,14 +46,20 @@ bool Exists(std::string_view game_path);
 std::optional<int64_t> FileSize(std::string_view game_path);
 // Whole file; nothing when it cannot be read.
 std::optional<std::vector<uint8_t>> ReadAll(std::string_view game_path);
-// Writes the bytes to a temporary file beside the target, flushes it and renames it over the
-// target, so a crash never leaves a half-written file. Missing parent folders are created.
+// Writes the bytes to a temporary file beside the target ("<target>.tmp<pid>"), flushes it,
+// renames it over the target and syncs the folder, so a crash never leaves a half-written file
+// and a finished save stays. Missing parent folders are created (and their parents synced).
 bool WriteAtomic(std::string_view game_path, const void* data, size_t size);
 bool MakeDirs(std::string_view game_path);
+// Removes the temporary files WriteAtomic left in a folder when the process was killed before
+// its rename; those of a process still running are left alone. Returns how many were removed.
+int RemoveLeftoverTemporaries(std::string_view game_folder);
 bool Remove(std::string_view game_path);
 
 // A test hook: when set, WriteAtomic calls it between writing the temporary file and renaming it
 // (a test can end the process there to prove the old file survives).
 void SetWriteHook(void (*hook)(const std::string& temp_host_path));
+// A test hook: called with the host path of every folder synced after a rename or a mkdir.
+void SetFolderSyncHook(void (*hook)(const std::string& folder_host_path));
 
 }  // namespace platform::fs

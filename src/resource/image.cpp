@@ -34,13 +34,20 @@ bool SizeInRange(int width, int height) {
          height <= static_cast<int>(kMaxImageDimension);
 }
 
-template <typename T>
-bool TryAssign(std::vector<T>& v, size_t count) {
+// count elements, zero-filled or (zero false) as the allocator leaves them but the last.
+template <typename V>
+bool TryAssign(V& v, size_t count, bool zero = true) {
   try {
-    v.assign(count, T{});
+    if (zero) {
+      v.assign(count, typename V::value_type{});
+    } else {
+      v.clear();
+      v.resize(count);
+      if (count > 0) v.back() = typename V::value_type{};
+    }
     return true;
   } catch (const std::bad_alloc&) {
-    v = std::vector<T>();
+    v = V();
     return false;
   }
 }
@@ -78,13 +85,15 @@ int ReadEntry(const CPackFile& archive, const std::string& name, std::unique_ptr
 
 // ---- CImage32 ----
 
-int CImage32::Create(int width, int height) {
+int CImage32::Create(int width, int height) { return Allocate(width, height, true); }
+
+int CImage32::Allocate(int width, int height, bool zero) {
   Release();
   if (!SizeInRange(width, height)) return 0;
   if (!TryAssign(header_, kImageHeaderBlockSize)) return 0;
   WriteBitmapInfoHeader(header_.data(), width, height, static_cast<uint16_t>(bits_per_pixel_));
   const size_t bytes = size_t{static_cast<uint32_t>(width)} * static_cast<uint32_t>(height) * 4;
-  if (!TryAssign(pixels_, bytes + 1)) {
+  if (!TryAssign(pixels_, bytes + 1, zero)) {
     header_ = std::vector<uint8_t>();
     return 0;
   }
@@ -96,7 +105,7 @@ int CImage32::Create(int width, int height) {
 
 void CImage32::Release() {
   if (pixels_.empty()) return;
-  pixels_ = std::vector<uint8_t>();
+  pixels_ = PixelBuffer<uint8_t>();
   header_ = std::vector<uint8_t>();
   width_ = height_ = byte_size_ = 0;
 }
@@ -158,15 +167,18 @@ int CImage32::LoadFrom(PngSource& source) {
   Release();
   PngRows rows;
   const PngDecodeRules rules{Accept32, RowBuffer32, 1};
-  // The image is re-created before any row is read, so a failure part way leaves it
-  // zero-filled at the new size.
+  // The image is re-created before any row is read, with pixels the conversion below writes
+  // whole; a failure part way empties it again.
   const int result = DecodePngRows(
       source, rules,
       [this](const PngHeader& h) {
-        return Create(static_cast<int>(h.width), static_cast<int>(h.height)) ? 0 : -2;
+        return Allocate(static_cast<int>(h.width), static_cast<int>(h.height), false) ? 0 : -2;
       },
       rows);
-  if (result != 0) return result;
+  if (result != 0) {
+    Release();
+    return result;
+  }
 
   const size_t sample = static_cast<size_t>(rows.header.bit_depth / 8);
   const bool has_alpha = rows.header.color_type == kColorRgba;
@@ -187,13 +199,15 @@ int CImage32::LoadFrom(PngSource& source) {
 
 // ---- CImage16 ----
 
-int CImage16::Create(int width, int height) {
+int CImage16::Create(int width, int height) { return Allocate(width, height, true); }
+
+int CImage16::Allocate(int width, int height, bool zero) {
   Release();
   if (!SizeInRange(width, height)) return 0;
   const size_t count = size_t{static_cast<uint32_t>(width)} * static_cast<uint32_t>(height);
-  // One spare texel, as the 32-bit image keeps a spare byte. Zero-filled, so a texel never
-  // shows whatever memory held before.
-  if (!TryAssign(pixels_, count + 1)) return 0;
+  // One spare texel, as the 32-bit image keeps a spare byte. Zero-filled unless a decoder
+  // writes every texel, so a texel never shows whatever memory held before.
+  if (!TryAssign(pixels_, count + 1, zero)) return 0;
   width_ = width;
   height_ = height;
   byte_size_ = static_cast<int>(count * 2);
@@ -202,7 +216,7 @@ int CImage16::Create(int width, int height) {
 
 void CImage16::Release() {
   if (pixels_.empty()) return;
-  pixels_ = std::vector<uint16_t>();
+  pixels_ = PixelBuffer<uint16_t>();
   width_ = height_ = byte_size_ = 0;
 }
 
@@ -232,10 +246,13 @@ int CImage16::LoadFrom(PngSource& source) {
   const int result = DecodePngRows(
       source, rules,
       [this](const PngHeader& h) {
-        return Create(static_cast<int>(h.width), static_cast<int>(h.height)) ? 0 : -2;
+        return Allocate(static_cast<int>(h.width), static_cast<int>(h.height), false) ? 0 : -2;
       },
       rows);
-  if (result != 0) return result;
+  if (result != 0) {
+    Release();
+    return result;
+  }
   row_buffer_size_ = static_cast<int>(rows.buffer_size);
   // Byte for byte in file order: no swap to the host's order.
   auto* out = reinterpret_cast<uint8_t*>(pixels_.data());
@@ -255,8 +272,8 @@ std::string ProgramFolder() {
   const size_t slash = path.rfind('/');
   // Without a readable program path the current folder stands in.
   if (slash == std::string::npos) return platform::fs::CurrentFolder() + "\\";
-  std::string folder = platform::Utf8ToSjis(path.substr(0, slash + 1));
+  std::string folder = platform::fs::HostFolderAsGamePath(path.substr(0, slash));
   for (char& c : folder)
     if (c == '/') c = '\\';
-  return folder;
+  return folder + "\\";
 }

@@ -6,12 +6,33 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
 class CPackFile;
 class PngSource;
+
+// An allocator whose resize leaves new elements as memory gives them: pixels that a decoder
+// writes whole are not cleared first (a large picture would pay for it twice).
+template <class T>
+struct UninitializedAllocator : std::allocator<T> {
+  UninitializedAllocator() = default;
+  template <class U>
+  UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+template <class T>
+using PixelBuffer = std::vector<T, UninitializedAllocator<T>>;
 
 // Size of the bitmap header block a CImage32 keeps: the 40-byte information header and one
 // zero colour entry.
@@ -51,7 +72,7 @@ class CImage32 {
   int CopyRect(const CImage32& source, int x, int y, int w, int h, int sx, int sy);
 
   // Decoders: 0 success, -1 missing, unreadable or unsupported, -2 out of memory. A load
-  // empties the image first; after a failure it is empty, or zero-filled at the file's size.
+  // empties the image first, and after a failure it is empty.
   // Accepted: RGB (alpha 255) and RGBA (alpha kept as stored), 8 or 16 bits per sample.
   int LoadFromPNG(const std::string& name, const CPackFile& archive);
   // The file ProgramFolder() + "\" + name.
@@ -61,9 +82,11 @@ class CImage32 {
 
  private:
   int LoadFrom(PngSource& source);
+  // Create, with the pixels left for the caller to write (zero: cleared as Create has them).
+  int Allocate(int width, int height, bool zero);
 
   std::vector<uint8_t> header_;
-  std::vector<uint8_t> pixels_;
+  PixelBuffer<uint8_t> pixels_;
   int width_ = 0;
   int height_ = 0;
   int bits_per_pixel_ = 32;
@@ -101,8 +124,9 @@ class CImage16 {
 
  private:
   int LoadFrom(PngSource& source);
+  int Allocate(int width, int height, bool zero);
 
-  std::vector<uint16_t> pixels_;
+  PixelBuffer<uint16_t> pixels_;
   int width_ = 0;
   int height_ = 0;
   int byte_size_ = 0;

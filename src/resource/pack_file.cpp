@@ -5,7 +5,10 @@
 #include "resource/pack_file.h"
 
 #include <algorithm>
+#include <tuple>
+#include <utility>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <thread>
 
@@ -79,9 +82,54 @@ int32_t CountSound(const std::vector<uint8_t>& table, int32_t count, uint8_t x, 
   return sound;
 }
 
+// A record that is sound apart from where its data lies: a sound name, a size that is not
+// negative and an offset after the table. An archive cut short keeps such records for the
+// entries whose bytes are gone, and they still tell the key. Without the end of the file a
+// wrong key can explain a name too (the XOR of two keys may turn a later character into the
+// NUL), so a record whose name field is NUL-padded to its end counts double: under any other
+// key its padding would not read as zeros. The score is at most 2 × count.
+int32_t CountNamed(const std::vector<uint8_t>& table, int32_t count, uint8_t x, int64_t table_end) {
+  const auto x4 = static_cast<int32_t>(0x01010101u * x);
+  int64_t named = 0;
+  for (int32_t r = 0; r < count; ++r) {
+    const uint8_t* p = table.data() + static_cast<size_t>(r) * kPackRecordSize;
+    const int32_t size = LoadLe32(p + kPackNameSize) ^ x4;
+    const int32_t offset = LoadLe32(p + kPackNameSize + 4) ^ x4;
+    const int length = size >= 0 && offset >= table_end ? SoundNameLength(p, x) : -1;
+    if (length <= 0) continue;
+    bool padded = true;
+    for (int i = length + 1; i < kPackNameSize && padded; ++i) padded = p[i] == x;
+    named += padded ? 2 : 1;
+  }
+  return static_cast<int32_t>(std::min<int64_t>(named, INT32_MAX));
+}
+
+// The stored-byte XOR (key ^ 0x80) that explains most records by `score`; ties go to our own
+// key, then to the lowest key value, so the choice never depends on anything but the file.
+template <class Score>
+std::pair<uint8_t, int32_t> BestKey(int32_t records, Score score) {
+  const auto own = static_cast<uint8_t>(kPackKey ^ 0x80);
+  uint8_t best = own;
+  int32_t best_score = score(own);
+  if (best_score < records) {
+    for (int k = 0; k < 256; ++k) {
+      const auto x = static_cast<uint8_t>(k ^ 0x80);
+      if (x == own) continue;
+      const int32_t s = score(x);
+      if (s > best_score) {
+        best_score = s;
+        best = x;
+      }
+    }
+  }
+  return {best, best_score};
+}
+
 // Reads the header and the table, finds the key and unscrambles the table into `table`; the
 // records are left for the caller to take from it (ReadPackTable keeps them all, Open indexes
-// the sound ones without building them first).
+// the sound ones without building them first). Only Magic (and a file that cannot be read at
+// all) leaves nothing to open: every other error is damage, reported with the records that
+// could still be read. `records` of the result says how many of them the table holds.
 PackTable ReadUnscrambledTable(std::FILE* file, std::vector<uint8_t>& table) {
   PackTable t;
   if (std::fseek(file, 0, SEEK_END) != 0) {
@@ -96,53 +144,54 @@ PackTable ReadUnscrambledTable(std::FILE* file, std::vector<uint8_t>& table) {
   t.file_size = end;
 
   uint8_t header[kPackHeaderSize];
-  if (std::fread(header, 1, sizeof header, file) != sizeof header) {
+  const size_t got = std::fread(header, 1, sizeof header, file);
+  if (got < 4 || std::memcmp(header, "PACK", 4) != 0) {
+    t.error = PackError::Magic;
+    return t;
+  }
+  t.magic = true;
+  if (got != sizeof header) {
     t.error = PackError::ShortHeader;
     return t;
   }
   t.count = LoadLe32(header + 4);
-  if (std::memcmp(header, "PACK", 4) != 0) {
-    t.error = PackError::Magic;
-    return t;
-  }
   if (t.count <= 0) return t;
 
-  // The count comes from outside: the table must fit in the file before anything is allocated,
-  // so a hostile count costs nothing.
+  // The count comes from outside: only the records the file really holds are read, so a hostile
+  // count costs nothing. A table cut short keeps its whole records.
   const int64_t table_end = TableEnd(t.count);
+  int32_t held = t.count;
   if (table_end > t.file_size) {
     t.error = PackError::TableOutsideFile;
-    return t;
+    held = static_cast<int32_t>((t.file_size - kPackHeaderSize) / kPackRecordSize);
   }
-  const auto table_size = static_cast<size_t>(table_end - kPackHeaderSize);
+  t.held = held;
+  const auto table_size = static_cast<size_t>(held) * kPackRecordSize;
   table.resize(table_size);
-  if (std::fread(table.data(), 1, table_size, file) != table_size) {
+  if (table_size > 0 && std::fread(table.data(), 1, table_size, file) != table_size) {
     t.error = PackError::Unreadable;
+    t.held = 0;
+    table.clear();
     return t;
   }
+  if (held == 0) return t;
 
   // Key detection. Our own key is tried first and kept when every record is sound under it (the
   // usual case, one pass). Otherwise every key is scored by its number of sound records and the
-  // best wins; ties go to our own key, then to the lowest key value, so the choice never depends
-  // on anything but the file. A damaged archive of ours therefore keeps our key as long as no
-  // other key explains more of its table.
-  const auto own = static_cast<uint8_t>(kPackKey ^ 0x80);
-  uint8_t best = own;
-  int32_t best_sound = CountSound(table, t.count, own, table_end, t.file_size);
-  if (best_sound < t.count) {
-    for (int k = 0; k < 256; ++k) {
-      const auto x = static_cast<uint8_t>(k ^ 0x80);
-      if (x == own) continue;
-      const int32_t sound = CountSound(table, t.count, x, table_end, t.file_size);
-      if (sound > best_sound) {
-        best_sound = sound;
-        best = x;
-      }
-    }
-  }
+  // best wins. A damaged archive of ours therefore keeps our key as long as no other key explains
+  // more of its table. When no record is sound under any key (every entry's data is gone), the
+  // records are scored again without the end of the file.
+  auto [best, best_sound] = BestKey(held, [&](uint8_t x) {
+    return CountSound(table, held, x, table_end, t.file_size);
+  });
   if (best_sound == 0) {
-    t.error = PackError::NoKey;
-    return t;
+    const int32_t most = static_cast<int32_t>(std::min<int64_t>(int64_t{held} * 2, INT32_MAX));
+    std::tie(best, best_sound) =
+        BestKey(most, [&](uint8_t x) { return CountNamed(table, held, x, table_end); });
+    if (best_sound == 0) {
+      if (t.error == PackError::None) t.error = PackError::NoKey;
+      best = static_cast<uint8_t>(kPackKey ^ 0x80);
+    }
   }
   t.key = static_cast<uint8_t>(best ^ 0x80);
   PackScramble(table.data(), table.size(), t.key);
@@ -154,7 +203,7 @@ PackTable ReadUnscrambledTable(std::FILE* file, std::vector<uint8_t>& table) {
 template <class F>
 void ForEachRecord(const std::vector<uint8_t>& table, const PackTable& t, F f) {
   const int64_t table_end = TableEnd(t.count);
-  for (int32_t r = 0; r < t.count; ++r) {
+  for (int32_t r = 0; r < t.held; ++r) {
     const uint8_t* p = table.data() + static_cast<size_t>(r) * kPackRecordSize;
     const void* nul = std::memchr(p, 0, kPackNameSize);
     const int length = nul ? static_cast<int>(static_cast<const uint8_t*>(nul) - p) : -1;
@@ -218,9 +267,9 @@ bool PackNameIsSound(std::string_view name) {
 const char* PackErrorText(PackError error) {
   switch (error) {
     case PackError::None: return "no error";
-    case PackError::ShortHeader: return "the file is shorter than the 8-byte header";
+    case PackError::ShortHeader: return "the file ends inside the 8-byte header";
     case PackError::Magic: return "the file does not begin with \"PACK\"";
-    case PackError::TableOutsideFile: return "the entry table does not fit inside the file";
+    case PackError::TableOutsideFile: return "the file ends inside the entry table";
     case PackError::Unreadable: return "the entry table could not be read";
     case PackError::NoKey: return "no record of the table reads as an entry under any key";
   }
@@ -230,8 +279,7 @@ const char* PackErrorText(PackError error) {
 PackTable ReadPackTable(std::FILE* file) {
   std::vector<uint8_t> table;
   PackTable t = ReadUnscrambledTable(file, table);
-  if (t.error != PackError::None) return t;
-  t.records.reserve(static_cast<size_t>(std::max(t.count, 0)));
+  t.records.reserve(static_cast<size_t>(t.held));
   ForEachRecord(table, t, [&](const char* name, int length, int32_t size, int32_t offset,
                               bool name_sound, bool sound) {
     t.records.push_back({length > 0 ? std::string(name, static_cast<size_t>(length)) : std::string(),
@@ -250,23 +298,30 @@ bool CPackFile::OpenResolved(const std::string& path, std::string host_path) {
   index_.clear();
   count_ = 0;
   key_ = kPackKey;
+  damage_ = PackError::None;
+  unreadable_ = 0;
 
   platform::fs::File file(std::fopen(host_path_.c_str(), "rb"));
   if (!file) return false;
   std::vector<uint8_t> table;
   const PackTable t = ReadUnscrambledTable(file.get(), table);
   count_ = t.count;
-  if (t.error != PackError::None) return false;  // the file is closed on the way out
+  damage_ = t.error;
+  if (!t.magic) return false;  // the file is closed on the way out
   key_ = t.key;
   // Later records replace earlier ones of the same name. An unsound record is skipped, so it
   // does not hide a sound one of the same name before it.
   ForEachRecord(table, t, [&](const char* name, int length, int32_t size, int32_t offset, bool,
                               bool sound) {
-    if (!sound) return;
+    if (!sound) {
+      ++unreadable_;
+      return;
+    }
     std::string upper = PackUpperName(std::string(name, static_cast<size_t>(length)));
     Entry entry{upper, size, offset};
     index_.insert_or_assign(std::move(upper), std::move(entry));
   });
+  if (t.count > t.held) unreadable_ += t.count - t.held;
   return true;
 }
 

@@ -45,11 +45,14 @@ enum class PackError { None, ShortHeader, Magic, TableOutsideFile, Unreadable, N
 const char* PackErrorText(PackError error);
 
 // The whole table of an archive as read from an open file: its header, the key it was written
-// with and every record in table order. Reads the header and table only, never more than the
-// file holds.
+// with and every record in table order that the file holds. Reads the header and table only,
+// never more than the file holds. Any error but Magic (and a file that cannot be read at all)
+// is damage: the records that could be read are still there.
 struct PackTable {
   PackError error = PackError::None;
-  int32_t count = 0;  // as in the header (0 when the header could not be read)
+  bool magic = false;  // the file begins with "PACK"
+  int32_t count = 0;   // as in the header (0 when the header could not be read)
+  int32_t held = 0;    // how many records the file holds (fewer than count when it is cut short)
   uint8_t key = kPackKey;
   int64_t file_size = 0;
   std::vector<PackRecord> records;
@@ -69,8 +72,10 @@ class CPackFile {
   explicit CPackFile(ReadMode mode = ReadMode::Game) : mode_(mode) {}
 
   // Opens the archive at a game path (Shift_JIS, backslashes allowed, any ASCII case) and builds
-  // the index. Only sound records are indexed (see PackRecord::sound); the others cannot be
-  // found, so every entry in the index lies inside the file as it was at open.
+  // the index. False only when the file cannot be opened or does not begin with "PACK": a
+  // damaged archive opens, and what it cannot give is reported by Damage and Unreadable. Only
+  // sound records are indexed (see PackRecord::sound); the others cannot be found, so every
+  // entry in the index lies inside the file as it was at open.
   bool Open(const std::string& path);
   // The same for a path of this machine as a tool receives it (UTF-8, taken as given).
   bool OpenHostFile(const std::string& host_path);
@@ -85,6 +90,10 @@ class CPackFile {
   const std::string& Path() const { return path_; }
   int32_t Count() const { return count_; }
   uint8_t Key() const { return key_; }
+  // What was wrong with the archive at open (None for a sound one), and how many records of its
+  // header's count cannot be read: cut off with the table, or not sound.
+  PackError Damage() const { return damage_; }
+  int32_t Unreadable() const { return unreadable_; }
   const std::map<std::string, Entry, std::less<>>& Index() const { return index_; }
 
   // The pause between retries of the game's reader (100 ms by default); tests make it instant.
@@ -103,5 +112,7 @@ class CPackFile {
   std::map<std::string, Entry, std::less<>> index_;
   int32_t count_ = 0;
   uint8_t key_ = kPackKey;
+  PackError damage_ = PackError::None;
+  int32_t unreadable_ = 0;
   std::function<void(int ms)> pause_;
 };

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -27,10 +28,20 @@ void ReadFromSource(png_structp png, png_bytep out, size_t length) {
   if (!source->Read(out, length)) png_error(png, "unexpected end of file");
 }
 
+// Every allocation libpng makes for itself. Its own buffers are a few rows and a zlib window
+// (well under a megabyte at the largest width allowed); only an ancillary chunk's claimed length
+// can ask for more, and libpng reads text chunks into a buffer of that length (cleared first)
+// without consulting its chunk limit. Refused here, the chunk is skipped or the load fails.
+png_voidp LimitedMalloc(png_structp /*png*/, png_alloc_size_t size) {
+  return size <= kMaxPngChunkBytes + 1024 ? std::malloc(size) : nullptr;
+}
+void LimitedFree(png_structp /*png*/, png_voidp p) { std::free(p); }
+
 class PngReadGuard {
  public:
   PngReadGuard() {
-    png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
+    png_ = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning,
+                                    nullptr, LimitedMalloc, LimitedFree);
     if (!png_) return;
     info_ = png_create_info_struct(png_);
     end_ = png_create_info_struct(png_);
@@ -79,10 +90,10 @@ bool ReadImageStage(png_structp png, png_infop end, png_bytepp rows) {
   return true;
 }
 
-// Zero-filled, or nothing when memory is short.
+// Left as it comes (the caller writes every element), or nothing when memory is short.
 template <typename T>
 std::unique_ptr<T[]> TryAllocate(size_t count) {
-  return std::unique_ptr<T[]>(new (std::nothrow) T[count]());
+  return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
 }
 
 }  // namespace
@@ -133,8 +144,11 @@ int DecodePngRows(PngSource& source, const PngDecodeRules& rules,
   if (!guard.Ok()) return -1;
   png_structp png = guard.png();
   png_set_read_fn(png, &source, ReadFromSource);
-  // libpng refuses larger headers itself, before it allocates anything for the rows.
+  // libpng refuses larger headers itself, before it allocates anything for the rows, and no
+  // ancillary chunk may make it allocate more than a few megabytes whatever length it claims.
   png_set_user_limits(png, kMaxImageDimension, kMaxImageDimension);
+  png_set_chunk_malloc_max(png, kMaxPngChunkBytes);
+  png_set_chunk_cache_max(png, kMaxPngCachedChunks);
 
   PngHeader header;
   if (!ReadHeaderStage(png, guard.info(), &header)) return -1;
@@ -159,6 +173,7 @@ int DecodePngRows(PngSource& source, const PngDecodeRules& rules,
     return -2;
   }
   for (uint32_t y = 0; y < header.height; ++y) row_pointers[y] = out.buffer.get() + row_bytes * y;
+  std::memset(out.buffer.get() + rows_size, 0, allocation - rows_size);
 
   if (!ReadImageStage(png, guard.end(), row_pointers.get())) {
     out.buffer.reset();

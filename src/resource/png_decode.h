@@ -11,8 +11,14 @@
 #include <functional>
 #include <memory>
 
-// Pictures larger than this in either direction are refused before anything is allocated.
-inline constexpr uint32_t kMaxImageDimension = 16384;
+// Pictures larger than this in either direction are refused before anything is allocated (by
+// libpng itself, at the header). No picture of the engine comes near it: the screen is 800 ×
+// 600 and the largest texture 4096 a side; 8192 leaves room for long scrolling backgrounds.
+inline constexpr uint32_t kMaxImageDimension = 8192;
+// The most one ancillary chunk (text, profile, unknown) may cost to read or inflate, and how
+// many such chunks are kept: libpng would otherwise allocate whatever length a chunk claims.
+inline constexpr size_t kMaxPngChunkBytes = size_t{4} << 20;
+inline constexpr uint32_t kMaxPngCachedChunks = 128;
 // The most memory one decoded picture's rows may take (rows × row bytes).
 inline constexpr uint64_t kMaxRowBufferBytes = uint64_t{1} << 30;
 
@@ -64,7 +70,9 @@ struct PngDecodeRules {
 
 // Reads the header, asks `rules.accept`, then calls `prepare` (the caller re-creates its image
 // there; a non-zero result is returned as it is) and reads every row. Returns 0, -1 (unreadable,
-// unsupported, implausible or too large) or -2 (out of memory for the rows).
+// unsupported, implausible or too large) or -2 (out of memory for the rows). The row buffer is
+// not cleared first (every row is written by the decoder; only the bytes past the rows are
+// zeroed), so a caller's image made in `prepare` must not be shown after a failure either.
 int DecodePngRows(PngSource& source, const PngDecodeRules& rules,
                   const std::function<int(const PngHeader&)>& prepare, PngRows& out);
 

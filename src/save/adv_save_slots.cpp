@@ -22,6 +22,7 @@
 #include "platform/fs.h"
 #include "platform/log.h"
 #include "resource/dib.h"
+#include "resource/pack_file.h"
 #include "save/slot_label.h"
 #include "script/script_log.h"
 
@@ -48,6 +49,14 @@ std::string Field(const char (&field)[N]) {
   return std::string(field, strnlen(field, N));
 }
 
+// A script of the system archive as the engine names them: "SCP\<name>.scp", inside that
+// folder of the archive (any ASCII case).
+bool IsScriptName(const std::string& name) {
+  const std::string upper = PackUpperName(name);
+  return upper.size() > 8 && upper.starts_with("SCP\\") && upper.ends_with(".SCP") &&
+         platform::fs::IsConfinedName(name);
+}
+
 // Why the record cannot be rebuilt, or nothing. On success `script` holds the record's script,
 // loaded, so the rebuild uses exactly what was checked.
 std::string CheckRecord(const SaveRecord& r, CScript& script) {
@@ -70,7 +79,21 @@ std::string CheckRecord(const SaveRecord& r, CScript& script) {
     if (r.CharacterValues2[c] != 0 && r.CharacterValues2[c] != 1)
       return ScriptFormat("character %d shows buffer %d", c, r.CharacterValues2[c]);
   }
+  // Names come from outside: a script must be one of the archive's scripts (not a picture
+  // run as one), and the files opened from the game's folders must stay inside them.
   const std::string name = Field(r.ScriptName);
+  if (!IsScriptName(name)) return "the script name [" + name + "] is not a script of the archive";
+  const std::string town = Field(r.TownPendingScript);
+  if (!town.empty() && !IsScriptName(town))
+    return "the town map's script [" + town + "] is not a script of the archive";
+  const std::string bgm = Field(r.BgmName);
+  if (!bgm.empty() && !platform::fs::IsConfinedName(bgm))
+    return "the music name [" + bgm + "] leaves the game's folder";
+  for (const auto& field : r.SeNames) {
+    const std::string se = Field(field);
+    if (!se.empty() && !platform::fs::IsConfinedName(se))
+      return "the sound effect name [" + se + "] leaves the game's folder";
+  }
   if (!script.Load(name)) return "the script [" + name + "] cannot be loaded";
   if (r.ScriptPosition < 0 || r.ScriptPosition >= script.TokenCount())
     return ScriptFormat("position %d lies outside the script [%s] (%d tokens)", r.ScriptPosition,

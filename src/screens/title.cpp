@@ -200,7 +200,7 @@ void StartStory(CADV& a) {
   a.BeginStory();
   a.game_mode = MODE_ADV;
   a.fill_sprites[CADV::kFillBlack].SetAlpha(255);
-  a.script.Load(kStartupScript);  // a failure is reported by the loader; the story runs empty
+  a.LoadStartupScript(kStartupScript);  // a failure is logged and shown; the story runs empty
 
   a.text_box.Advance(-1);
   a.text_box.SetBoxAlpha(255);

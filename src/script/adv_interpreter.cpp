@@ -21,9 +21,10 @@ namespace {
 
 // A step ends after this much work even when no statement yielded: a statement costs one plus
 // the tokens it moved over, a label search the whole script. A script looping without a yield is
-// the script's fault, but the frame still ends; the loop goes on in the next frame. Real steps
-// stay far below this.
-constexpr int64_t kStepWorkLimit = 1'000'000;
+// the script's fault, but the frame still ends, near its budget (a two-line loop spends a few
+// milliseconds reaching this), so the menus and quitting keep working; the loop goes on in the
+// next frame. Real steps stay far below this.
+constexpr int64_t kStepWorkLimit = 250'000;
 
 // The fixed texts, converted once.
 struct Texts {

@@ -4,6 +4,7 @@
 
 #include "app/adv.h"
 #include "app/process.h"
+#include "app/shell.h"
 #include "platform/dik.h"
 #include "platform/sjis.h"
 #include "script/script_log.h"
@@ -77,6 +78,19 @@ void CADV::LoadScriptCommand(const std::string& name) {
   std::string path = "SCP\\" + name;
   if (name.find(".scp") == std::string::npos) path += ".scp";
   LoadScriptPath(*this, path);
+}
+
+bool CADV::LoadStartupScript(const std::string& path) {
+  if (script.Load(path)) return true;
+  const int32_t size = process_.system_pkd.EntrySize(path);
+  const char* why = size < 0    ? "the script is not in system.pkd"
+                    : size == 0 ? "the script is empty"
+                                : "the script cannot be read from system.pkd";
+  const std::string message = "ERROR: Load fail [" + path + "]";
+  LogScript(script, 2, message + " : " + why);
+  process_.platform.boxes.Show(kWindowTitle, message + "\n" + why, platform::BoxButtons::Ok,
+                               platform::BoxIcon::Error);
+  return false;
 }
 
 void CADV::FollowChoiceTarget(const std::string& target) {

@@ -9,7 +9,7 @@ replay=$2
 game=$3
 limit=30
 
-for tool in import convert od evilwm; do
+for tool in import convert od evilwm xprop; do
   command -v "$tool" >/dev/null || { echo "no $tool"; exit 77; }
 done
 . "$(dirname "$0")/xvfb.sh"
@@ -18,14 +18,16 @@ work=$(mktemp -d)
 pid=""
 wm_pid=""
 keep=0
-cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null
-  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
-  kill "$xvfb_pid" 2>/dev/null
-  wait "$xvfb_pid" 2>/dev/null
+# Called by xvfb.sh on every way out, before it stops the server.
+test_cleanup() {
+  local p
+  for p in "$pid" "$wm_pid"; do
+    [ -n "$p" ] || continue
+    kill "$p" 2>/dev/null
+    wait "$p" 2>/dev/null
+  done
   if [ "$keep" = 1 ]; then echo "screenshots and logs kept in $work"; else rm -rf "$work"; fi
 }
-trap cleanup EXIT
 
 fail() {
   echo "FAIL: $*"
@@ -171,8 +173,13 @@ check_full_screen_frame() {
 start_window_manager() {
   evilwm -fn fixed >"$work/evilwm.log" 2>&1 &
   wm_pid=$!
-  sleep 0.5
-  kill -0 "$wm_pid" 2>/dev/null || { cat "$work/evilwm.log"; fail "evilwm did not start"; }
+  # Ready once it has announced itself on the root window.
+  local deadline=$((SECONDS + limit))
+  until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
+    kill -0 "$wm_pid" 2>/dev/null || { cat "$work/evilwm.log"; fail "evilwm did not start"; }
+    [ $SECONDS -lt $deadline ] || fail "evilwm did not announce itself in ${limit} s"
+    sleep 0.1
+  done
 }
 
 # The manager has framed the window: its parent is no longer the root window.
@@ -195,7 +202,7 @@ cp -r "$game"/. "$work/play"/ && cd "$work/play" || fail "cannot copy $game"
 start_window_manager
 "$lanthorn" 2>"$work/lanthorn.log" &
 pid=$!
-wid=$(wait_window Lanthorn) || fail "no window"
+wid=$(wait_window Lanthorn "$pid") || fail "no window"
 wait_framed
 wait_size 800x600 "$limit" || fail "the client area is $(window_size), not 800x600"
 xdotool mousemove --window "$wid" 100 234

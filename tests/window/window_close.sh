@@ -8,17 +8,30 @@ game=$2
 
 # A copy of the game, so the player files it writes stay out of the build.
 play=$(mktemp -d)
-trap 'kill $xvfb_pid 2>/dev/null; rm -rf "$play"' EXIT
+pid=""
+test_cleanup() {
+  if [ -n "$pid" ]; then
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  fi
+  rm -rf "$play"
+}
 cp -r "$game"/. "$play"/ && cd "$play" || exit 1
 "$lanthorn" 2>lanthorn-window.log &
 pid=$!
-wid=$(wait_window Lanthorn) || { cat lanthorn-window.log; kill $pid; exit 1; }
-sleep 0.5
-geometry=$(xdotool getwindowgeometry "$wid")
+wid=$(wait_window Lanthorn "$pid") || { cat lanthorn-window.log; exit 1; }
+# The window may be mapped before its final size is set: wait for the size, not a fixed time.
+geometry=""
+for _ in $(seq 300); do
+  geometry=$(xdotool getwindowgeometry "$wid" 2>/dev/null)
+  echo "$geometry" | grep -q "Geometry: 800x600" && break
+  sleep 0.1
+done
 echo "$geometry"
-echo "$geometry" | grep -q "Geometry: 800x600" || { echo "client area is not 800x600"; kill $pid; exit 1; }
+echo "$geometry" | grep -q "Geometry: 800x600" || { echo "client area is not 800x600"; exit 1; }
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 xdotool key --clearmodifiers alt+F4
-wait_exit $pid 10
+wait_exit $pid 30
+pid=""
 echo "exit status: $exit_status"
 [ "$exit_status" = "0" ] || { cat lanthorn-window.log; exit 1; }

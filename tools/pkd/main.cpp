@@ -106,11 +106,34 @@ bool LoadTable(const std::string& archive, PackTable& table) {
     return false;
   }
   table = ReadPackTable(f.get());
-  if (table.error != PackError::None) {
+  if (!table.magic) {
     Error(archive + ": " + PackErrorText(table.error));
     return false;
   }
   return true;
+}
+
+// What is wrong with the archive as a whole, in the words a user needs; empty for a sound one.
+std::vector<std::string> TableProblems(const PackTable& table) {
+  std::vector<std::string> out;
+  if (table.count < 0)
+    out.push_back("the header gives a negative entry count (" + std::to_string(table.count) + ")");
+  switch (table.error) {
+    case PackError::None:
+    case PackError::Magic:
+      break;
+    case PackError::TableOutsideFile:
+      out.push_back("the header gives " + std::to_string(table.count) + " records but the file (" +
+                    std::to_string(table.file_size) + " bytes) ends inside the table; only " +
+                    std::to_string(table.held) + " whole records are left, and records " +
+                    std::to_string(table.held) + " to " + std::to_string(table.count - 1) +
+                    " are lost");
+      break;
+    default:
+      out.push_back(PackErrorText(table.error));
+      break;
+  }
+  return out;
 }
 
 std::string Printable(const PackRecord& rec) {
@@ -251,7 +274,9 @@ int List(const std::vector<std::string>& args) {
   if (!LoadTable(args[0], table)) return kFailed;
   for (const PackRecord& rec : table.records)
     std::printf("%s\t%d\t%d\n", Printable(rec).c_str(), rec.size, rec.offset);
-  return kOk;
+  const std::vector<std::string> problems = TableProblems(table);
+  for (const std::string& p : problems) Error(args[0] + ": " + p + "; run pkd verify for details");
+  return problems.empty() ? kOk : kFailed;
 }
 
 // The host path for an entry name under dir, or empty when the name would leave dir or cannot
@@ -285,6 +310,10 @@ int Extract(const std::vector<std::string>& args) {
   // The record the game would read for each name: the last sound one.
   std::map<std::string, size_t> chosen;
   bool ok = true;
+  for (const std::string& p : TableProblems(table)) {
+    Error(archive + ": " + p + "; run pkd verify for details");
+    ok = false;
+  }
   for (size_t i = 0; i < table.records.size(); ++i) {
     const PackRecord& rec = table.records[i];
     if (rec.sound) {
@@ -336,6 +365,10 @@ int Verify(const std::vector<std::string>& args) {
   const int64_t table_end =
       kPackHeaderSize + static_cast<int64_t>(std::max(table.count, 0)) * kPackRecordSize;
   int problems = 0;
+  for (const std::string& p : TableProblems(table)) {
+    Error(archive + ": " + p);
+    ++problems;
+  }
   auto report = [&](size_t i, const PackRecord& rec, const std::string& what) {
     Error(archive + ": record " + std::to_string(i) + " (" + Printable(rec) + "): " + what);
     ++problems;

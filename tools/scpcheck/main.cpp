@@ -418,9 +418,13 @@ int main(int argc, char** argv) {
   for (const std::string& name : scripts) {
     CScript script(&game.system);
     script.SetRecordLines(true);
-    const size_t logged = log.Lines().size();
+    // A log of the script's own, current while it loads: the tokeniser's messages for this
+    // script and nothing else, however many there are.
+    platform::Log script_log;
+    script_log.SetEcho(false);
+    const size_t logged = 0;
     const bool loaded = script.Load(name);
-    const std::vector<std::string> lines = log.Lines();
+    const std::vector<std::string> lines = script_log.Lines();
     // What the tokeniser reported ("[name : line] text") becomes a finding of its own.
     for (size_t i = logged; i < lines.size(); ++i) {
       const std::string& l = lines[i];
