@@ -9,6 +9,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
 
@@ -101,6 +102,10 @@ bool EncodeMovie(const std::string& host_path, const MovieEncodeSpec& spec) {
     astream->time_base = audio->time_base;
   }
 
+  // Room for the muxer to hold packets back as the players' buffer model expects (otherwise it
+  // reports underflows and writes a stream whose timing the players must repair).
+  out->max_delay = static_cast<int>(0.7 * AV_TIME_BASE);
+  av_opt_set_int(out->priv_data, "muxrate", 2 * (spec.video_bit_rate + 256'000), 0);
   if (avio_open(&out->pb, host_path.c_str(), AVIO_FLAG_WRITE) < 0) return false;
   if (avformat_write_header(out.get(), nullptr) < 0) return false;
 
