@@ -25,6 +25,7 @@
 #include "graphics/glyph_font.h"
 #include "platform/fs.h"
 #include "platform/log.h"
+#include "platform/movie_decoder.h"
 #include "platform/sound_device.h"
 #include "resource/image.h"
 
@@ -502,3 +503,46 @@ TEST_F(DemoContentTest, TheTextBoxBandAndNamePlateAreWhereTheEngineCutsThem) {
 }
 
 }  // namespace
+
+// Three movies in two sizes, each with its sound, a few seconds long, and not the same picture.
+TEST_F(DemoContentTest, TheMoviesOpenInBothSizesWithSound) {
+  const struct {
+    const char* folder;
+    int w, h;
+  } sizes[] = {{"HIGH", 640, 480}, {"LOW", 320, 240}};
+  for (const auto& size : sizes) {
+    std::vector<uint8_t> middles;
+    for (int n = 1; n <= 3; ++n) {
+      const std::string path = std::string("MOVIE\\") + size.folder + "\\00" + std::to_string(n) + ".mpg";
+      SCOPED_TRACE(path);
+      platform::MovieOpenResult r;
+      auto d = platform::MovieDecoder::Open(path, true, {}, &r);
+      ASSERT_TRUE(d);
+      const platform::MovieStreams& st = d->Streams();
+      EXPECT_TRUE(st.mpeg_stream);
+      EXPECT_EQ(st.width, size.w);
+      EXPECT_EQ(st.height, size.h);
+      ASSERT_TRUE(st.has_audio);
+      EXPECT_EQ(st.audio_channels, 2);
+      int pictures = 0;
+      double loudest = 0;
+      for (auto out = d->Next(); out != platform::MovieDecoder::Output::End; out = d->Next()) {
+        if (out == platform::MovieDecoder::Output::Video) {
+          if (++pictures == 40) {
+            const platform::MovieSample& s = d->Sample();
+            // The middle of the car's row, bottom-up: a pixel of its body.
+            middles.push_back(s.bits[static_cast<size_t>(s.pitch) * (size.h / 8) + 3 * (size.w / 2) + 2]);
+          }
+        } else {
+          const platform::MovieAudio& a = d->Audio();
+          for (int i = 0; i < a.frames * 2; ++i) loudest = std::max(loudest, std::abs(a.samples[i] / 32768.0));
+        }
+      }
+      EXPECT_EQ(pictures, 75);
+      EXPECT_GT(loudest, 0.1);
+      EXPECT_LT(loudest, 0.99);
+    }
+    ASSERT_EQ(middles.size(), 3u);
+    EXPECT_FALSE(middles[0] == middles[1] && middles[1] == middles[2]);
+  }
+}

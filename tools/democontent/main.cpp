@@ -1,7 +1,8 @@
 // democontent: generates the demo game's pictures from code, as plain files in the layout the
 // packing step expects: OUTDIR/<archive>/<entry path> (OUTDIR/system/SYSTEM/systex1.png becomes
 // the entry "SYSTEM\systex1.png" of system.pkd). The sounds (sounds.cpp) are loose files, under
-// OUTDIR/files/SOUND/, copied next to the archives.
+// OUTDIR/files/SOUND/, and so are the movies (movies.cpp), under OUTDIR/files/MOVIE/; both are
+// copied next to the archives.
 //
 //   democontent OUTDIR
 //
@@ -23,6 +24,7 @@
 #include "art.h"
 #include "resource/image.h"
 #include "resource/png_encode.h"
+#include "movies.h"
 #include "sounds.h"
 
 namespace {
@@ -210,5 +212,6 @@ int main(int argc, char** argv) {
     }
   }
   failed += MakeSounds(out_dir / "files");
+  failed += MakeMovies(out_dir / "files");
   return failed ? 1 : 0;
 }
