@@ -274,7 +274,7 @@ TEST_F(ConfigTest, LeavingSavesTheSettingsAndReturns) {
        }},
   };
   Start();
-  adv().modes[MODE_ADV] = {};  // the story is not under test
+  adv().SetModeSteps(MODE_ADV, {});  // the story is not under test
   int speed = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

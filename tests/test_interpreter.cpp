@@ -669,9 +669,11 @@ TEST_F(InterpreterTest, RegionsAreExactColoursWithOrWithoutAnOpaqueAlpha) {
 TEST_F(InterpreterTest, ClickingARegionRunsItsNextBlockAndTheKeysMoveThePointer) {
   Boot();
   // The story's draw step runs the regions in their state.
-  adv().modes[MODE_ADV].draw = [](CADV& a) {
+  ModeSteps story = adv().StepsOfMode(MODE_ADV);
+  story.draw = [](CADV& a) {
     if (a.adv_state == ADV_CLICKABLE) a.ClickableProc();
   };
+  adv().SetModeSteps(MODE_ADV, story);
   CImage32& map = adv().clickable.map;
   ASSERT_EQ(map.Create(800, 600), 1);
   map.Fill(0xFFFF0000);  // all A ...

@@ -95,7 +95,7 @@ class SaveLoadTest : public ::testing::Test {
     game.Move(kOffX, kOffY);
     // The story as the screen redraws it for a save: a background, red above row 400 and
     // blue below, and nothing else.
-    adv().modes[MODE_ADV] = {nullptr, [](CADV& a) { a.SceneDrawLayers(); }};
+    adv().SetModeSteps(MODE_ADV, {nullptr, [](CADV& a) { a.SceneDrawLayers(); }});
     adv().game_mode = MODE_ADV;
     ASSERT_TRUE(adv().SubBGLoadFromPNG(0, "BG\\red.png"));
     adv().scene.bg.SetFront(0);

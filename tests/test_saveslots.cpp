@@ -82,7 +82,7 @@ class SaveSlotTest : public ::testing::Test {
     folder.Write("system.pkd", *BuildPack({{"SCP\\t.scp", ScriptFile(script)},
                                            {"SYSTEM\\pic.png", Picture(64, 48, kSky)}}));
     ASSERT_TRUE(game.Boot());
-    adv().modes[MODE_ADV] = {nullptr, [](CADV& a) { a.SceneDrawLayers(); }};
+    adv().SetModeSteps(MODE_ADV, {nullptr, [](CADV& a) { a.SceneDrawLayers(); }});
     adv().game_mode = MODE_ADV;
     ASSERT_TRUE(adv().script.Load("SCP\\t.scp"));
   }

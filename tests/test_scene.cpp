@@ -62,11 +62,11 @@ class SceneTest : public ::testing::Test {
                              {"CHR\\boy.png", Picture(512, 600, 0xE0E040, false)}}));
     game.process.log.SetEcho(false);
     ASSERT_TRUE(game.Boot());
-    adv().modes[MODE_ADV] = {[](CADV& a) { a.SceneAnimeProc(); },
-                             [](CADV& a) {
-                               a.SceneDrawLayers();
-                               a.SceneDrawEffect();
-                             }};
+    adv().SetModeSteps(MODE_ADV, {[](CADV& a) { a.SceneAnimeProc(); },
+                                  [](CADV& a) {
+                                    a.SceneDrawLayers();
+                                    a.SceneDrawEffect();
+                                  }});
     adv().game_mode = MODE_ADV;
     adv().adv_state = ADV_RUNNING;
   }

@@ -44,7 +44,7 @@ class ShellTest : public ::testing::Test {
   void BootWithProbes() {
     folder.WriteEmptyGame();
     ASSERT_TRUE(game.Boot());
-    for (GameMode m : {MODE_TITLE, MODE_CONFIG, MODE_ADV}) game.process.adv.modes[m] = {ProbeUpdate, ProbeDraw};
+    for (GameMode m : {MODE_TITLE, MODE_CONFIG, MODE_ADV}) game.process.adv.SetModeSteps(m, {ProbeUpdate, ProbeDraw});
   }
   GameFolder folder;
   HeadlessGame game;

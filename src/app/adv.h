@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/game_mode.h"
 #include "audio/voice.h"
 #include "graphics/glyph_font.h"
 #include "graphics/graphics.h"
@@ -38,29 +39,6 @@
 
 struct Process;
 
-enum GameMode : int32_t {
-  MODE_NONE = 0,
-  MODE_ADV = 4,
-  MODE_SAVELOAD = 5,
-  MODE_CONFIG = 6,
-  MODE_BACKLOG = 7,
-  MODE_TITLE = 8,
-  MODE_TOWN = 9,
-  MODE_CGMODE = 10,
-  MODE_OMOIDE = 11,
-  MODE_MOVIE = 13,
-  MODE_MUSIC = 14,
-};
-
-class CADV;
-
-// A mode's update and draw steps; either may be missing (the history and the title read their
-// input in their draw steps).
-struct ModeSteps {
-  void (*update)(CADV&) = nullptr;
-  void (*draw)(CADV&) = nullptr;
-};
-inline constexpr int kModeCount = 15;
 
 class CADV final : public DeviceClient {
  public:
@@ -380,13 +358,17 @@ class CADV final : public DeviceClient {
   // A layer transition, the raster, or a screen effect not yet settled holds the story.
   bool SceneWaiting() const;
 
-  // The dispatch table, indexed by GameMode (the table of modes, as data).
-  std::array<ModeSteps, kModeCount> modes;
+  // A test replaces the steps of one mode (to drive one piece of a screen alone); the table
+  // itself stays the dispatcher's.
+  void SetModeSteps(GameMode mode, ModeSteps steps);
+  ModeSteps StepsOfMode(GameMode mode) const;
 
   Process& process() { return process_; }
 
  private:
   static std::array<ModeSteps, kModeCount> DefaultModes();
+  // The dispatch table, indexed by GameMode (the table of modes, as data).
+  std::array<ModeSteps, kModeCount> modes;
   void UpdatePointer();
   bool InClickableRegions() const;
 

@@ -45,6 +45,14 @@ std::array<ModeSteps, kModeCount> CADV::DefaultModes() {
   return m;
 }
 
+void CADV::SetModeSteps(GameMode mode, ModeSteps steps) {
+  if (mode >= 0 && mode < kModeCount) modes[mode] = steps;
+}
+
+ModeSteps CADV::StepsOfMode(GameMode mode) const {
+  return mode >= 0 && mode < kModeCount ? modes[mode] : ModeSteps{};
+}
+
 namespace {
 const ModeSteps* StepsOf(const std::array<ModeSteps, kModeCount>& modes, GameMode mode) {
   return mode >= 0 && mode < kModeCount ? &modes[mode] : nullptr;

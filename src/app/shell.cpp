@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "audio/adv_sound.h"
+#include "audio/engine/adv_sound.h"
 #include "platform/fs.h"
 #include "platform/quit_signal.h"
 

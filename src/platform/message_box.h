@@ -15,6 +15,11 @@ enum class BoxButtons { Ok, OkCancel, YesNo };
 enum class BoxIcon { None, Error, Warning, Information, Question };
 enum class BoxAnswer { Ok, Cancel, Yes, No };
 
+// The answer of a box nobody can press: its first button.
+inline BoxAnswer FirstAnswer(BoxButtons buttons) {
+  return buttons == BoxButtons::YesNo ? BoxAnswer::Yes : BoxAnswer::Ok;
+}
+
 class MessageBoxes {
  public:
   virtual ~MessageBoxes() = default;

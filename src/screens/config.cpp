@@ -10,7 +10,7 @@
 
 #include "app/adv.h"
 #include "app/process.h"
-#include "audio/adv_sound.h"
+#include "audio/engine/adv_sound.h"
 #include "platform/log.h"
 #include "platform/sjis.h"
 #include "screens/cells.h"
@@ -205,7 +205,7 @@ void Apply(CADV& adv, int page, int row, int j) {
 // Back to the mode that opened the screen, with the settings written. The click or cancel that
 // left is used up here, so the screen returned to does not take it as its own in this frame.
 void Leave(CADV& adv) {
-  adv.game_mode = static_cast<GameMode>(adv.config.return_mode);
+  adv.game_mode = adv.config.return_mode;
   adv.process().system_se[1].Play(false);  // "cancel.wav"
   adv.SaveSystemData();  // a failure keeps the settings in memory; nothing to tell the player
   adv.left_click = adv.right_click = false;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 
+#include "app/game_mode.h"
 #include "graphics/device.h"
 #include "graphics/sprite.h"
 #include "graphics/texture.h"
@@ -35,7 +36,7 @@ struct FlagField {
 };
 
 struct ConfigScreen {
-  int32_t return_mode = 8;  // MODE_TITLE
+  GameMode return_mode = MODE_TITLE;
   int32_t page = 0;
   int32_t hovered_tab = -1;
   bool tab_hit = false;  // the pointer is on a tab in this frame

@@ -293,7 +293,7 @@ void Leave(CADV& adv) {
   if (adv.save_load.save_request) {
     adv.save_load.leave_after_save = true;
   } else {
-    adv.game_mode = static_cast<GameMode>(adv.save_load.return_mode);
+    adv.game_mode = adv.save_load.return_mode;
     adv.save_load.visiting = false;
   }
 }

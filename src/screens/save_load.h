@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/game_mode.h"
 #include "graphics/sprite.h"
 
 inline constexpr int kSaveLoadPages = 6;
@@ -33,7 +34,7 @@ struct SaveLoadScreen {
   SaveLoadScreen() { contents_time.fill(-1); }
 
   bool is_save = false;  // SaveLoadIsSave
-  int32_t return_mode = 4;  // SaveLoadReturnMode (MODE_ADV)
+  GameMode return_mode = MODE_ADV;  // SaveLoadReturnMode
   int32_t cursor = 0;  // SaveLoadCursor: 0-5 a slot of the page, or one of the values above
   int32_t page = 0;  // SaveLoadPage
   int32_t hovered_page_tab = -1;  // HoveredPageTab, recomputed by every update

@@ -1,11 +1,10 @@
 // The script commands as data: for each command its name, how its arguments are written and
-// checked, whether the interpreter's step returns after it, and the engine operation that runs
-// it. This header holds the types and the argument readers; the table itself (with its handlers)
-// is the engine's (CommandTable, in the interpreter), and the script checker walks the same
-// table with the same readers, so the two can never disagree about what a command accepts.
+// checked, whether the interpreter's step returns after it, and the id of the engine operation
+// that runs it. The table and its look-up (CommandTable, FindCommand) belong to this library;
+// the engine maps the ids to its handlers, and the script checker walks the same table with the
+// same readers, so the two can never disagree about what a command accepts.
 //
-// Script library: uses platform, resource and save; never includes an engine header (CADV is
-// only named, for the handler type).
+// Script library: uses platform, resource and save; never includes an engine header.
 #pragma once
 
 #include <array>
@@ -14,7 +13,6 @@
 #include <string>
 #include <string_view>
 
-class CADV;
 class CScript;
 
 // How one argument value is written.
@@ -79,13 +77,71 @@ enum class ArgMessage : uint8_t { kStandard, kAnimeSet };
 // table says (a block command that lost its braces).
 enum class CommandFlow : uint8_t { kAsTable, kYield };
 
-struct CommandArgs;
-using CommandHandler = CommandFlow (*)(CADV& adv, CommandArgs& args);
+// The operation a command runs: the engine keeps one handler per id.
+enum class CommandId : uint8_t {
+  kRollback,
+  kEndingStart,
+  kScopeEnd,
+  kExit,
+  kTextWindow,
+  kTextCls,
+  kDefText,
+  kFontLoad,
+  kText,
+  kCharNameWindow,
+  kTextClear,
+  kOmoideFlagSet,
+  kKeyWait,
+  kWait,
+  kSelect,
+  kBattleSelect,
+  kBgLoad,
+  kBgChange,
+  kBgScroll,
+  kBgSync,
+  kBgWipe3,
+  kRaster,
+  kChrLoad,
+  kChrChange,
+  kChrSlideIn,
+  kChrSlideOut,
+  kChrTurn,
+  kChrMove,
+  kChrSetPos,
+  kChrShowHide,
+  kChrFade,
+  kChrSwap,
+  kChrShadow,
+  kNothing,
+  kAnimeInit,
+  kAnimeSet,
+  kAnimeControl,
+  kAnimeLoad,
+  kQuake,
+  kEffect,
+  kSeLoad,
+  kSePlay,
+  kSeStop,
+  kSeVolume,
+  kSeFadeOut,
+  kBgmPlay,
+  kBgmStop,
+  kLoad,
+  kJump,
+  kQuitToOp,
+  kCallTownmap,
+  kSetEpisodeNo,
+  kMovieLoad,
+  kMovieControl,
+  kIfSeen,
+  kCgQuit,
+  kCount
+};
 
 struct CommandSpec {
   std::string_view name;
   bool yields = false;
-  CommandHandler handler = nullptr;
+  CommandId id = CommandId::kNothing;
   ArgForm form = ArgForm::kNone;
   std::array<ArgField, 4> fields{};
   uint8_t field_count = 0;
@@ -166,7 +222,7 @@ struct ChoiceList {
   int32_t timeout_position = 0;  // token position of the closing "},seconds,target"
 };
 
-// The engine's table, in the order the interpreter compares names.
+// The table, in the order the interpreter compares names.
 std::span<const CommandSpec> CommandTable();
 // The command a token names, or nullptr. "]" only counts while a clickable scope is open.
 const CommandSpec* FindCommand(std::string_view token, bool clickable_active);

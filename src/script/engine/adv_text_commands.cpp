@@ -8,7 +8,7 @@
 
 #include "app/adv.h"
 #include "app/process.h"
-#include "audio/adv_sound.h"
+#include "audio/engine/adv_sound.h"
 #include "platform/sjis.h"
 #include "script/script_log.h"
 #include "screens/cells.h"

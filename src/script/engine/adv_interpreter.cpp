@@ -644,165 +644,69 @@ CommandFlow CgQuitCommand(CADV& a, CommandArgs&) {
 
 // --- building the table
 
-constexpr bool kYields = true;
-constexpr bool kContinues = false;
-
-constexpr ArgField Num() {
-  return {ArgKind::kNumber};
-}
-constexpr ArgField Int(int32_t min = INT32_MIN, int32_t max = INT32_MAX) {
-  return {ArgKind::kInt, min, max};
-}
-constexpr ArgField Speed() {
-  return Int(1);
-}  // a divisor of the owner: 0 or less is refused
-constexpr ArgField SeSlot() {
-  return Int(0, 7);
-}
-constexpr ArgField StandardPosition() {
-  return Int(0, 4);
-}
-constexpr ArgField Name(FileKind file = FileKind::kNone) {
-  return {ArgKind::kName, INT32_MIN, INT32_MAX, file};
-}
-constexpr ArgField Kind(ArgKind k) {
-  return {k};
-}
-
-constexpr CommandSpec Cmd(std::string_view name, bool yields, CommandHandler handler,
-                          int32_t code = 0) {
-  CommandSpec s;
-  s.name = name;
-  s.yields = yields;
-  s.handler = handler;
-  s.code = code;
-  return s;
-}
-constexpr CommandSpec Cmd(std::string_view name, bool yields, CommandHandler handler, ArgForm form,
-                          std::initializer_list<ArgField> fields, int32_t code = 0) {
-  CommandSpec s = Cmd(name, yields, handler, code);
-  s.form = form;
-  for (const ArgField& f : fields) s.fields[s.field_count++] = f;
-  return s;
-}
-constexpr CommandSpec Token(std::string_view name, bool yields, CommandHandler handler, ArgField f,
-                            int32_t code = 0) {
-  return Cmd(name, yields, handler, ArgForm::kToken, {f}, code);
-}
-constexpr CommandSpec List(std::string_view name, bool yields, CommandHandler handler,
-                           std::initializer_list<ArgField> fields, int32_t code = 0) {
-  return Cmd(name, yields, handler, ArgForm::kCommaList, fields, code);
-}
-constexpr CommandSpec With(CommandSpec s, bool anywhere, bool clickable_only, ArgMessage m) {
-  s.anywhere = anywhere;
-  s.clickable_only = clickable_only;
-  s.message = m;
-  return s;
-}
-
-const ArgField kShowHide = Kind(ArgKind::kShowHide);
-const ArgField kSlot = Kind(ArgKind::kSlot);
-const ArgField kGroup = Kind(ArgKind::kSlotGroup);
-const ArgField kSlide = Kind(ArgKind::kSlideDirection);
-
-// In the order the interpreter compares names (only "@text," could match more than one way).
-const CommandSpec kCommands[] = {
-    Cmd("@rollback_off", kContinues, RollbackCommand, 0),
-    Cmd("@rollback_on", kContinues, RollbackCommand, 1),
-    Cmd("@ending_start", kYields, EndingStartCommand),
-    With(Cmd("]", kYields, ScopeEndCommand), false, true, ArgMessage::kStandard),
-    Cmd("@exit", kYields, ExitCommand),
-    Token("@textwindow_fast", kYields, TextWindowCommand, kShowHide, TEXTWINDOW_FAST),
-    Token("@textwindow_fx1", kYields, TextWindowCommand, kShowHide, TEXTWINDOW_FX1),
-    Token("@textwindow_fx2", kYields, TextWindowCommand, kShowHide, TEXTWINDOW_FX2),
-    Token("@textwindow", kYields, TextWindowCommand, kShowHide, TEXTWINDOW_FADE),
-    Cmd("@text_cls", kYields, TextClsCommand),
-    Cmd("@def_text", kContinues, DefTextCommand, ArgForm::kDefText, {}),
-    Token("@font_load", kYields, FontLoadCommand, Name(FileKind::kGlyphs)),
-    With(Cmd("@text,", kYields, TextCommand, ArgForm::kTextPage, {}), true, false,
-         ArgMessage::kStandard),
-    Token("@charname_window", kYields, CharNameWindowCommand, kShowHide),
-    Cmd("@text_clear", kYields, TextClearCommand),
-    Token("@OMOIDE_FLAG_SET", kContinues, OmoideFlagSetCommand, Num()),
-    Cmd("@keywait", kYields, KeyWaitCommand),
-    Token("@wait", kYields, WaitCommand, Num()),
-    Cmd("@select", kYields, SelectCommand, ArgForm::kSelect, {}),
-    Cmd("@battle_select", kYields, BattleSelectCommand, ArgForm::kBattleSelect, {}),
-    Token("@bg_load", kYields, BgLoadCommand, Name(FileKind::kBackground)),
-    Token("@bg_change", kYields, BgChangeCommand, Num()),
-    List("@bg_scroll", kYields, BgScrollCommand, {Kind(ArgKind::kScrollDirection), Int()}),
-    Cmd("@bg_sync", kYields, BgSyncCommand),
-    Token("@bg_wipe3", kYields, BgWipe3Command, Num()),
-    List("@bg_raster", kYields, RasterCommand, {Int(), Int(), Int(), Int()}, RASTER_BACKGROUND),
-    List("@chr_raster", kYields, RasterCommand, {Int(), Int(), Int(), Int()}, RASTER_CHARACTERS),
-    List("@all_raster", kYields, RasterCommand, {Int(), Int(), Int(), Int()}, RASTER_BOTH),
-    List("@chr_load", kYields, ChrLoadCommand, {kSlot, Name(FileKind::kCharacter)}),
-    List("@chr_change", kYields, ChrChangeCommand, {kSlot, Int()}),
-    List("@chr_slide_in", kYields, ChrSlideInCommand, {kSlot, StandardPosition(), Speed(), kSlide}),
-    List("@chr_slide_out", kYields, ChrSlideOutCommand, {kSlot, Speed(), kSlide}),
-    List("@chr_turn", kYields, ChrTurnCommand, {kGroup, Int(1)}),
-    List("@chr_move", kYields, ChrMoveCommand, {kSlot, StandardPosition(), Speed()}),
-    List("@chr_setpos", kContinues, ChrSetPosCommand, {kSlot, StandardPosition()}),
-    Token("@chr_show", kContinues, ChrShowHideCommand, kSlot, 1),
-    Token("@chr_hide", kContinues, ChrShowHideCommand, kSlot, 0),
-    List("@chr_fade_in", kYields, ChrFadeCommand, {kGroup, Int()}, 1),
-    List("@chr_fade_out", kYields, ChrFadeCommand, {kGroup, Int()}, 0),
-    Token("@chr_swap_screen", kContinues, ChrSwapCommand, kSlot),
-    List("@chr_shadow", kContinues, ChrShadowCommand, {kSlot, Kind(ArgKind::kOnOff)}),
-    Token("@shadow", kContinues, NothingCommand, Kind(ArgKind::kAny)),
-    Cmd("@anime_init", kYields, AnimeInitCommand),
-    With(List("@anime_set", kContinues, AnimeSetCommand, {Int(), Int(), Int()}), false, false,
-         ArgMessage::kAnimeSet),
-    Cmd("@anime_start", kYields, AnimeControlCommand, 0),
-    Cmd("@anime_pause", kYields, AnimeControlCommand, 1),
-    Cmd("@anime_play", kYields, AnimeControlCommand, 2),
-    Cmd("@anime_stop", kYields, AnimeControlCommand, 3),
-    List("@anime_load", kYields, AnimeLoadCommand, {Int(0, 3), Name(FileKind::kCharacter)}),
-    List("@effect_quake", kYields, QuakeCommand, {Kind(ArgKind::kQuakeDirection), Int()}),
-    Token("@effect_white_out", kYields, EffectCommand, Num(), EFFECT_WHITE_OUT),
-    Token("@effect_white_in", kYields, EffectCommand, Num(), EFFECT_WHITE_IN),
-    Token("@effect_black_out", kYields, EffectCommand, Num(), EFFECT_BLACK_OUT),
-    Token("@effect_black_in", kYields, EffectCommand, Num(), EFFECT_BLACK_IN),
-    Token("@effect_wipe3_out", kYields, EffectCommand, Num(), EFFECT_WIPE3_OUT),
-    Token("@effect_wipe3_in", kYields, EffectCommand, Num(), EFFECT_WIPE3_IN),
-    Token("@effect_page_out", kYields, EffectCommand, Num(), EFFECT_PAGE_OUT),
-    Token("@effect_page_in", kYields, EffectCommand, Num(), EFFECT_PAGE_IN),
-    List("@se_load", kYields, SeLoadCommand, {SeSlot(), Name(FileKind::kSoundEffect)}),
-    Token("@se_play", kContinues, SePlayCommand, SeSlot(), 0),
-    Token("@se_loop", kContinues, SePlayCommand, SeSlot(), 1),
-    Token("@se_stop", kContinues, SeStopCommand, SeSlot()),
-    List("@se_volume", kContinues, SeVolumeCommand, {SeSlot(), Int()}),
-    List("@se_fade_out", kContinues, SeFadeOutCommand, {SeSlot(), Int(0, 2)}),
-    Token("@bgm_play", kYields, BgmPlayCommand, Name(FileKind::kMusic)),
-    Token("@bgm_stop", kContinues, BgmStopCommand, Num()),
-    Token("@load", kYields, LoadCommand, Name(FileKind::kScript)),
-    Token("@jump", kContinues, JumpCommand, Name(FileKind::kLabel)),
-    Cmd("@QUIT_TO_OP", kYields, QuitToOpCommand),
-    Cmd("@CALL_TOWNMAP", kYields, CallTownmapCommand),
-    Token("@SET_EPISODENO", kYields, SetEpisodeNoCommand, Num()),
-    Token("@movie_load", kYields, MovieLoadCommand, Name(FileKind::kMovie)),
-    Cmd("@movie_play", kYields, MovieControlCommand, 1),
-    Cmd("@movie_stop", kYields, MovieControlCommand, 0),
-    Token("#if", kContinues, IfSeenCommand, Name()),
-    Cmd("#endif", kContinues, NothingCommand),
-    Cmd("#cg_quit", kYields, CgQuitCommand),
+// The engine's operation for each command id, in the order of CommandId.
+using CommandHandler = CommandFlow (*)(CADV& adv, CommandArgs& args);
+constexpr CommandHandler kHandlers[] = {
+    RollbackCommand,
+    EndingStartCommand,
+    ScopeEndCommand,
+    ExitCommand,
+    TextWindowCommand,
+    TextClsCommand,
+    DefTextCommand,
+    FontLoadCommand,
+    TextCommand,
+    CharNameWindowCommand,
+    TextClearCommand,
+    OmoideFlagSetCommand,
+    KeyWaitCommand,
+    WaitCommand,
+    SelectCommand,
+    BattleSelectCommand,
+    BgLoadCommand,
+    BgChangeCommand,
+    BgScrollCommand,
+    BgSyncCommand,
+    BgWipe3Command,
+    RasterCommand,
+    ChrLoadCommand,
+    ChrChangeCommand,
+    ChrSlideInCommand,
+    ChrSlideOutCommand,
+    ChrTurnCommand,
+    ChrMoveCommand,
+    ChrSetPosCommand,
+    ChrShowHideCommand,
+    ChrFadeCommand,
+    ChrSwapCommand,
+    ChrShadowCommand,
+    NothingCommand,
+    AnimeInitCommand,
+    AnimeSetCommand,
+    AnimeControlCommand,
+    AnimeLoadCommand,
+    QuakeCommand,
+    EffectCommand,
+    SeLoadCommand,
+    SePlayCommand,
+    SeStopCommand,
+    SeVolumeCommand,
+    SeFadeOutCommand,
+    BgmPlayCommand,
+    BgmStopCommand,
+    LoadCommand,
+    JumpCommand,
+    QuitToOpCommand,
+    CallTownmapCommand,
+    SetEpisodeNoCommand,
+    MovieLoadCommand,
+    MovieControlCommand,
+    IfSeenCommand,
+    CgQuitCommand,
 };
+static_assert(std::size(kHandlers) == static_cast<size_t>(CommandId::kCount));
 
 }  // namespace
-
-std::span<const CommandSpec> CommandTable() {
-  return kCommands;
-}
-
-const CommandSpec* FindCommand(std::string_view token, bool clickable_active) {
-  for (const CommandSpec& c : kCommands) {
-    if (c.anywhere ? token.find(c.name) != std::string_view::npos : token == c.name) {
-      if (c.clickable_only && !clickable_active) continue;
-      return &c;
-    }
-  }
-  return nullptr;
-}
 
 std::optional<int32_t> CADV::ResolveValue(std::string_view token) {
   if (token.find('$') == std::string_view::npos) {
@@ -863,7 +767,8 @@ void CADV::ScriptStep() {
         if (!ReadCommandArgs(*spec, script, report, args)) {
           go_on = !spec->yields;  // the command does nothing
         } else {
-          go_on = spec->handler(*this, args) == CommandFlow::kAsTable && !spec->yields;
+          const CommandHandler run = kHandlers[static_cast<size_t>(spec->id)];
+          go_on = run(*this, args) == CommandFlow::kAsTable && !spec->yields;
         }
       } else if (!IsLabel(t)) {
         LogScript(script, 2, ScriptFormat(T().unknown.c_str(), t.c_str()));

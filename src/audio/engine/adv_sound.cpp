@@ -1,4 +1,4 @@
-#include "audio/adv_sound.h"
+#include "audio/engine/adv_sound.h"
 
 #include <algorithm>
 
