@@ -390,7 +390,7 @@ TEST_F(ChoiceTest, TimedRowsShowEachItemsOwnWordsAfterItsLabel) {
          "@battle_select {\n花火を見上げる,*x,0\n選択肢②,*x,0\n,*x,0\n"
          "ながいながいながいながいながいながいながいながい,*x,0\n},60,*x\nx:\n"}});
   UntilChoice(ADV_TIMED_CHOICE);
-  const auto& rows = adv().timed_labels;
+  const auto& rows = adv().choice.timed_labels;
   EXPECT_EQ(rows[0].Text(), SJ("選択肢① 花火を見上げる"));
   EXPECT_EQ(rows[1].Text(), SJ("選択肢②"));
   EXPECT_EQ(rows[2].Text(), SJ("選択肢③"));

@@ -28,8 +28,10 @@
 #include "save/system_data.h"
 #include "scene/scene.h"
 #include "screens/backlog.h"
+#include "screens/choices.h"
 #include "screens/config.h"
 #include "screens/dialogs.h"
+#include "screens/panels.h"
 #include "screens/save_load.h"
 #include "screens/system_menu.h"
 #include "screens/title.h"
@@ -152,17 +154,9 @@ class CADV final : public DeviceClient {
   VoiceQueueFields voice_queue;  // filled by "@text,", played by the story
   HistoryStore history;  // the message history's pages
   CheckpointHistory checkpoints;  // ... and their snapshots
-  ChoiceState choice;
-  std::array<CGlyphFont, kMaxChoices> choice_images;  // "@select": the choice texts
-  std::array<CGlyphFont, kMaxChoices> timed_labels;  // "@battle_select": the fixed labels
-  // The timed choice's picture, "SYSTEM\battle_select.png" (704 × 192) as 16 × 16 tiles.
-  static constexpr int kBattleTileRows = 12, kBattleTileColumns = 44;
-  std::array<CTexture, 3> battle_textures;
-  std::array<CSprite, kBattleTileRows * kBattleTileColumns> battle_tiles;
+  ChoiceScreen choice;  // "@select" and "@battle_select" (src/screens/choices.*)
   // The button bar's pictures (cells of the first system texture).
   CSprite menu_button, menu_button_hot, auto_off, auto_on, skip_off, skip_on;
-  // The panel pieces (cells of the second system texture) and the plain fill sprite.
-  CSprite panel_corner, outline_corner, panel_fill;
 
   // Text commands (src/script/adv_text_commands.cpp).
   void DefText(const CharNameTable& table);
@@ -194,8 +188,8 @@ class CADV final : public DeviceClient {
   // The page is complete in the history: the count goes up.
   void EndHistoryPage();
 
-  // Choices (src/script/adv_choices.cpp): set-up, the commands, and the per-frame steps the
-  // story's draw step runs in ADV_CHOICE and ADV_TIMED_CHOICE.
+  // Choices (ChoiceScreen): set-up, the commands, and the per-frame steps the story's draw step
+  // runs in ADV_CHOICE and ADV_TIMED_CHOICE.
   void ShowChoices(const ChoiceList& choices);
   void ShowTimedChoices(const ChoiceList& choices);
   void ChoiceProc();
@@ -220,8 +214,7 @@ class CADV final : public DeviceClient {
   void FramedPanel(float x, float y, float w, float h, uint32_t fill_rgb, uint32_t outline_rgb);
   // The nine-slice frame of the dialog art (needs DialogArtSetup).
   void WindowFrame(float x, float y, int columns, int rows);
-  std::array<CSprite, 9> frame_cells;  // cell (i, j) at [3i + j]
-  CTexture dialog_art;  // "SYSTEM\dialog_base1.png"
+  Panels panels;
 
   // The story mode (src/script/adv_story.cpp): the button bar, and what it opens.
   void ButtonBarSetup();  // the bar's sprites, made with the text box

@@ -315,7 +315,7 @@ void CADV::ConfigSetup() {
   ConfigScreen& s = config;
   gfx::Device& device = process_.graphics.Device();
   auto cell = [&](CSprite& sprite, int left, int top, int right, int bottom) {
-    CutCell(sprite, device, &dialog_art, left, top, right, bottom);
+    CutCell(sprite, device, &panels.Art(), left, top, right, bottom);
   };
   for (int i = 0; i < 3; ++i) {
     cell(s.tab_other[i], 96, 32 * i, 128, 32 * i + 32);

@@ -1,5 +1,7 @@
 // What every screen shares: the decide and cancel rules, the pointer box, and the panels and
 // the window frame drawn from the system textures and the dialog art.
+#include "screens/panels.h"
+
 #include "app/adv.h"
 #include "app/process.h"
 #include "platform/dik.h"
@@ -53,60 +55,72 @@ void Bands(gfx::Device& device, CSprite& fill, float x, float y, float w, float 
 
 }  // namespace
 
-void CADV::RoundedPanel(float x, float y, float w, float h, uint32_t rgb, int alpha) {
-  gfx::Device& device = process_.graphics.Device();
-  Corners(device, panel_corner, x, y, x + w - 8, h, rgb, alpha);
-  Bands(device, panel_fill, x, y, w, h, x + w - 8, rgb, alpha);
+void Panels::Rounded(gfx::Device& device, float x, float y, float w, float h, uint32_t rgb,
+                     int alpha) {
+  Corners(device, corner_, x, y, x + w - 8, h, rgb, alpha);
+  Bands(device, fill_, x, y, w, h, x + w - 8, rgb, alpha);
 }
 
-void CADV::DialogPanel(float x, float y, float w, float h, uint32_t rgb) {
-  gfx::Device& device = process_.graphics.Device();
-  Corners(device, panel_corner, x, y, x + w, h, rgb, 192);
-  Bands(device, panel_fill, x, y, w, h, x + w, rgb, 192);
+void Panels::Dialog(gfx::Device& device, float x, float y, float w, float h, uint32_t rgb) {
+  Corners(device, corner_, x, y, x + w, h, rgb, 192);
+  Bands(device, fill_, x, y, w, h, x + w, rgb, 192);
 }
 
-void CADV::FramedPanel(float x, float y, float w, float h, uint32_t fill_rgb,
-                       uint32_t outline_rgb) {
-  DialogPanel(x, y, w, h, fill_rgb);
-  gfx::Device& device = process_.graphics.Device();
-  Corners(device, outline_corner, x, y, x + w, h, outline_rgb, 192);
-  panel_fill.SetColor(outline_rgb);
-  panel_fill.SetAlpha(192);
-  panel_fill.Draw(device, x, y - 8, w, 3);
-  panel_fill.Draw(device, x, y + h + 5, w, 3);
-  panel_fill.Draw(device, x - 8, y, 3, h);
-  panel_fill.Draw(device, x + w + 5, y, 3, h);
+void Panels::Framed(gfx::Device& device, float x, float y, float w, float h, uint32_t fill_rgb,
+                    uint32_t outline_rgb) {
+  Dialog(device, x, y, w, h, fill_rgb);
+  Corners(device, outline_corner_, x, y, x + w, h, outline_rgb, 192);
+  fill_.SetColor(outline_rgb);
+  fill_.SetAlpha(192);
+  fill_.Draw(device, x, y - 8, w, 3);
+  fill_.Draw(device, x, y + h + 5, w, 3);
+  fill_.Draw(device, x - 8, y, 3, h);
+  fill_.Draw(device, x + w + 5, y, 3, h);
 }
 
-void CADV::WindowFrame(float x, float y, int columns, int rows) {
-  gfx::Device& device = process_.graphics.Device();
+void Panels::WindowFrame(gfx::Device& device, float x, float y, int columns, int rows) {
   for (int j = 0; j <= rows; ++j) {
     const int i = j == 0 ? 0 : j == rows ? 2 : 1;
     for (int k = 0; k <= columns; ++k) {
       const int c = k == 0 ? 0 : k == columns ? 2 : 1;
-      frame_cells[3 * i + c].Draw(device, x + 32.0f * k, y + 32.0f * j, 32, 32);
+      frame_cells_[3 * i + c].Draw(device, x + 32.0f * k, y + 32.0f * j, 32, 32);
     }
   }
 }
 
-// The dialog art and the panel pieces. The panels' corners are cells of the second system
-// texture, so they work even when the dialog art is missing.
-void CADV::DialogArtSetup() {
-  gfx::Device& device = process_.graphics.Device();
-  CutCell(panel_corner, device, &system_textures[1], 240, 224, 248, 232);
-  CutCell(outline_corner, device, &system_textures[1], 224, 224, 232, 232);
-  panel_fill.Init(0, 0, 8, 8);
-  panel_fill.SetDevice(&device);
+void Panels::Setup(gfx::Device& device, CTexture& corner_sheet, const CPackFile& system) {
+  CutCell(corner_, device, &corner_sheet, 240, 224, 248, 232);
+  CutCell(outline_corner_, device, &corner_sheet, 224, 224, 232, 232);
+  fill_.Init(0, 0, 8, 8);
+  fill_.SetDevice(&device);
 
-  dialog_art.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8);
+  art_.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8);
   CImage32 image;
-  if (image.LoadFromPNG("SYSTEM\\dialog_base1.png", process_.system_pkd) == 0 &&
-      image.Width() == 256 && image.Height() == 256) {
-    dialog_art.Upload(image.Pixels());
+  if (image.LoadFromPNG("SYSTEM\\dialog_base1.png", system) == 0 && image.Width() == 256 &&
+      image.Height() == 256) {
+    art_.Upload(image.Pixels());
   } else {
     WriteLog(2, "SYSTEM\\dialog_base1.png could not be loaded", "CADV::DialogArtSetup", 0);
   }
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j)
-      CutCell(frame_cells[3 * i + j], device, &dialog_art, 32 * j, 32 * i, 32 * j + 32, 32 * i + 32);
+      CutCell(frame_cells_[3 * i + j], device, &art_, 32 * j, 32 * i, 32 * j + 32, 32 * i + 32);
+}
+
+// CADV's entry points: the screens' vocabulary, drawn on the game's device.
+void CADV::RoundedPanel(float x, float y, float w, float h, uint32_t rgb, int alpha) {
+  panels.Rounded(process_.graphics.Device(), x, y, w, h, rgb, alpha);
+}
+void CADV::DialogPanel(float x, float y, float w, float h, uint32_t rgb) {
+  panels.Dialog(process_.graphics.Device(), x, y, w, h, rgb);
+}
+void CADV::FramedPanel(float x, float y, float w, float h, uint32_t fill_rgb,
+                       uint32_t outline_rgb) {
+  panels.Framed(process_.graphics.Device(), x, y, w, h, fill_rgb, outline_rgb);
+}
+void CADV::WindowFrame(float x, float y, int columns, int rows) {
+  panels.WindowFrame(process_.graphics.Device(), x, y, columns, rows);
+}
+void CADV::DialogArtSetup() {
+  panels.Setup(process_.graphics.Device(), system_textures[1], process_.system_pkd);
 }

@@ -194,7 +194,7 @@ bool AnySlotSaved() {
 void CADV::SaveLoadSetup() {
   SaveLoadScreen& s = save_load;
   gfx::Device& device = process_.graphics.Device();
-  CTexture* art = &dialog_art;
+  CTexture* art = &panels.Art();
   CutCell(s.background_tile, device, art, 192, 0, 256, 64);
   CutCell(s.header_load, device, art, 0, 192, 192, 224);
   CutCell(s.header_save, device, art, 0, 224, 192, 256);

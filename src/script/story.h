@@ -154,15 +154,3 @@ struct HistoryStore {
   int32_t count = 0;
 };
 
-// "@select" (ADV_CHOICE) and "@battle_select" (ADV_TIMED_CHOICE).
-inline constexpr int kTimedChoiceSegments = 30;
-inline constexpr int kTimeoutSlot = 4;  // the timed choice's fifth slot
-struct ChoiceState {
-  ChoiceList list;
-  int32_t hovered = 0;  // the selected box / item
-  bool decided = false;
-  // The timed choice.
-  int32_t elapsed = 0;  // ms since it started
-  float pulse_angle = 0;  // degrees
-  std::array<bool, kTimedChoiceSegments> segment_lit{};
-};

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "screens/choices.h"
+
 #include "app/adv.h"
 #include "app/process.h"
 #include "platform/dik.h"
@@ -50,14 +52,14 @@ const Texts& T() {
 // so a translucent box is even all over.
 void ChoiceBox(CADV& adv, float x, float y, float w, float h, uint32_t rgb, int alpha) {
   gfx::Device& device = adv.process().graphics.Device();
-  CSprite& corner = adv.panel_corner;
+  CSprite& corner = adv.panels.Corner();
   corner.SetColor(rgb);
   corner.SetAlpha(alpha);
   corner.DrawRotated(device, x, y, 8, 8, 0);
   corner.DrawRotated(device, x + w - 8, y, 8, 8, 90);
   corner.DrawRotated(device, x + w - 8, y + h - 8, 8, 8, 180);
   corner.DrawRotated(device, x, y + h - 8, 8, 8, 270);
-  CSprite& fill = adv.panel_fill;
+  CSprite& fill = adv.panels.Fill();
   fill.SetColor(rgb);
   fill.SetAlpha(alpha);
   fill.Draw(device, x, y + 8, 8, h - 16);
@@ -85,44 +87,44 @@ void MoveSelection(CInput& input, int32_t& selection, int count) {
 
 void CADV::ChoiceSetup() {
   gfx::Device& device = process_.graphics.Device();
-  for (CGlyphFont& f : choice_images) f.Init(device);
-  for (size_t i = 0; i < timed_labels.size(); ++i) {
-    timed_labels[i].Init(device);
-    timed_labels[i].SetText(T().labels[i]);
+  for (CGlyphFont& f : choice.images) f.Init(device);
+  for (size_t i = 0; i < choice.timed_labels.size(); ++i) {
+    choice.timed_labels[i].Init(device);
+    choice.timed_labels[i].SetText(T().labels[i]);
   }
 
   // The picture as 16 × 16 tiles, 256 to a texture, row by row; sprite (row r, column c) is
-  // battle_tiles[c × 12 + r].
-  for (CTexture& t : battle_textures) t.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8);
+  // choice.battle_tiles[c × 12 + r].
+  for (CTexture& t : choice.battle_textures) t.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8);
   constexpr float k = 1.0f / 256;
-  for (int r = 0; r < kBattleTileRows; ++r) {
-    for (int c = 0; c < kBattleTileColumns; ++c) {
-      const int t = r * kBattleTileColumns + c;
+  for (int r = 0; r < ChoiceScreen::kBattleTileRows; ++r) {
+    for (int c = 0; c < ChoiceScreen::kBattleTileColumns; ++c) {
+      const int t = r * ChoiceScreen::kBattleTileColumns + c;
       const int cell = t % 256;
       const float u = 16.0f * static_cast<float>(cell % 16) * k;
       const float v = 16.0f * static_cast<float>(cell / 16) * k;
-      CSprite& s = battle_tiles[static_cast<size_t>(c * kBattleTileRows + r)];
+      CSprite& s = choice.battle_tiles[static_cast<size_t>(c * ChoiceScreen::kBattleTileRows + r)];
       s.Init(0, 0, 16, 16, u, v, u + 16 * k, v + 16 * k,
-             &battle_textures[static_cast<size_t>(t / 256)]);
+             &choice.battle_textures[static_cast<size_t>(t / 256)]);
       s.SetDevice(&device);
     }
   }
   static constexpr const char* kPicture = "SYSTEM\\battle_select.png";
   CImage32 picture;
   if (picture.LoadFromPNG(kPicture, process_.system_pkd) != 0 ||
-      picture.Width() != 16 * kBattleTileColumns || picture.Height() != 16 * kBattleTileRows) {
+      picture.Width() != 16 * ChoiceScreen::kBattleTileColumns || picture.Height() != 16 * ChoiceScreen::kBattleTileRows) {
     WriteLog(2, std::string(kPicture) + " could not be loaded", "CADV::ChoiceSetup", 0);
     return;
   }
   CImage32 work;
   if (!work.Create(256, 256)) return;
-  constexpr int kTiles = kBattleTileRows * kBattleTileColumns;
+  constexpr int kTiles = ChoiceScreen::kBattleTileRows * ChoiceScreen::kBattleTileColumns;
   for (int t = 0; t < kTiles; ++t) {
     const int cell = t % 256;
     work.CopyRect(picture, 16 * (cell % 16), 16 * (cell / 16), 16, 16,
-                  16 * (t % kBattleTileColumns), 16 * (t / kBattleTileColumns));
+                  16 * (t % ChoiceScreen::kBattleTileColumns), 16 * (t / ChoiceScreen::kBattleTileColumns));
     if (cell == 255 || t == kTiles - 1) {
-      battle_textures[static_cast<size_t>(t / 256)].Upload(work.Pixels());
+      choice.battle_textures[static_cast<size_t>(t / 256)].Upload(work.Pixels());
       work.Fill(0);
     }
   }
@@ -134,7 +136,7 @@ void CADV::ApplyChoiceModeRules() {
 }
 
 void CADV::ShowChoices(const ChoiceList& choices) {
-  choice = ChoiceState{};
+  choice.Reset();
   choice.list = choices;
   // Nothing to choose: waiting for a decide would only hold the story on an empty screen.
   if (choices.count <= 0) {
@@ -142,7 +144,7 @@ void CADV::ShowChoices(const ChoiceList& choices) {
     return;
   }
   for (int i = 0; i < choices.count; ++i) {
-    CGlyphFont& image = choice_images[static_cast<size_t>(i)];
+    CGlyphFont& image = choice.images[static_cast<size_t>(i)];
     image.SetSpecialGlyphs(text_box.SpecialGlyphPicture());
     image.SetBaseColor(kGlyphWhite);
     image.SetText(choices.items[static_cast<size_t>(i)].text);
@@ -154,14 +156,14 @@ void CADV::ShowChoices(const ChoiceList& choices) {
 
 void CADV::ShowTimedChoices(const ChoiceList& choices) {
   const float pulse = choice.pulse_angle;
-  choice = ChoiceState{};
+  choice.Reset();
   choice.list = choices;
   choice.pulse_angle = pulse;
   // Each row keeps its fixed label, which games name their options by on the page before; an
   // item text of its own follows the label. Built here so they take the special glyphs loaded
   // now.
-  for (size_t i = 0; i < timed_labels.size(); ++i) {
-    CGlyphFont& label = timed_labels[i];
+  for (size_t i = 0; i < choice.timed_labels.size(); ++i) {
+    CGlyphFont& label = choice.timed_labels[i];
     const std::string& text =
         static_cast<int>(i) < choices.count ? choices.items[i].text : std::string();
     label.SetText(TimedRowText(T().labels[i], text));
@@ -194,7 +196,7 @@ void CADV::ChoiceProc() {
     const float top = static_cast<float>(BoxTop(count, i));
     ChoiceBox(*this, kBoxLeft, top, kBoxWidth, kBoxHeight, hot ? kHotBox : kColdBox,
               hot ? kHotAlpha : kColdAlpha);
-    CGlyphFont& text = choice_images[static_cast<size_t>(i)];
+    CGlyphFont& text = choice.images[static_cast<size_t>(i)];
     text.SetPosition(static_cast<float>(kBoxLeft + (kBoxWidth - text.Width()) / 2),
                      top + kTextDrop);
     text.SetColor(hot ? kHotText : kColdText);
@@ -210,7 +212,7 @@ void CADV::ChoiceProc() {
 void CADV::TimedChoiceProc() {
   if (system_menu_open) return;
   gfx::Device& device = process_.graphics.Device();
-  ChoiceState& c = choice;
+  ChoiceScreen& c = choice;
   const int count = c.list.count;
   const int32_t needed = save_record.LocalVariables[99];
   auto available = [&](int i) {
@@ -227,9 +229,9 @@ void CADV::TimedChoiceProc() {
     }
   }
 
-  for (int r = 0; r < kBattleTileRows; ++r)
-    for (int col = 0; col < kBattleTileColumns; ++col)
-      battle_tiles[static_cast<size_t>(col * kBattleTileRows + r)].Draw(
+  for (int r = 0; r < ChoiceScreen::kBattleTileRows; ++r)
+    for (int col = 0; col < ChoiceScreen::kBattleTileColumns; ++col)
+      choice.battle_tiles[static_cast<size_t>(col * ChoiceScreen::kBattleTileRows + r)].Draw(
           device, static_cast<float>(48 + 16 * col), static_cast<float>(172 + 16 * r), 16, 16);
 
   c.pulse_angle += 0.3f * static_cast<float>(frame_time);
@@ -245,10 +247,10 @@ void CADV::TimedChoiceProc() {
   // the other.
   int widest = 0;
   for (int i = 0; i < count; ++i)
-    widest = std::max(widest, timed_labels[static_cast<size_t>(i)].Width());
+    widest = std::max(widest, choice.timed_labels[static_cast<size_t>(i)].Width());
   for (int i = 0; i < count; ++i) {
     if (!available(i)) continue;
-    CGlyphFont& label = timed_labels[static_cast<size_t>(i)];
+    CGlyphFont& label = choice.timed_labels[static_cast<size_t>(i)];
     label.SetColor(0xFFFFFF);
     label.SetAlpha(255);
     label.SetPosition(static_cast<float>(384 - widest / 2), static_cast<float>(220 + 32 * i));
