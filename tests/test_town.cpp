@@ -326,6 +326,44 @@ TEST_F(TownTest, ALostDeviceTakesTheCubesAwayAndTheResetBuildsThemAgain) {
   EXPECT_NE(Pixel(cube.x, cube.y), MapRgb(cube.x, cube.y));
 }
 
+// Saved on the map, a game loads back onto the map with its day, choice and visits; a slot whose
+// day lies beyond the schedule is shown with the last column, never read outside the tables.
+TEST_F(TownTest, AGameSavedOnTheMapLoadsBackOntoItsDay) {
+  Boot({{"day", "@SET_EPISODENO 2\n@CALL_TOWNMAP\n"}});
+  std::strcpy(record().ScriptName, "SCP\\day.scp");
+  record().TownSaveFlag = 1;
+  record().TownDay = 1;
+  record().TownChoicesToday = 1;
+  record().FavourVariables[0] = 1;
+  record().FavourVariables[4] = 1;
+  ASSERT_TRUE(adv().SaveSlot(0));
+  Bytes damaged = folder.Read("SAVE/0.dat");
+  ASSERT_EQ(damaged.size(), 6640u);
+  const int32_t far_day = 40;
+  std::memcpy(damaged.data() + 6140, &far_day, 4);
+  folder.Write("SAVE/1.dat", damaged);
+
+  auto load = [&](int x, int y) {
+    record() = SaveRecord{};
+    adv().game_mode = MODE_ADV;
+    adv().OpenSaveLoad(false);
+    ASSERT_TRUE(game.Frames(5));
+    ASSERT_TRUE(game.Click(x, y));
+    for (int i = 0; i < 20 && adv().game_mode != MODE_TOWN; ++i) ASSERT_TRUE(game.Frame());
+    ASSERT_EQ(adv().game_mode, MODE_TOWN);
+  };
+  load(200, 160);  // slot 0, top left
+  EXPECT_EQ(record().TownDay, 1);
+  EXPECT_EQ(record().TownChoicesToday, 1);
+  EXPECT_EQ(record().FavourVariables[0], 1);
+  EXPECT_EQ(Who(), (Places{{4}, {}, {}, {}, {}, {}, {}, {0}, {}}));
+
+  load(200, 320);  // slot 1, below it
+  EXPECT_EQ(record().TownDay, 40);
+  EXPECT_EQ(Count("day index 40, choice 1 lies outside the schedule"), 1);
+  EXPECT_EQ(Who(), (Places{{}, {}, {4}, {}, {}, {}, {}, {}, {}}));
+}
+
 // FNV-1a over the frame's colours.
 uint64_t FrameHash(const uint32_t* frame) {
   uint64_t h = 0xcbf29ce484222325ull;
