@@ -98,7 +98,8 @@ uint64_t FrameHash(const Bytes& png, int x0 = 0, int y0 = 0, int x1 = 800, int y
 }
 
 // Recorded frames: the title, a text page with its speaker's name plate, a choice screen, the
-// timed choice with its items' words after their labels and the page naming them. A
+// timed choice with its items' words after their labels and the page naming them (its outline's
+// crawl goes on from the town map's popup outline drawn before it), and the town map's popup. A
 // change to the demo's art or story, or to how the engine draws, changes them on purpose; the
 // failure prints the new checksum.
 struct GoldenFrame {
@@ -110,7 +111,8 @@ constexpr GoldenFrame kGoldenFrames[] = {
     {"quit.txt", "title.png", 0x44a9fefd3b10ac95ull},
     {"save_load.txt", "saved_page.png", 0x92c895c7b5869aadull},
     {"branches.txt", "choice_first.png", 0x426a5ef97323ad7eull},
-    {"branches.txt", "timed_choice.png", 0x639dfdfa1b293b95ull},
+    {"branches.txt", "timed_choice.png", 0xcdccc02f0c9b0abaull},
+    {"town_map.txt", "map_popup.png", 0xd274f79228009821ull},
 };
 
 class DemoPlaythrough : public ::testing::Test {
@@ -205,11 +207,13 @@ TEST_F(DemoPlaythrough, EveryBranchEndsBackAtTheTitle) {
   // The read-text record, written at each return to the title: every script read, in name
   // order, each with a position past its start. Bytes read as ((s + 0x80) mod 256) ^ 0x5A.
   Bytes read = File("text.dat");
-  ASSERT_EQ(read.size(), 6u * 36u);
+  // The home path went through the town map to Akane's event and the day's continuation.
+  ASSERT_EQ(read.size(), 8u * 36u);
   for (uint8_t& b : read) b = static_cast<uint8_t>(((b + 0x80) & 0xFF) ^ 0x5A);
-  const char* names[] = {"SCP\\finale.scp", "SCP\\home.scp", "SCP\\river.scp",
-                         "SCP\\scene1.scp", "SCP\\shop.scp", "SCP\\startup.scp"};
-  for (size_t i = 0; i < 6; ++i) {
+  const char* names[] = {"SCP\\01-2.scp",  "SCP\\Ev-1-01.scp", "SCP\\finale.scp",
+                         "SCP\\home.scp",  "SCP\\river.scp",   "SCP\\scene1.scp",
+                         "SCP\\shop.scp",  "SCP\\startup.scp"};
+  for (size_t i = 0; i < 8; ++i) {
     EXPECT_EQ(StringAt(read, i * 36, 32), names[i]);
     EXPECT_GT(Int32At(read, i * 36 + 32), 0) << names[i];
   }
@@ -299,6 +303,24 @@ TEST_F(DemoPlaythrough, QuittingAsksFirstAndEndsTheGame) {
   // Quitting keeps what was read (the read-text record); the settings file is the first start's.
   EXPECT_TRUE(folder_.Exists("text.dat"));
   EXPECT_EQ(File("system.dat").size(), 252u);
+}
+
+// The home path meets the town map: the popup of the place under the pointer, the choice by
+// holding the button, the event script, then the day's continuation to its ending.
+TEST_F(DemoPlaythrough, TheTownMapChoosesAnEventByHoldingTheButtonAndTheDayGoesOn) {
+  ASSERT_EQ(Play("town_map.txt"), 0);
+  ExpectCleanRun();
+  EXPECT_EQ(Count(log_, "BGM loaded.. [SOUND\\BGM\\RZ_MAP.ogg]"), 1);
+  EXPECT_EQ(Count(log_, "スクリプト SCP\\Ev-3-01.scp ロード。"), 1);
+  EXPECT_EQ(Count(log_, "Ev-1-01"), 0);
+  EXPECT_GT(Count(log_, "[SCP\\01-2.scp"), 0);
+  EXPECT_NE(Shot("map_popup.png"), Shot("map.png"));
+  EXPECT_NE(Shot("event.png"), Shot("map_popup.png"));
+  // The continuation's ending kept its memory and went back to the title.
+  const Bytes progress = File("data.dat");
+  ASSERT_EQ(progress.size(), 398u);
+  EXPECT_EQ(progress[197 + 1], 1);
+  EXPECT_TRUE(HasShot("title_after_map.png"));
 }
 
 // After an ending, a new story keeps nothing of the ending: a right click hides its window (it

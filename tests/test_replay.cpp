@@ -31,7 +31,8 @@ TEST(Replay, PlaysAScriptAndWritesShotsAndLog) {
   folder.WriteEmptyGame();
   folder.Write("in.txt",
                "# comment\nframes 3\nmove 10 20\nclick 400 300 right\nkey DIK_RETURN\n"
-               "keydown DIK_LCONTROL\nframes 2 33\nkeyup DIK_LCONTROL\nwheel -2\nshot a.png\n");
+               "keydown DIK_LCONTROL\nframes 2 33\nkeyup DIK_LCONTROL\nwheel -2\nbuttondown left\n"
+               "frames 2\nbuttonup left\nshot a.png\n");
   std::string err;
   ASSERT_EQ(RunCommand(Replay() + " " + folder.path() + " in.txt out", &err), 0) << err;
   auto png = folder.Read("out/a.png");
@@ -54,6 +55,8 @@ TEST(Replay, RefusesMalformedScriptsWithTheLine) {
       {"key DIK_NOSUCH\n", ":1:"},
       {"# ok\n\nclick 1 2 middle\n", ":3:"},
       {"wheel 3\n", ":1:"},
+      {"frames 1\nbuttondown middle\n", ":2:"},
+      {"buttonup\n", ":1:"},
       {"shot ../escape.png\n", ":1:"},
       {"jump 1\n", ":1:"},
   };

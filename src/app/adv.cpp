@@ -5,7 +5,10 @@
 #include "platform/log.h"
 #include "resource/image.h"
 
-CADV::CADV(Process& process) : modes(DefaultModes()), process_(process) {
+CADV::CADV(Process& process)
+    : town(process.graphics, process.system_pkd, save_record, script, process.town_bgm, panels.Art()),
+      modes(DefaultModes()),
+      process_(process) {
   script.SetArchive(&process.system_pkd);  // scripts come from the system archive
 }
 
@@ -49,7 +52,7 @@ void CADV::Init() {
   ChoiceSetup();
   LoadTitleResources();
   ConfigSetup();
-  TownSetup();
+  Town_init();
   LoadProgress();
 
   // An empty page at full opacity; the window itself stays hidden until the script shows it.
@@ -65,6 +68,6 @@ void CADV::Init() {
   device.SetSpriteDepth(0.9f);
 }
 
-void CADV::ReleaseDeviceResources() {}
+void CADV::ReleaseDeviceResources() { town.ReleaseCube(); }
 
-void CADV::RestoreDeviceResources() {}
+void CADV::RestoreDeviceResources() { SubCubeVertexInit(); }

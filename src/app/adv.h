@@ -35,6 +35,7 @@
 #include "screens/save_load.h"
 #include "screens/system_menu.h"
 #include "screens/title.h"
+#include "screens/town_map.h"
 #include "script/commands.h"
 #include "script/script.h"
 #include "script/story.h"
@@ -237,8 +238,6 @@ class CADV final : public DeviceClient {
   void OMOIDE_Init();
   void MOVIE_Init();  // the movie gallery's set-up
   void MUSIC_Init();  // the music room's set-up
-  void Town_SetPlace();
-  void PlayTownMusic();
 
   // --- the title screen (src/screens/title.cpp). ReturnToTitle is every way back to it: the
   // read-text records are saved and the title's resources loaded again.
@@ -351,6 +350,13 @@ class CADV final : public DeviceClient {
   // A layer transition, the raster, or a screen effect not yet settled holds the story.
   bool SceneWaiting() const;
 
+  // --- the town map (src/screens/town_map.cpp; these entry points in adv_town_glue.cpp)
+  TownMap town;
+  void Town_init();
+  void Town_SetPlace();
+  void PlayTownMusic();  // the map's music on its own stream
+  void SubCubeVertexInit();  // with the device resources
+
   // A test replaces the steps of one mode (to drive one piece of a screen alone); the table
   // itself stays the dispatcher's.
   void SetModeSteps(GameMode mode, ModeSteps steps);
@@ -374,7 +380,6 @@ class CADV final : public DeviceClient {
   void ChoiceSetup();
   void LoadTitleResources();
   void ConfigSetup();
-  void TownSetup();
   void ConfirmDialog();
 
   // Mode steps.

@@ -4,11 +4,7 @@
 #include "app/process.h"
 #include "platform/dik.h"
 
-void CADV::TownSetup() {}
-
 // ADV_Proc, the interpreter's part of the story, is in src/script/adv_interpreter.cpp.
-void CADV::Town_Proc() {}
-void CADV::Town_Flip() {}
 void CADV::CGMODE_Proc() {}
 void CADV::CGMODE_Flip() {}
 void CADV::OMOIDE_Proc() {}

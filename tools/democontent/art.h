@@ -27,6 +27,17 @@ void PaintTitle(Painter& p);
 void PaintTitleItem(Painter& p, int item);
 void PaintMenu(Painter& p);
 
+// The town map (art_town.cpp): the map (800 × 600, opaque), the characters' icons (96 × 96 with
+// alpha, frames 0 and 1) and the places' caption pictures (320 × 96 with alpha).
+inline constexpr int kTownPlaceCount = 9;
+inline constexpr int kTownCharacterCount = 5;
+inline constexpr const char* kTownPlaceKeys[kTownPlaceCount] = {
+    "convini", "hamabe", "ekimae", "gamecenter", "yotsuya",
+    "myhome",  "carshop", "park",  "shopingmoal"};
+void PaintTownMap(Painter& p);
+void PaintTownIcon(Painter& p, int character, int frame);
+void PaintTownCaption(Painter& p, int place);
+
 // Backgrounds, 800 × 600 and opaque (art_scene.cpp).
 void PaintDusk(Painter& p);
 void PaintNightTown(Painter& p);

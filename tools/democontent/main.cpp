@@ -82,6 +82,15 @@ std::vector<Recipe> Recipes() {
   for (int item = 0; item < kTitleItemCount; ++item)
     r.push_back({"system/SYSTEM/TITLE/" + std::to_string(item) + ".png", 256, 48, Store::Rgba,
                  [item](Painter& p) { PaintTitleItem(p, item); }});
+  // The town map: "SYSTEM\TOWN\SD<n><a|b>.png" is character n − 1's icon in frame a or b.
+  r.push_back({"system/SYSTEM/townmap.png", 800, 600, Store::Rgb, PaintTownMap});
+  for (int c = 0; c < kTownCharacterCount; ++c)
+    for (int frame = 0; frame < 2; ++frame)
+      r.push_back({"system/SYSTEM/TOWN/SD" + std::to_string(c + 1) + (frame ? "b" : "a") + ".png",
+                   96, 96, Store::Rgba, [c, frame](Painter& p) { PaintTownIcon(p, c, frame); }});
+  for (int place = 0; place < kTownPlaceCount; ++place)
+    r.push_back({std::string("system/SYSTEM/TOWN/") + kTownPlaceKeys[place] + ".png", 320, 96,
+                 Store::Rgba, [place](Painter& p) { PaintTownCaption(p, place); }});
   // The setup medium's pictures, an archive of their own (data.pkd).
   r.push_back({"setup/bg.png", 480, 360, Store::Rgb, PaintSetupBackground});
   const struct {

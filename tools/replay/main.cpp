@@ -106,6 +106,8 @@ int main(int argc, char** argv) {
       case ReplayCommand::KeyUp: game.KeyUp(static_cast<uint8_t>(c.a)); break;
       case ReplayCommand::Move: game.Move(c.a, c.b); break;
       case ReplayCommand::Click: game.Click(c.a, c.b, c.name == "right" ? 1 : 0); break;
+      case ReplayCommand::ButtonDown: game.ButtonDown(c.a); break;
+      case ReplayCommand::ButtonUp: game.ButtonUp(c.a); break;
       case ReplayCommand::Wheel: game.Wheel(c.a); break;
       case ReplayCommand::Shot: {
         std::string path = (out_dir / c.name).string();

@@ -60,6 +60,11 @@ bool ParseReplayScript(const std::string& text, std::vector<ReplayCommand>& out,
         if (w[3] != "left" && w[3] != "right") return fail("click button is left or right");
         c.name = w[3];
       }
+    } else if (cmd == "buttondown" || cmd == "buttonup") {
+      // A button held over frames (the town map chooses by holding the left button).
+      c.kind = cmd == "buttondown" ? ReplayCommand::ButtonDown : ReplayCommand::ButtonUp;
+      if (n != 1 || (w[1] != "left" && w[1] != "right")) return fail(cmd + " left|right");
+      c.a = w[1] == "right" ? 1 : 0;
     } else if (cmd == "wheel") {
       c.kind = ReplayCommand::Wheel;
       if (n != 1 || (w[1][0] != '+' && w[1][0] != '-') || !ToInt(w[1], c.a))

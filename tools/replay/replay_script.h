@@ -7,9 +7,9 @@
 #include <vector>
 
 struct ReplayCommand {
-  enum Kind { Frames, Key, KeyDown, KeyUp, Move, Click, Wheel, Shot } kind;
+  enum Kind { Frames, Key, KeyDown, KeyUp, Move, Click, ButtonDown, ButtonUp, Wheel, Shot } kind;
   int line = 0;
-  int a = 0;  // frames: count; key: DIK code; move/click: x; wheel: notches
+  int a = 0;  // frames: count; key: DIK code; move/click: x; button: 0 left, 1 right; wheel: notches
   int b = 0;  // frames: ms; move/click: y; click: button
   std::string name;  // shot: file name
 };

@@ -50,9 +50,3 @@ void CADV::MOVIE_Init() {
 void CADV::MUSIC_Init() {
   Pending("MUSIC_Init");
 }
-void CADV::Town_SetPlace() {
-  Pending("Town_SetPlace");
-}
-void CADV::PlayTownMusic() {
-  Pending("PlayTownMusic");
-}
