@@ -8,6 +8,7 @@
 #include "app/process.h"
 #include "platform/dik.h"
 #include "platform/sjis.h"
+#include "screens/cells.h"
 
 namespace {
 
@@ -22,6 +23,13 @@ void Close(CADV& adv) {
 }
 
 }  // namespace
+
+void ConfirmationDialog::Setup(gfx::Device& device, CTexture& sheet) {
+  CutCell(yes_normal, device, &sheet, 0, 0, 128, 32);
+  CutCell(yes_hot, device, &sheet, 128, 0, 256, 32);
+  CutCell(no_normal, device, &sheet, 0, 32, 128, 64);
+  CutCell(no_hot, device, &sheet, 128, 32, 256, 64);
+}
 
 void OpaqueDialogPanel(CADV& adv, float x, float y, float w, float h, uint32_t rgb) {
   // The rounded panel's right corners stand 8 pixels inside its width.

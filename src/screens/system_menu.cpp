@@ -62,13 +62,8 @@ void CADV::SystemMenuSetup() {
   CutCell(m.close_normal, device, first, 192, 160, 224, 192);
   CutCell(m.close_hot, device, first, 224, 160, 256, 192);
   m.angle = 0;
-
-  ConfirmationDialog& d = confirmation;
-  CTexture* third = &system_textures[2];
-  CutCell(d.yes_normal, device, third, 0, 0, 128, 32);
-  CutCell(d.yes_hot, device, third, 128, 0, 256, 32);
-  CutCell(d.no_normal, device, third, 0, 32, 128, 64);
-  CutCell(d.no_hot, device, third, 128, 32, 256, 64);
+  // The confirmation dialog's buttons are made with the menu, whose questions it asks.
+  confirmation.Setup(device, system_textures[2]);
 }
 
 void CADV::OpenSystemMenu() {
