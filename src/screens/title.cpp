@@ -211,7 +211,9 @@ void CADV::StartMenuScript(const std::string& path, bool first_script) {
   a.fill_sprites[CADV::kFillBlack].SetAlpha(255);
   if (first_script)
     a.LoadStartupScript(path);
-  else if (!a.script.Load(path))
+  else if (a.script.Load(path))
+    WriteLog(1, "Load Script [" + path + "]", "CADV::StartMenuScript", __LINE__);
+  else
     WriteLog(2, "ERROR: Load fail [" + path + "]", "CADV::StartMenuScript", __LINE__);
 
   a.text_box.Advance(-1);
