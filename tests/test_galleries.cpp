@@ -95,7 +95,8 @@ class GalleryTest : public ::testing::Test {
         {"SCP\\OMOIDE\\omoide4-01.scp", ScriptFile("$[1] = 7\n")},
     };
     for (int i = 0; i < 9; ++i)
-      system.push_back({"SYSTEM\\TITLE\\" + std::to_string(i) + ".png", SolidPng(256, 48, 0xFFFFFF)});
+      system.push_back(
+          {"SYSTEM\\TITLE\\" + std::to_string(i) + ".png", SolidPng(256, 48, 0xFFFFFF)});
     std::vector<PackSource> thumbs = {
         {"CGMODE\\no_release.png", SolidPng(208, 156, kLockedGrey)},
         {"OMOIDE\\no_release.png", SolidPng(160, 120, kLockedMemory)},
@@ -177,7 +178,8 @@ uint32_t AddedOverPanel(uint32_t rgb, uint32_t tint) {
   uint32_t out = 0;
   const uint32_t panel = 0x6B4D2A;
   for (int c = 0; c < 3; ++c) {
-    const int v = static_cast<int>((rgb >> (8 * c)) & 0xFF) * static_cast<int>((tint >> (8 * c)) & 0xFF) / 255;
+    const int v = static_cast<int>((rgb >> (8 * c)) & 0xFF) *
+                  static_cast<int>((tint >> (8 * c)) & 0xFF) / 255;
     const int sum = std::min(255, v + static_cast<int>((panel >> (8 * c)) & 0xFF));
     out |= static_cast<uint32_t>(sum) << (8 * c);
   }
@@ -186,14 +188,18 @@ uint32_t AddedOverPanel(uint32_t rgb, uint32_t tint) {
 
 void ExpectNear(uint32_t got, uint32_t want, const std::string& what) {
   for (int c = 0; c < 3; ++c)
-    EXPECT_NEAR(static_cast<int>((got >> (8 * c)) & 0xFF), static_cast<int>((want >> (8 * c)) & 0xFF),
-                3)
+    EXPECT_NEAR(static_cast<int>((got >> (8 * c)) & 0xFF),
+                static_cast<int>((want >> (8 * c)) & 0xFF), 3)
         << what << " channel " << c << " got 0x" << std::hex << got << " want 0x" << want;
 }
 
 // The middle of cell p (0-5) of the grid.
-int CellX(int p) { return 40 + 224 * (p % 2) + 104; }
-int CellY(int p) { return 48 + 168 * (p / 2) + 78; }
+int CellX(int p) {
+  return 40 + 224 * (p % 2) + 104;
+}
+int CellY(int p) {
+  return 48 + 168 * (p / 2) + 78;
+}
 
 // --- the title's items -------------------------------------------------------------------
 
@@ -252,8 +258,8 @@ TEST_F(GalleryTest, WithNothingUnlockedEveryCellIsLockedAndNothingCanBeChosen) {
   EXPECT_EQ(g.page(), 3);
   ASSERT_TRUE(game.Frame());
   for (int p = 0; p < 6; ++p)
-    ExpectNear(Pixel(CellX(p), CellY(p)),
-               p < 3 ? AddedOverPanel(kLockedGrey, 0x666666) : 0x6B4D2A, "last page");
+    ExpectNear(Pixel(CellX(p), CellY(p)), p < 3 ? AddedOverPanel(kLockedGrey, 0x666666) : 0x6B4D2A,
+               "last page");
 }
 
 TEST_F(GalleryTest, PagesTabsAndTheKeyboardActOnWhatWasHoveredLast) {
@@ -311,7 +317,8 @@ TEST_F(GalleryTest, AReplayReturnsToTheGalleryByCgQuitAndByItsEndAndTheTitleMusi
     EXPECT_EQ(adv().script_end_mode, MODE_CGMODE);
     EXPECT_FALSE(adv().system_menu.save_load_enabled);  // a replay is not saved
     ASSERT_TRUE(FramesUntil(MODE_CGMODE));
-    EXPECT_EQ(adv().save_record.LocalVariables[1], c.local);  // "#cg_quit" ended the first one there
+    EXPECT_EQ(adv().save_record.LocalVariables[1],
+              c.local);  // "#cg_quit" ended the first one there
     EXPECT_EQ(adv().script_end_mode, MODE_TITLE);
     EXPECT_EQ(adv().picture_gallery->page(), 0);  // a fresh visit
   }

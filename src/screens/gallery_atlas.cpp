@@ -110,8 +110,8 @@ void DrawBackgroundTiles(gfx::Device& device, CSprite& tile, int first_column) {
       tile.Draw(device, 32.0f * static_cast<float>(j), 32.0f * static_cast<float>(i), 32, 32);
 }
 
-void LoadOrEmpty(CImage32& picture, const std::string& name, const CPackFile& archive, int w,
-                 int h, const char* owner) {
+void LoadOrEmpty(CImage32& picture, const std::string& name, const CPackFile& archive, int w, int h,
+                 const char* owner) {
   if (picture.LoadFromPNG(name, archive) == 0) return;
   WriteLog(2, "PNG Load failed. -> " + name, owner, __LINE__);
   picture.Create(w, h);
@@ -126,9 +126,10 @@ void LoadHeroines(GalleryContext& c, const char* owner) {
     const bool ok = c.load_character(slot, buffer, std::string("CHR\\") + kPictures[h]);
     if (!ok) c.scene.chr.Clear(slot, buffer, c.scene.work);  // no older picture shows instead
     char text[128];
-    std::snprintf(text, sizeof text, ok ? "@chr_load. no(%d) channel(%d) : %s"
-                                        : "@chr_load failed. no(%d) channel(%d) : %s",
-                  slot, buffer, kPictures[h]);
+    std::snprintf(
+        text, sizeof text,
+        ok ? "@chr_load. no(%d) channel(%d) : %s" : "@chr_load failed. no(%d) channel(%d) : %s",
+        slot, buffer, kPictures[h]);
     WriteLog(ok ? 0 : 2, text, owner, __LINE__);
   }
   for (int s = 0; s < scene::kSlotCount; ++s) c.scene.chr.SetPosition(s, 0);

@@ -107,8 +107,8 @@ void DrawBackgroundTiles(gfx::Device& device, CSprite& tile, int first_column);
 
 // The picture `name` from `archive`; an empty w × h picture (and a log line under `owner`)
 // when it is missing or cannot be read.
-void LoadOrEmpty(CImage32& picture, const std::string& name, const CPackFile& archive, int w,
-                 int h, const char* owner);
+void LoadOrEmpty(CImage32& picture, const std::string& name, const CPackFile& archive, int w, int h,
+                 const char* owner);
 
 // The four heroines' pictures into slots 0 and 1 (two buffers each), shown, at standard place 0;
 // each load logged under `owner`.

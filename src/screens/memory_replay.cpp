@@ -55,8 +55,8 @@ void MemoryReplay::Init() {
   atlas_.Create(c_.graphics.Device(), kOwner);
   atlas_.Begin();
   CImage32 picture;
-  LoadOrEmpty(picture, "OMOIDE\\no_release.png", c_.thumbs, kMemoryThumbWidth,
-              kMemoryThumbHeight, kOwner);
+  LoadOrEmpty(picture, "OMOIDE\\no_release.png", c_.thumbs, kMemoryThumbWidth, kMemoryThumbHeight,
+              kOwner);
   first_[0] = atlas_.Cut(picture, kMemoryThumbColumns, kMemoryThumbRows);
   for (int h = 0; h < kMemoryHeroines; ++h) {
     for (int m = 0; m < kMemoriesEach; ++m) {
@@ -119,9 +119,7 @@ GalleryStep MemoryReplay::Proc(const GalleryInput& in) {
       heroine_ = hovered_heroine_;
       c_.ok_sound.Play(false);
       break;
-    case kMemoryHoverReturn:
-      c_.cancel_sound.Play(false);
-      return GalleryStep::kLeave;
+    case kMemoryHoverReturn: c_.cancel_sound.Play(false); return GalleryStep::kLeave;
     default: break;
   }
   return GalleryStep::kStay;
@@ -158,6 +156,5 @@ void MemoryReplay::Flip(uint32_t elapsed) {
   }
 
   DrawHeader(device, c_.title, 4);
-  (hover_kind_ == kMemoryHoverReturn ? return_hot_ : return_normal_).Draw(device, 728, 528, 64,
-                                                                         64);
+  (hover_kind_ == kMemoryHoverReturn ? return_hot_ : return_normal_).Draw(device, 728, 528, 64, 64);
 }

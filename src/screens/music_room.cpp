@@ -2,8 +2,9 @@
 // ends, and the screen.
 #include "screens/music_room.h"
 
-#include <cmath>
 #include <strings.h>
+
+#include <cmath>
 
 #include "graphics/font.h"
 #include "platform/sjis.h"
@@ -11,26 +12,16 @@
 
 const std::array<MusicPiece, kMusicPieces>& MusicTable() {
   static const std::array<MusicPiece, kMusicPieces> table{{
-      {SJ("「ともしびの町」"), "RZ_OP.ogg"},
-      {SJ("「灯のあとで」"), "RZ_ED.ogg"},
-      {SJ("「いつもの通り」"), "RZ_bgm02.ogg"},
-      {SJ("「雨のにおい」"), "RZ_bgm03.ogg"},
-      {SJ("「駆け出す足音」"), "RZ_bgm04.ogg"},
-      {SJ("「夜の川辺」"), "RZ_bgm05.ogg"},
-      {SJ("「石畳を歩けば」"), "RZ_bgm06.ogg"},
-      {SJ("「陽だまりの店先」"), "RZ_bgm08.ogg"},
-      {SJ("「言えなかったこと」"), "RZ_bgm09.ogg"},
-      {SJ("「峠へ」"), "RZ_bgm10.ogg"},
-      {SJ("「ひとつ目の約束」"), "RZ_bgm12.ogg"},
-      {SJ("「午後の窓辺」"), "RZ_bgm13.ogg"},
-      {SJ("「遠い灯」"), "RZ_bgm14.ogg"},
-      {SJ("「星を数えて」"), "RZ_bgm11.ogg"},
-      {SJ("「張りつめた空」"), "RZ_bgm15.ogg"},
-      {SJ("「風の街角」"), "RZ_bgm17.ogg"},
-      {SJ("「はしゃぐ声」"), "RZ_bgm18.ogg"},
-      {SJ("「さよならの手前」"), "RZ_bgm19.ogg"},
-      {SJ("「町の地図」"), "RZ_MAP.ogg"},
-      {SJ("「夜明けの灯」"), "RZ_bgm16.ogg"},
+      {SJ("「ともしびの町」"), "RZ_OP.ogg"},        {SJ("「灯のあとで」"), "RZ_ED.ogg"},
+      {SJ("「いつもの通り」"), "RZ_bgm02.ogg"},     {SJ("「雨のにおい」"), "RZ_bgm03.ogg"},
+      {SJ("「駆け出す足音」"), "RZ_bgm04.ogg"},     {SJ("「夜の川辺」"), "RZ_bgm05.ogg"},
+      {SJ("「石畳を歩けば」"), "RZ_bgm06.ogg"},     {SJ("「陽だまりの店先」"), "RZ_bgm08.ogg"},
+      {SJ("「言えなかったこと」"), "RZ_bgm09.ogg"}, {SJ("「峠へ」"), "RZ_bgm10.ogg"},
+      {SJ("「ひとつ目の約束」"), "RZ_bgm12.ogg"},   {SJ("「午後の窓辺」"), "RZ_bgm13.ogg"},
+      {SJ("「遠い灯」"), "RZ_bgm14.ogg"},           {SJ("「星を数えて」"), "RZ_bgm11.ogg"},
+      {SJ("「張りつめた空」"), "RZ_bgm15.ogg"},     {SJ("「風の街角」"), "RZ_bgm17.ogg"},
+      {SJ("「はしゃぐ声」"), "RZ_bgm18.ogg"},       {SJ("「さよならの手前」"), "RZ_bgm19.ogg"},
+      {SJ("「町の地図」"), "RZ_MAP.ogg"},           {SJ("「夜明けの灯」"), "RZ_bgm16.ogg"},
   }};
   return table;
 }
@@ -68,9 +59,9 @@ void MusicRoom::Init() {
   CutCell(return_hot_, device, art, 192, 128, 256, 192);
   // Normal and highlighted cells of the second system texture, by button.
   static constexpr int kCells[6][8] = {
-      {96, 64, 128, 128, 0, 64, 32, 128},     {96, 0, 192, 64, 0, 0, 96, 64},
-      {128, 64, 160, 96, 32, 64, 64, 96},     {128, 96, 160, 128, 32, 96, 64, 128},
-      {96, 128, 192, 192, 0, 128, 96, 192},   {160, 64, 192, 128, 64, 64, 96, 128},
+      {96, 64, 128, 128, 0, 64, 32, 128},   {96, 0, 192, 64, 0, 0, 96, 64},
+      {128, 64, 160, 96, 32, 64, 64, 96},   {128, 96, 160, 128, 32, 96, 64, 128},
+      {96, 128, 192, 192, 0, 128, 96, 192}, {160, 64, 192, 128, 64, 64, 96, 128},
   };
   CTexture* sheet = &c_.system_texture2;
   for (int k = 0; k < 6; ++k) {
@@ -96,7 +87,8 @@ constexpr Button kButtons[6] = {
 // Opens and plays the selected piece once; silent when the stream refuses (it is playing) or the
 // file is missing.
 void MusicRoom::StartSelected() {
-  const std::string path = std::string("SOUND\\BGM\\") + MusicTable()[static_cast<size_t>(selection_)].file;
+  const std::string path =
+      std::string("SOUND\\BGM\\") + MusicTable()[static_cast<size_t>(selection_)].file;
   if (c_.bgm.Open(path) >= 0 && c_.bgm.Play(false)) playing_ = selection_;
 }
 
@@ -170,14 +162,14 @@ void MusicRoom::Flip(uint32_t elapsed) {
   DrawHeader(device, c_.title, 6);
   c_.framed_panel(64, 64, 670, 440, 0x333333, 0xA0A0FF);
 
-  (hovered_group_ == kMusicHoverReturn ? return_hot_ : return_normal_).Draw(device, 728, 528, 64,
-                                                                           64);
+  (hovered_group_ == kMusicHoverReturn ? return_hot_ : return_normal_)
+      .Draw(device, 728, 528, 64, 64);
   for (int k = 0; k < 6; ++k) {
     const Button& b = kButtons[k];
     // A toggle that is on stays lit, so the panel shows what it will do.
     const bool on = (k == kMusicLoop && loop_) || (k == kMusicPlayAll && play_all_);
     (k == hovered_button_ || on ? lit_ : normal_)[static_cast<size_t>(k)].Draw(device, b.x, b.y,
-                                                                              b.w, b.h);
+                                                                               b.w, b.h);
   }
 
   pulse_ = static_cast<int>((static_cast<uint32_t>(pulse_) + elapsed) % 3600);

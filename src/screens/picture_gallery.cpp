@@ -83,7 +83,8 @@ void PictureGallery::LoadPage(int group, int page) {
   atlas_.Create(c_.graphics.Device(), kOwner);
   atlas_.Begin();
   CImage32 picture;
-  LoadOrEmpty(picture, "CGMODE\\no_release.png", c_.thumbs, kGalleryThumbWidth, kGalleryThumbHeight, kOwner);
+  LoadOrEmpty(picture, "CGMODE\\no_release.png", c_.thumbs, kGalleryThumbWidth, kGalleryThumbHeight,
+              kOwner);
   locked_first_ = atlas_.Cut(picture, kGalleryThumbColumns, kGalleryThumbRows);
   // All six, whether or not the group has that many pictures: the cells stay uniform.
   for (int i = 1; i <= kGalleryPerPage; ++i) {
@@ -96,7 +97,8 @@ void PictureGallery::LoadPage(int group, int page) {
       LoadOrEmpty(picture, name, c_.thumbs, kGalleryThumbWidth, kGalleryThumbHeight, kOwner);
     else if (picture.LoadFromPNG(name, c_.thumbs) != 0)
       picture.Create(kGalleryThumbWidth, kGalleryThumbHeight);
-    thumb_first_[static_cast<size_t>(i - 1)] = atlas_.Cut(picture, kGalleryThumbColumns, kGalleryThumbRows);
+    thumb_first_[static_cast<size_t>(i - 1)] =
+        atlas_.Cut(picture, kGalleryThumbColumns, kGalleryThumbRows);
   }
   atlas_.Finish();
 }
@@ -165,9 +167,7 @@ GalleryStep PictureGallery::Proc(const GalleryInput& in) {
       c_.ok_sound.Play(false);
       LoadPage(group_, page_);
       break;
-    case kGalleryHoverReturn:
-      c_.cancel_sound.Play(false);
-      return GalleryStep::kLeave;
+    case kGalleryHoverReturn: c_.cancel_sound.Play(false); return GalleryStep::kLeave;
     default: break;
   }
   return GalleryStep::kStay;
@@ -192,10 +192,11 @@ void PictureGallery::Flip(uint32_t elapsed) {
     if (n >= info.count) continue;
     const float x = CellX(p), y = CellY(p);
     if (Unlocked(n))
-      atlas_.Draw(device, thumb_first_[static_cast<size_t>(p)], kGalleryThumbColumns, kGalleryThumbRows, x, y,
-                  0xFFFFFF, 0);
+      atlas_.Draw(device, thumb_first_[static_cast<size_t>(p)], kGalleryThumbColumns,
+                  kGalleryThumbRows, x, y, 0xFFFFFF, 0);
     else
-      atlas_.Draw(device, locked_first_, kGalleryThumbColumns, kGalleryThumbRows, x, y, kLockedRgb, 2);
+      atlas_.Draw(device, locked_first_, kGalleryThumbColumns, kGalleryThumbRows, x, y, kLockedRgb,
+                  2);
     if (hover_kind_ == kGalleryHoverThumbnail && p == selection_ - 1) {
       const gfx::LinePoint points[5] = {
           {x - 1, y - 1}, {x + 209, y - 1}, {x + 209, y + 157}, {x - 1, y + 157}, {x - 1, y - 1}};
@@ -223,6 +224,6 @@ void PictureGallery::Flip(uint32_t elapsed) {
     b.Draw(device, static_cast<float>(64 + 32 * i), 544, 32, 32);
   }
 
-  (hover_kind_ == kGalleryHoverReturn ? return_hot_ : return_normal_).Draw(device, 728, 528, 64,
-                                                                          64);
+  (hover_kind_ == kGalleryHoverReturn ? return_hot_ : return_normal_)
+      .Draw(device, 728, 528, 64, 64);
 }
