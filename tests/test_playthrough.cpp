@@ -183,11 +183,12 @@ TEST_F(DemoPlaythrough, EveryBranchEndsBackAtTheTitle) {
   for (const auto& [fragment, times] : branches)
     EXPECT_EQ(Count(log_, fragment), times) << fragment;
 
-  // Every ending leads back to the same title screen the game started with.
-  const uint64_t title = Shot("title.png");
+  // Every ending leads back to the same title screen; from the first ending on it offers the
+  // galleries, which the first start did not.
+  const uint64_t title = Shot("title_home.png");
   ASSERT_NE(title, 0u);
-  for (const char* shot :
-       {"title_home.png", "title_hand.png", "title_search.png", "title_look.png", "title_late.png"})
+  EXPECT_NE(Shot("title.png"), title);
+  for (const char* shot : {"title_hand.png", "title_search.png", "title_look.png", "title_late.png"})
     EXPECT_EQ(Shot(shot), title) << shot;
   EXPECT_NE(Shot("timed_choice.png"), title);
 
@@ -334,6 +335,40 @@ TEST_F(DemoPlaythrough, ANewStoryAfterAnEndingStartsClean) {
   EXPECT_NE(Shot("hidden.png"), title);  // still in the story
   EXPECT_EQ(Shot("hidden.png"), Shot("still_hidden.png"));
   EXPECT_NE(Shot("shown.png"), Shot("hidden.png"));  // the second click shows it again
+}
+
+// The home ending unlocks a picture, a memory and a piece; each room is then visited from the
+// title, the picture and the memory are replayed and come back to their rooms.
+TEST_F(DemoPlaythrough, TheGalleriesShowWhatTheStoryUnlockedAndReplayIt) {
+  ASSERT_EQ(Play("galleries.txt"), 0);
+  ExpectCleanRun();
+  const Bytes progress = File("data.dat");
+  ASSERT_EQ(progress.size(), 398u);
+  EXPECT_EQ(progress[105], 1);  // "ev_mirel01", the window scene
+  EXPECT_EQ(progress[197 + 1], 1);  // memory 2, heroine 1's second
+  EXPECT_EQ(progress[213 + 1] & 0x04, 0x04);  // the ending's music, the room's second piece
+  EXPECT_EQ(progress[213 + 0] & 0x04, 0);  // the opening was never heard
+
+  EXPECT_EQ(Count(log_, "Load Script [SCP\\CG\\mirel01.scp]"), 1);
+  EXPECT_EQ(Count(log_, "Load Script [SCP\\OMOIDE\\omoide1-02.scp]"), 1);
+  // Set up on entering and again after its replay, each time with the four heroines.
+  EXPECT_EQ(Count(log_, "@chr_load. no(1) channel(1) : junoA01A.png"), 4);
+
+  // Every screen differs from the title; each room after its replay looks as it did before
+  // (the heroine, the tabs and the return button; the band and the header).
+  const uint64_t title = Shot("title_unlocked.png");
+  ASSERT_NE(title, 0u);
+  EXPECT_NE(Shot("title_locked.png"), title);
+  for (const char* shot : {"picture_gallery.png", "memory_replay.png", "music_room.png"})
+    EXPECT_NE(Shot(shot), title) << shot;
+  auto area = [&](const char* shot, int x0, int y0, int x1, int y1) {
+    return FrameHash(folder_.Read(std::string("out/") + shot), x0, y0, x1, y1);
+  };
+  EXPECT_EQ(area("picture_gallery.png", 512, 0, 800, 600),
+            area("picture_gallery_back.png", 512, 0, 800, 600));
+  EXPECT_EQ(area("memory_replay.png", 0, 0, 800, 440),
+            area("memory_replay_back.png", 0, 0, 800, 440));
+  EXPECT_NE(Shot("title_back.png"), Shot("music_room.png"));
 }
 
 }  // namespace

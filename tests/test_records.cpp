@@ -155,7 +155,7 @@ TEST_F(RecordsTest, ResetSettingsSetsItsFieldsLeavesTheRestAndClearsProgress) {
 }
 
 TEST_F(RecordsTest, UnlocksReachDataDatAtTheirMoments) {
-  adv().UnlockMemory(13);  // outside 1-12: nothing changes, nothing is written
+  adv().UnlockMemory(17);  // outside 1-16: nothing changes, nothing is written
   adv().UnlockPicture(198);
   EXPECT_FALSE(folder.Exists("data.dat"));
   adv().UnlockMovie(3);  // waits for the next save
@@ -165,8 +165,8 @@ TEST_F(RecordsTest, UnlocksReachDataDatAtTheirMoments) {
   ASSERT_EQ(file.size(), 398u);
   EXPECT_EQ(file[5], 1);
   EXPECT_EQ(file[213 + 2], 1);  // the movie went with it
-  adv().UnlockMemory(12);
-  EXPECT_EQ(folder.Read("data.dat")[197 + 11], 1);
+  adv().UnlockMemory(16);  // the fourth heroine's last memory has its byte too
+  EXPECT_EQ(folder.Read("data.dat")[197 + 15], 1);
 }
 
 // The 198th picture has no byte of its own in PictureSeen; it must not share one with memory

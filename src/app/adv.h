@@ -32,6 +32,9 @@
 #include "screens/config.h"
 #include "screens/dialogs.h"
 #include "screens/panels.h"
+#include "screens/memory_replay.h"
+#include "screens/music_room.h"
+#include "screens/picture_gallery.h"
 #include "screens/save_load.h"
 #include "screens/system_menu.h"
 #include "screens/title.h"
@@ -227,17 +230,24 @@ class CADV final : public DeviceClient {
   bool HideKeyPressed();
   bool Skipping() const;  // skip mode or Ctrl skip: fades and voices are cut short
 
-  // Operations owned by areas still to come. Their interim definitions
-  // (src/script/adv_pending_commands.cpp) only log the call; each area replaces its own.
-  // Movies.
+  // Operations owned by areas still to come. Their interim definitions only log the call; each
+  // area replaces its own.
   void MovieLoad(const std::string& file);
   void MoviePlay();
   void MovieStop();
-  // Galleries and town map.
+  void MOVIE_Init();  // the movie gallery's set-up
+
+  // --- the galleries: picture gallery, memory replay, music room; made at first use, kept for
+  // the run (their hovered elements survive visits). Entry points in
+  // src/screens/adv_gallery_glue.cpp.
+  std::optional<PictureGallery> picture_gallery;
+  std::optional<MemoryReplay> memory_replay;
+  std::optional<MusicRoom> music_room;
   void CGMODE_Init();
   void OMOIDE_Init();
-  void MOVIE_Init();  // the movie gallery's set-up
-  void MUSIC_Init();  // the music room's set-up
+  void MUSIC_Init();
+  // A story from a menu: the title's new story (`first_script`: a failure is shown) or a replay.
+  void StartMenuScript(const std::string& path, bool first_script);
 
   // --- the title screen (src/screens/title.cpp). ReturnToTitle is every way back to it: the
   // read-text records are saved and the title's resources loaded again.

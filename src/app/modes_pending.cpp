@@ -4,12 +4,5 @@
 #include "app/process.h"
 #include "platform/dik.h"
 
-// ADV_Proc, the interpreter's part of the story, is in src/script/adv_interpreter.cpp.
-void CADV::CGMODE_Proc() {}
-void CADV::CGMODE_Flip() {}
-void CADV::OMOIDE_Proc() {}
-void CADV::OMOIDE_Flip() {}
 void CADV::Movie_Proc() {}
 void CADV::Movie_Flip() {}
-void CADV::Music_Proc() {}
-void CADV::Music_Flip() {}

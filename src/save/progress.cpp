@@ -17,7 +17,6 @@ bool ProgressData::IsPictureSeen(int index) const {
   return PictureSeen[index] != 0;
 }
 
-// Any of the 16 bytes can be read (a file may hold flags 13-16); only 1-12 can be unlocked.
 bool ProgressData::IsMemorySeen(int n) const {
   return n >= 1 && n <= static_cast<int>(sizeof MemorySeen) && MemorySeen[n - 1] != 0;
 }
@@ -46,6 +45,16 @@ bool ProgressData::UnlockMemory(int n) {
 bool ProgressData::UnlockMovie(int n) {
   if (n < 1 || n > kMovieCount) return false;
   MovieSeen[n - 1] |= 1;  // keeps the last picture's bit in the last byte
+  return true;
+}
+
+bool ProgressData::IsMusicHeard(int piece) const {
+  return piece >= 0 && piece < kMusicPieceCount && (MovieSeen[piece] & kMusicHeardBit) != 0;
+}
+
+bool ProgressData::MarkMusicHeard(int piece) {
+  if (IsMusicHeard(piece) || piece < 0 || piece >= kMusicPieceCount) return false;
+  MovieSeen[piece] |= kMusicHeardBit;
   return true;
 }
 

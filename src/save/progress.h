@@ -12,12 +12,12 @@
 static_assert(std::endian::native == std::endian::little, "records are stored as memory images");
 
 inline constexpr int kPictureCount = 198;  // the event-picture table
-inline constexpr int kMemoryCount = 12;  // memory scenes 1-12
+inline constexpr int kMemoryCount = 16;  // memory scenes 1-16, four heroines with four each
 inline constexpr int kMovieCount = 185;  // movies 1-185
 
 struct ProgressData {
   uint8_t PictureSeen[197];  // by event-picture index; the 198th picture: see kLastPictureBit
-  uint8_t MemorySeen[16];  // scene n at n - 1; 12-15 are never set
+  uint8_t MemorySeen[16];  // scene n at n - 1
   uint8_t MovieSeen[185];  // movie n at n - 1
 
   // The picture table has one entry more than PictureSeen has bytes. The last picture's flag is
@@ -25,14 +25,21 @@ struct ProgressData {
   // MovieSeen, so no byte another reader tests changes meaning, the layout stays 398 bytes, and
   // the picture no longer shares a byte with memory scene 1.
   static constexpr uint8_t kLastPictureBit = 0x02;
+  // The music room's pieces heard in the story: bit 2 of MovieSeen[piece] for pieces 0-19, beside
+  // the movie's own bit 0, for the same reasons.
+  static constexpr uint8_t kMusicHeardBit = 0x04;
+  static constexpr int kMusicPieceCount = 20;
 
   bool IsPictureSeen(int index) const;
   bool IsMemorySeen(int n) const;  // n = 1-16
   bool IsMovieSeen(int n) const;
+  bool IsMusicHeard(int piece) const;  // piece 0-19 of the music room
   // Each sets its flag and is false (changing nothing) when the number is out of range.
   bool UnlockPicture(int index);
   bool UnlockMemory(int n);
   bool UnlockMovie(int n);
+  // True only when the flag was not set before (so the caller knows to save).
+  bool MarkMusicHeard(int piece);
   void Clear();
 };
 

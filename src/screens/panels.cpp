@@ -25,8 +25,7 @@ bool CADV::IsCancel() {
 }
 
 bool CADV::PointerBoxOverlaps(float left, float top, float right, float bottom) const {
-  const float x = static_cast<float>(pointer.x), y = static_cast<float>(pointer.y);
-  return x < right && left < x + 8 && y < bottom && y + 8 > top;
+  return PointerBoxHits(pointer, left, top, right, bottom);
 }
 
 namespace {

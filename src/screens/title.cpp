@@ -11,6 +11,7 @@
 #include "app/process.h"
 #include "platform/dik.h"
 #include "platform/fs.h"
+#include "platform/log.h"
 
 namespace {
 
@@ -41,8 +42,15 @@ const char kStartupScript[] = "SCP\\startup.scp";
 
 // Grey items are drawn dim and do nothing; the keys pass over them.
 bool ItemGrey(const TitleScreen& t, int i) {
-  if (i == kTitleContinue) return !t.continue_offered;
-  return i >= 1 && i <= 6;
+  switch (i) {
+    case kTitleContinue: return !t.continue_offered;
+    case kTitleExtrasItem: return !(t.pictures_offered || t.memories_offered || t.music_offered);
+    case kTitlePicturesItem: return !t.pictures_offered;
+    case kTitleMemoriesItem: return !t.memories_offered;
+    case kTitleMoviesItem: return true;  // no movie room yet
+    case kTitleMusicItem: return !t.music_offered;
+    default: return false;
+  }
 }
 
 // The next item from `from` in the direction `step` (±1) that is not grey, round the ends.
@@ -193,14 +201,20 @@ void CADV::SetTitleState(int32_t state) {
 // ---------------------------------------------------------------------------------------------
 // The draw step
 
-namespace {
-
-// The new story: an empty scene under an opaque cover, the first script loaded.
-void StartStory(CADV& a) {
+// A story from a menu (the title's new story, a gallery's replay): an empty scene under an
+// opaque cover, the script loaded. The first script's failure is also shown to the player; a
+// replay that cannot be loaded runs empty, and its end leads back to its gallery.
+void CADV::StartMenuScript(const std::string& path, bool first_script) {
+  CADV& a = *this;
   a.BeginStory();
   a.game_mode = MODE_ADV;
   a.fill_sprites[CADV::kFillBlack].SetAlpha(255);
-  a.LoadStartupScript(kStartupScript);  // a failure is logged and shown; the story runs empty
+  if (first_script)
+    a.LoadStartupScript(path);
+  else if (a.script.Load(path))
+    WriteLog(1, "Load Script [" + path + "]", "CADV::StartMenuScript", __LINE__);
+  else
+    WriteLog(2, "ERROR: Load fail [" + path + "]", "CADV::StartMenuScript", __LINE__);
 
   a.text_box.Advance(-1);
   a.text_box.SetBoxAlpha(255);
@@ -242,8 +256,6 @@ void StartStory(CADV& a) {
   DrawCover(a, 255);
 }
 
-}  // namespace
-
 void CADV::Title_Flip() {
   TitleScreen& t = title;
   gfx::Device& device = process_.graphics.Device();
@@ -272,6 +284,9 @@ void CADV::Title_Flip() {
         if (bgm.Open(path) == 0) bgm.Play(true);
       }
       t.continue_offered = AnySlotSaved();
+      t.pictures_offered = AnyGalleryPictureUnlocked(progress);
+      t.memories_offered = AnyMemoryUnlocked(progress);
+      t.music_offered = AnyMusicHeard(progress);
       t.state = kTitleMenu;
       break;
     }
@@ -317,6 +332,19 @@ void CADV::Title_Flip() {
           // The load screen over the title; a cancel there comes back to this menu.
           if (t.continue_offered) OpenSaveLoad(false);
           break;
+        case kTitleExtrasItem:
+          // The extras are the gallery items below: the selection goes to the first that acts.
+          if (!ItemGrey(t, kTitleExtrasItem)) t.selection = NextActiveItem(t, kTitleExtrasItem, 1);
+          break;
+        case kTitlePicturesItem:
+          if (t.pictures_offered) t.state = kTitlePictureGallery;
+          break;
+        case kTitleMemoriesItem:
+          if (t.memories_offered) t.state = kTitleMemoryReplay;
+          break;
+        case kTitleMusicItem:
+          if (t.music_offered) t.state = kTitleMusicRoom;
+          break;
         case kTitleSettings: OpenConfig(MODE_TITLE); break;
         case kTitleQuit: OpenQuitConfirmation(); break;
         default: break;  // not offered in this game
@@ -328,10 +356,10 @@ void CADV::Title_Flip() {
       SceneDrawLayers();
       t.fade += static_cast<float>(frame_time) * kFadePerMs;
       DrawCover(*this, static_cast<int>(t.fade));
-      if (t.fade > kFadeEnd) StartStory(*this);
+      if (t.fade > kFadeEnd) StartMenuScript(kStartupScript, true);
       break;
 
-    // The galleries' entries: no menu item leads here yet.
+    // The galleries' entries, from items 3, 4 and 6 (the movie room's item is to come).
     case kTitlePictureGallery:
       CGMODE_Init();
       game_mode = MODE_CGMODE;

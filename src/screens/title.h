@@ -15,10 +15,17 @@ inline constexpr int kTitleTileColumns = 16;
 inline constexpr int kTitleItemTiles = kTitleTileRows * kTitleTileColumns;  // 48
 inline constexpr int kAtlasTilesPerPage = 256;
 
-// The items that act. 1 (continue) acts while a slot holds a save; 2-6, and 1 without a save,
+// The items that act. 1 (continue) acts while a slot holds a save; 3 (pictures), 4 (memories)
+// and 6 (music) once their room has something to show, and 2 (extras) once any of them does,
+// moving the selection to the first of them. 5 (movies) and the items without anything to offer
 // are drawn grey and only answer with the decide sound.
 inline constexpr int kTitleNewGame = 0;
 inline constexpr int kTitleContinue = 1;
+inline constexpr int kTitleExtrasItem = 2;
+inline constexpr int kTitlePicturesItem = 3;
+inline constexpr int kTitleMemoriesItem = 4;
+inline constexpr int kTitleMoviesItem = 5;
+inline constexpr int kTitleMusicItem = 6;
 inline constexpr int kTitleSettings = 7;
 inline constexpr int kTitleQuit = 8;
 
@@ -39,6 +46,10 @@ struct TitleScreen {
   float fade = 0;  // TitleFade: the black cover's alpha during the fade-out, 0-256
   // A slot holds a save, so "continue" is offered; looked at whenever the menu comes up.
   bool continue_offered = false;
+  // The galleries have something to show (a picture, a memory, a piece heard in the story).
+  bool pictures_offered = false;
+  bool memories_offered = false;
+  bool music_offered = false;
   // Tile (row k, column j) of item i is item_tiles[i][16k + j].
   std::array<std::array<CSprite, kTitleItemTiles>, kTitleItems> item_tiles;
   int32_t tile_count = 0;  // tiles placed in the atlas by the current load

@@ -55,3 +55,12 @@ void PaintLanternFrame(Painter& p, int frame);
 // the size the window draws it; lit is the pointed-at form).
 void PaintSetupBackground(Painter& p);
 void PaintSetupButton(Painter& p, const char* label, bool lit);
+
+// The galleries (art_gallery.cpp): the event pictures of the demo's endings (800 × 600), their
+// thumbnails (any size; 208 × 156 for the picture gallery, 160 × 120 for the memory replay), the
+// "not released" picture at either size and the four heroines (512 × 600 with alpha).
+enum class GalleryScene { Window, Fireworks, Hand, Search };
+void PaintEventPicture(Painter& p, GalleryScene scene);
+void PaintGalleryThumbnail(Painter& p, GalleryScene scene);
+void PaintNotReleased(Painter& p);
+void PaintHeroine(Painter& p, int heroine);

@@ -89,7 +89,7 @@ void PaintSystex1(Painter& p) {
 void PaintSystex2(Painter& p) {
   struct Cell {
     double x0, y0, x1, y1;  // the highlighted cell; the normal one is 96 pixels to the right
-    int symbol;             // 0 previous, 1 play, 2 up, 3 down, 4 stop, 5 next
+    int symbol;             // 0 previous, 1 play, 2 repeat, 3 all in turn, 4 stop, 5 next
   };
   const Cell cells[] = {{0, 64, 32, 128, 0}, {0, 0, 96, 64, 1},  {32, 64, 64, 96, 2},
                         {32, 96, 64, 128, 3}, {0, 128, 96, 192, 4}, {64, 64, 96, 128, 5}};
@@ -102,8 +102,14 @@ void PaintSystex2(Painter& p) {
       switch (c.symbol) {
         case 0: p.Triangle(cx + 6, cy - 9, cx + 6, cy + 9, cx - 7, cy, Flat(mark)); break;
         case 1: p.Triangle(cx - 10, cy - 14, cx - 10, cy + 14, cx + 14, cy, Flat(mark)); break;
-        case 2: p.Triangle(cx, cy - 7, cx + 8, cy + 6, cx - 8, cy + 6, Flat(mark)); break;
-        case 3: p.Triangle(cx - 8, cy - 6, cx + 8, cy - 6, cx, cy + 7, Flat(mark)); break;
+        case 2:  // repeat: a ring with an arrowhead
+          p.Ring(cx, cy, 8, 5, Flat(mark));
+          p.Triangle(cx + 3, cy - 11, cx + 3, cy - 2, cx + 10, cy - 6, Flat(mark));
+          break;
+        case 3:  // every piece in turn: three bars
+          for (int bar = -1; bar <= 1; ++bar)
+            p.Rect(cx - 8, cy + 5 * bar - 1, cx + 8, cy + 5 * bar + 1.5, Flat(mark));
+          break;
         case 4: p.RoundRect(cx - 12, cy - 12, cx + 12, cy + 12, 2, Flat(mark)); break;
         case 5: p.Triangle(cx - 6, cy - 9, cx - 6, cy + 9, cx + 7, cy, Flat(mark)); break;
       }

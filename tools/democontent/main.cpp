@@ -108,6 +108,34 @@ std::vector<Recipe> Recipes() {
   for (int frame = 0; frame < 4; ++frame)
     r.push_back({"grp/CHR/lantern" + std::to_string(frame + 1) + ".png", 512, 600, Store::Rgba,
                  [frame](Painter& p) { PaintLanternFrame(p, frame); }});
+  // The galleries: each ending's event picture, its picture-gallery thumbnail (group + 1, number)
+  // and its memory thumbnail (heroine + 1, memory), the locked pictures and the heroines.
+  const struct {
+    const char* picture;
+    const char* gallery_thumb;
+    const char* memory_thumb;
+    GalleryScene scene;
+  } events[] = {
+      {"ev_mirel01", "thumb1-01", "thumb1-02", GalleryScene::Window},
+      {"ev_ondine01", "thumb2-01", "thumb2-01", GalleryScene::Hand},
+      {"ev_carys01", "thumb3-01", "thumb3-01", GalleryScene::Search},
+      {"ev_etc01", "thumb5-01", "thumb1-01", GalleryScene::Fireworks},
+  };
+  for (const auto& e : events) {
+    const GalleryScene scene = e.scene;
+    r.push_back({std::string("grp/BG/") + e.picture + ".png", 800, 600, Store::Rgb,
+                 [scene](Painter& p) { PaintEventPicture(p, scene); }});
+    r.push_back({std::string("thumb/CGMODE/") + e.gallery_thumb + ".png", 208, 156, Store::Rgb,
+                 [scene](Painter& p) { PaintGalleryThumbnail(p, scene); }});
+    r.push_back({std::string("thumb/OMOIDE/") + e.memory_thumb + ".png", 160, 120, Store::Rgb,
+                 [scene](Painter& p) { PaintGalleryThumbnail(p, scene); }});
+  }
+  r.push_back({"thumb/CGMODE/no_release.png", 208, 156, Store::Rgb, PaintNotReleased});
+  r.push_back({"thumb/OMOIDE/no_release.png", 160, 120, Store::Rgb, PaintNotReleased});
+  const char* heroines[4] = {"mirel", "ondine", "carys", "juno"};
+  for (int h = 0; h < 4; ++h)
+    r.push_back({std::string("grp/CHR/") + heroines[h] + "A01A.png", 512, 600, Store::Rgba,
+                 [h](Painter& p) { PaintHeroine(p, h); }});
   return r;
 }
 

@@ -62,6 +62,8 @@ void CADV::BgmPlay(const std::string& file) {
   if (bgm.Open(path) == 0 && bgm.Play(true)) {
     LogScript(script, 0, ScriptFormat("BGM loaded.. [%s](DISK %dms)", path.c_str(),
                                       static_cast<int>(process_.platform.clock.Now() - t0)));
+    // A piece of the music room heard in the story is offered there from now on.
+    if (progress.MarkMusicHeard(FindMusicPiece(file))) SaveProgress();
   } else {
     LogScript(script, 2, ScriptFormat("@bgm_play failed. %s", path.c_str()));
   }

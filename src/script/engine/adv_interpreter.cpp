@@ -53,7 +53,7 @@ struct Texts {
   std::string if_false = SJ("式の結果(false)");
   std::string no_block_end = SJ("{に対応する}がありません。");
   std::string eof_return = SJ("スクリプトのEOFを検知しました。強制的に復帰します。");
-  std::string omoide_range = SJ("@OMOIDE_FLAG_SET に指定できる数値(1-12)ではありません。 -> %d");
+  std::string omoide_range = SJ("@OMOIDE_FLAG_SET に指定できる数値(1-16)ではありません。 -> %d");
   std::string movie_range =
       SJ("@movie_load : 自動フラグ判定に指定できる数値の範囲内(1-185)のファイルではありません。 -> "
          "%s");
@@ -365,7 +365,7 @@ CommandFlow TextClearCommand(CADV& a, CommandArgs&) {
 }
 CommandFlow OmoideFlagSetCommand(CADV& a, CommandArgs& x) {
   const int32_t n = x.number[0];
-  if (n < 1 || n > 12) {
+  if (n < 1 || n > kMemoryCount) {
     LogScript(a.script, 2, ScriptFormat(T().omoide_range.c_str(), n));
   } else {
     a.UnlockMemory(n);

@@ -38,15 +38,6 @@ void CADV::MovieStop() {
   Pending("MovieStop");
 }
 
-void CADV::CGMODE_Init() {
-  Pending("CGMODE_Init");
-}
-void CADV::OMOIDE_Init() {
-  Pending("OMOIDE_Init");
-}
 void CADV::MOVIE_Init() {
   Pending("MOVIE_Init");
-}
-void CADV::MUSIC_Init() {
-  Pending("MUSIC_Init");
 }
