@@ -28,6 +28,7 @@
 #include "save/system_data.h"
 #include "scene/scene.h"
 #include "screens/backlog.h"
+#include "screens/button_bar.h"
 #include "screens/choices.h"
 #include "screens/config.h"
 #include "screens/dialogs.h"
@@ -159,8 +160,7 @@ class CADV final : public DeviceClient {
   HistoryStore history;  // the message history's pages
   CheckpointHistory checkpoints;  // ... and their snapshots
   ChoiceScreen choice;  // "@select" and "@battle_select" (src/screens/choices.*)
-  // The button bar's pictures (cells of the first system texture).
-  CSprite menu_button, menu_button_hot, auto_off, auto_on, skip_off, skip_on;
+  ButtonBar button_bar;  // under the text window (src/screens/button_bar.*)
 
   // Text commands (src/script/adv_text_commands.cpp).
   void DefText(const CharNameTable& table);

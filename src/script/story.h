@@ -132,11 +132,6 @@ struct StoryState {
   AdvState state_before_hiding = ADV_RUNNING;
   float window_alpha = 255;  // the "@textwindow" fades
   int32_t ending_timer = 0;
-  // The button bar.
-  float menu_angle = 0;  // degrees
-  bool menu_hovered = false;
-  bool auto_hovered = false;
-  bool skip_hovered = false;
 };
 
 // The message history: one entry per page, the newest last. Texts are Shift_JIS in fixed fields.

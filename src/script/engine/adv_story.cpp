@@ -25,12 +25,11 @@ namespace {
 
 constexpr float kPlayerFadePerMs = 255.0f / 150;
 constexpr float kScriptFadePerMs = 255.0f / 300;
-constexpr float kMenuTurnPerMs = 0.36f;  // one turn a second
 constexpr int kEndingLimit = 300;
 
 // The menu button: hovered strictly inside its 32 × 32 picture at (752, 412).
 bool OnMenuButton(const CADV& a) {
-  return a.pointer.x > 752 && a.pointer.x < 784 && a.pointer.y > 412 && a.pointer.y < 444;
+  return ButtonBar::OnMenuButton(a.pointer);
 }
 
 bool InPage(AdvState s) {
@@ -237,12 +236,12 @@ void CADV::ADV_Proc() {
   // Nothing skips while the story stands still.
   story.ctrl_skip = false;
   if (system_menu_open || confirm_open) {
-    story.menu_hovered = story.auto_hovered = story.skip_hovered = false;
+    button_bar.ClearHover();
     return;
   }
   ButtonBarProc();
   if (game_mode != MODE_ADV || system_menu_open) return;
-  if (story.auto_hovered || story.skip_hovered) return;  // a click there is the icon's
+  if (button_bar.auto_hovered || button_bar.skip_hovered) return;  // a click there is the icon's
 
   const bool on_menu = OnMenuButton(*this);
   const bool clicks_blocked = InPage(adv_state) && on_menu;
@@ -337,26 +336,24 @@ void CADV::ADV_Flip() {
 }
 
 void CADV::ButtonBarProc() {
-  story.menu_hovered = story.auto_hovered = story.skip_hovered = false;
+  button_bar.ClearHover();
   if (!ButtonBarActive(*this)) return;
   const bool skip_shown = !clickable.active;
-  story.menu_hovered = OnMenuButton(*this);
-  story.auto_hovered = PointerBoxOverlaps(688, 428, 752, 444);
-  story.skip_hovered = skip_shown && PointerBoxOverlaps(624, 428, 688, 444);
+  button_bar.UpdateHover(pointer, skip_shown);
 
   CInput& input = process_.input;
-  if ((left_click && story.menu_hovered) || input.KeyPressed(DIK_BACK)) {
+  if ((left_click && button_bar.menu_hovered) || input.KeyPressed(DIK_BACK)) {
     left_click = false;
     OpenSystemMenu();
     return;
   }
-  if ((left_click && story.auto_hovered) || input.KeyPressed(DIK_4)) {
+  if ((left_click && button_bar.auto_hovered) || input.KeyPressed(DIK_4)) {
     left_click = false;
     story.auto_mode = !story.auto_mode;
     story.auto_timer = 0;
   }
   const bool skip_key = input.KeyPressed(DIK_3);
-  if (skip_shown && ((left_click && story.skip_hovered) || skip_key)) {
+  if (skip_shown && ((left_click && button_bar.skip_hovered) || skip_key)) {
     left_click = false;
     script_state.skip_mode = !script_state.skip_mode;
     story.auto_mode = false;
@@ -378,28 +375,8 @@ void CADV::ButtonBarProc() {
 }
 
 void CADV::ButtonBarDraw() {
-  gfx::Device& device = process_.graphics.Device();
-  // The bar fades with the window.
-  const float k = static_cast<float>(text_box.BoxAlpha()) / 255;
-  auto alpha = [k](int a) { return static_cast<int>(static_cast<float>(a) * k); };
-
-  if (story.menu_hovered) {
-    story.menu_angle += kMenuTurnPerMs * static_cast<float>(frame_time);
-    if (story.menu_angle > 359) story.menu_angle = std::fmod(story.menu_angle, 360.0f);
-    menu_button_hot.SetAlpha(alpha(255));
-    menu_button_hot.DrawRotated(device, 752, 412, 32, 32, story.menu_angle);
-  } else {
-    menu_button.SetAlpha(alpha(128));
-    menu_button.DrawRotated(device, 752, 412, 32, 32, story.menu_angle);
-  }
-  CSprite& auto_icon = story.auto_mode ? auto_on : auto_off;
-  auto_icon.SetAlpha(alpha(story.auto_hovered ? 255 : 170));
-  auto_icon.Draw(device, 688, 428, 64, 16);
-  if (!clickable.active) {
-    CSprite& skip_icon = script_state.skip_mode ? skip_on : skip_off;
-    skip_icon.SetAlpha(alpha(story.skip_hovered ? 255 : 170));
-    skip_icon.Draw(device, 624, 428, 64, 16);
-  }
+  button_bar.Draw(process_.graphics.Device(), text_box.BoxAlpha(), static_cast<float>(frame_time),
+                  story.auto_mode, script_state.skip_mode, !clickable.active);
 }
 
 bool CADV::HideKeyPressed() {

@@ -28,14 +28,7 @@ void CADV::TextBoxSetup() {
 // The bar's pictures are cells of the first system texture; the sprites only point at it, so
 // they may be made before the texture is filled.
 void CADV::ButtonBarSetup() {
-  gfx::Device& device = process_.graphics.Device();
-  CTexture* texture = &system_textures[0];
-  CutCell(menu_button, device, texture, 192, 160, 224, 192);
-  CutCell(menu_button_hot, device, texture, 224, 160, 256, 192);
-  CutCell(auto_off, device, texture, 32, 160, 96, 176);
-  CutCell(auto_on, device, texture, 32, 176, 96, 192);
-  CutCell(skip_off, device, texture, 96, 160, 160, 176);
-  CutCell(skip_on, device, texture, 96, 176, 160, 192);
+  button_bar.Setup(process_.graphics.Device(), system_textures[0]);
 }
 
 void CADV::DefText(const CharNameTable& table) {
