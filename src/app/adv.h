@@ -31,6 +31,8 @@
 #include "screens/choices.h"
 #include "screens/config.h"
 #include "screens/dialogs.h"
+#include "screens/movie_layer.h"
+#include "screens/movie_room.h"
 #include "screens/panels.h"
 #include "screens/save_load.h"
 #include "screens/system_menu.h"
@@ -229,14 +231,9 @@ class CADV final : public DeviceClient {
 
   // Operations owned by areas still to come. Their interim definitions
   // (src/script/adv_pending_commands.cpp) only log the call; each area replaces its own.
-  // Movies.
-  void MovieLoad(const std::string& file);
-  void MoviePlay();
-  void MovieStop();
   // Galleries and town map.
   void CGMODE_Init();
   void OMOIDE_Init();
-  void MOVIE_Init();  // the movie gallery's set-up
   void MUSIC_Init();  // the music room's set-up
 
   // --- the title screen (src/screens/title.cpp). ReturnToTitle is every way back to it: the
@@ -356,6 +353,17 @@ class CADV final : public DeviceClient {
   void Town_SetPlace();
   void PlayTownMusic();  // the map's music on its own stream
   void SubCubeVertexInit();  // with the device resources
+
+  // --- movies: the story's movie layer and the movie room (src/screens/movie_layer.*,
+  // movie_room.*; these entry points in adv_movie_glue.cpp)
+  MovieLayer movie_layer;
+  MovieRoom movie_room;
+  void MovieLoad(const std::string& file);
+  void MoviePlay();
+  void MovieStop();
+  bool MovieHoldsStory();  // the story's update step: a skip, or the wait for the end
+  void MovieLayerDraw();  // the story's draw step, between background and characters
+  void MOVIE_Init();  // the movie room's set-up
 
   // A test replaces the steps of one mode (to drive one piece of a screen alone); the table
   // itself stays the dispatcher's.

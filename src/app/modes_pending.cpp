@@ -9,7 +9,5 @@ void CADV::CGMODE_Proc() {}
 void CADV::CGMODE_Flip() {}
 void CADV::OMOIDE_Proc() {}
 void CADV::OMOIDE_Flip() {}
-void CADV::Movie_Proc() {}
-void CADV::Movie_Flip() {}
 void CADV::Music_Proc() {}
 void CADV::Music_Flip() {}

@@ -42,6 +42,7 @@ const char kStartupScript[] = "SCP\\startup.scp";
 // Grey items are drawn dim and do nothing; the keys pass over them.
 bool ItemGrey(const TitleScreen& t, int i) {
   if (i == kTitleContinue) return !t.continue_offered;
+  if (i == kTitleMovies) return !t.movies_offered;
   return i >= 1 && i <= 6;
 }
 
@@ -155,6 +156,7 @@ void CADV::ReturnToTitle() {
     if (se.IsPlaying()) se.FadeOut(0);
   for (CStreamSound& voice : process_.voices) voice.FadeOut(2);
 
+  movie_layer.Stop();
   SaveReadPositions();
   LoadTitleResources();
   game_mode = MODE_TITLE;
@@ -272,6 +274,8 @@ void CADV::Title_Flip() {
         if (bgm.Open(path) == 0) bgm.Play(true);
       }
       t.continue_offered = AnySlotSaved();
+      t.movies_offered = false;
+      for (int n = 1; n <= kMovieCount; ++n) t.movies_offered |= progress.IsMovieSeen(n);
       t.state = kTitleMenu;
       break;
     }
@@ -318,6 +322,7 @@ void CADV::Title_Flip() {
           if (t.continue_offered) OpenSaveLoad(false);
           break;
         case kTitleSettings: OpenConfig(MODE_TITLE); break;
+        case kTitleMovies: t.state = kTitleMovieGallery; break;  // once a movie was seen
         case kTitleQuit: OpenQuitConfirmation(); break;
         default: break;  // not offered in this game
       }

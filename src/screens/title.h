@@ -15,10 +15,12 @@ inline constexpr int kTitleTileColumns = 16;
 inline constexpr int kTitleItemTiles = kTitleTileRows * kTitleTileColumns;  // 48
 inline constexpr int kAtlasTilesPerPage = 256;
 
-// The items that act. 1 (continue) acts while a slot holds a save; 2-6, and 1 without a save,
-// are drawn grey and only answer with the decide sound.
+// The items that act. 1 (continue) acts while a slot holds a save, 5 (movies) once a movie was
+// seen; the others of 2-6, and 1 and 5 without, are drawn grey and only answer with the decide
+// sound.
 inline constexpr int kTitleNewGame = 0;
 inline constexpr int kTitleContinue = 1;
+inline constexpr int kTitleMovies = 5;  // acts once a movie was seen
 inline constexpr int kTitleSettings = 7;
 inline constexpr int kTitleQuit = 8;
 
@@ -39,6 +41,7 @@ struct TitleScreen {
   float fade = 0;  // TitleFade: the black cover's alpha during the fade-out, 0-256
   // A slot holds a save, so "continue" is offered; looked at whenever the menu comes up.
   bool continue_offered = false;
+  bool movies_offered = false;  // a movie was seen, so the movie room is offered
   // Tile (row k, column j) of item i is item_tiles[i][16k + j].
   std::array<std::array<CSprite, kTitleItemTiles>, kTitleItems> item_tiles;
   int32_t tile_count = 0;  // tiles placed in the atlas by the current load

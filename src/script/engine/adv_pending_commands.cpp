@@ -1,6 +1,6 @@
 // Interim definitions of the operations the script commands hand their checked arguments to,
 // for the areas still to come (the system menu, history and save screens the story opens,
-// movies, the title, the galleries and the town map). Each only logs the call at level 1; the area that
+// the title, the galleries and the town map). Each only logs the call at level 1; the area that
 // owns an operation defines it in its own file and deletes it here.
 #include <string>
 
@@ -12,7 +12,7 @@ namespace {
 [[maybe_unused]] std::string Arg(int32_t v) {
   return std::to_string(v);
 }
-const std::string& Arg(const std::string& s) {
+[[maybe_unused]] const std::string& Arg(const std::string& s) {
   return s;
 }
 
@@ -28,24 +28,11 @@ void Pending(const char* operation, const Args&... args) {
 
 }  // namespace
 
-void CADV::MovieLoad(const std::string& file) {
-  Pending("MovieLoad", file);
-}
-void CADV::MoviePlay() {
-  Pending("MoviePlay");
-}
-void CADV::MovieStop() {
-  Pending("MovieStop");
-}
-
 void CADV::CGMODE_Init() {
   Pending("CGMODE_Init");
 }
 void CADV::OMOIDE_Init() {
   Pending("OMOIDE_Init");
-}
-void CADV::MOVIE_Init() {
-  Pending("MOVIE_Init");
 }
 void CADV::MUSIC_Init() {
   Pending("MUSIC_Init");

@@ -240,6 +240,7 @@ void CADV::ADV_Proc() {
     story.menu_hovered = story.auto_hovered = story.skip_hovered = false;
     return;
   }
+  if (MovieHoldsStory()) return;  // a movie plays: the story waits for its end or a skip
   ButtonBarProc();
   if (game_mode != MODE_ADV || system_menu_open) return;
   if (story.auto_hovered || story.skip_hovered) return;  // a click there is the icon's
