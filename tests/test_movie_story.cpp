@@ -265,6 +265,11 @@ TEST_F(MovieRoomTest, PlayOnFollowsTheListAndTheTitleOffersTheRoomOnceAMovieWasS
   adv().title.state = kTitleMusic;
   game.Frames(2);
   EXPECT_TRUE(adv().title.movies_offered);
+  game.Move(100, 224 + 36 * kTitleMovies + 10);
+  game.Frame();
+  game.Key(DIK_RETURN);
+  game.Frame();
+  EXPECT_EQ(adv().game_mode, MODE_MOVIE);
 }
 
 }  // namespace

@@ -322,7 +322,9 @@ void CADV::Title_Flip() {
           if (t.continue_offered) OpenSaveLoad(false);
           break;
         case kTitleSettings: OpenConfig(MODE_TITLE); break;
-        case kTitleMovies: t.state = kTitleMovieGallery; break;  // once a movie was seen
+        case kTitleMovies:
+          if (t.movies_offered) t.state = kTitleMovieGallery;  // once a movie was seen
+          break;
         case kTitleQuit: OpenQuitConfirmation(); break;
         default: break;  // not offered in this game
       }
