@@ -7,6 +7,8 @@
 
 CADV::CADV(Process& process)
     : town(process.graphics, process.system_pkd, save_record, script, process.town_bgm, panels.Art()),
+      movie_layer(process.graphics, process.sound, process.platform.clock),
+      movie_room(process.graphics, movie_layer, process.system_se),
       modes(DefaultModes()),
       process_(process) {
   script.SetArchive(&process.system_pkd);  // scripts come from the system archive

@@ -32,6 +32,8 @@
 #include "screens/choices.h"
 #include "screens/config.h"
 #include "screens/dialogs.h"
+#include "screens/movie_layer.h"
+#include "screens/movie_room.h"
 #include "screens/panels.h"
 #include "screens/memory_replay.h"
 #include "screens/music_room.h"
@@ -230,13 +232,6 @@ class CADV final : public DeviceClient {
   bool HideKeyPressed();
   bool Skipping() const;  // skip mode or Ctrl skip: fades and voices are cut short
 
-  // Operations owned by areas still to come. Their interim definitions only log the call; each
-  // area replaces its own.
-  void MovieLoad(const std::string& file);
-  void MoviePlay();
-  void MovieStop();
-  void MOVIE_Init();  // the movie gallery's set-up
-
   // --- the galleries: picture gallery, memory replay, music room; made at first use, kept for
   // the run (their hovered elements survive visits). Entry points in
   // src/screens/adv_gallery_glue.cpp.
@@ -366,6 +361,17 @@ class CADV final : public DeviceClient {
   void Town_SetPlace();
   void PlayTownMusic();  // the map's music on its own stream
   void SubCubeVertexInit();  // with the device resources
+
+  // --- movies: the story's movie layer and the movie room (src/screens/movie_layer.*,
+  // movie_room.*; these entry points in adv_movie_glue.cpp)
+  MovieLayer movie_layer;
+  MovieRoom movie_room;
+  void MovieLoad(const std::string& file);
+  void MoviePlay();
+  void MovieStop();
+  bool MovieHoldsStory();  // the story's update step: a skip, or the wait for the end
+  void MovieLayerDraw();  // the story's draw step, between background and characters
+  void MOVIE_Init();  // the movie room's set-up
 
   // A test replaces the steps of one mode (to drive one piece of a screen alone); the table
   // itself stays the dispatcher's.

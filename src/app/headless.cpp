@@ -10,6 +10,11 @@ bool HeadlessGame::Boot() {
 bool HeadlessGame::Frame(uint32_t ms) {
   if (!running_) return false;
   clock.Advance(ms);
+  // A movie's clock is its sound's play position: while one plays, the frame's time of sound
+  // is played out of the null device, as a sound card would have played it meanwhile.
+  if (process.adv.movie_layer.PlayingWithSound())
+    if (platform::NullSoundDevice* device = sound.Device())
+      device->Render(static_cast<int>(static_cast<int64_t>(device->Rate()) * ms / 1000));
   if (!on_frame) {
     running_ = MessageLoopStep(process);
     return running_;

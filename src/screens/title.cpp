@@ -44,10 +44,11 @@ const char kStartupScript[] = "SCP\\startup.scp";
 bool ItemGrey(const TitleScreen& t, int i) {
   switch (i) {
     case kTitleContinue: return !t.continue_offered;
-    case kTitleExtrasItem: return !(t.pictures_offered || t.memories_offered || t.music_offered);
+    case kTitleExtrasItem:
+      return !(t.pictures_offered || t.memories_offered || t.movies_offered || t.music_offered);
     case kTitlePicturesItem: return !t.pictures_offered;
     case kTitleMemoriesItem: return !t.memories_offered;
-    case kTitleMoviesItem: return true;  // no movie room yet
+    case kTitleMoviesItem: return !t.movies_offered;
     case kTitleMusicItem: return !t.music_offered;
     default: return false;
   }
@@ -163,6 +164,7 @@ void CADV::ReturnToTitle() {
     if (se.IsPlaying()) se.FadeOut(0);
   for (CStreamSound& voice : process_.voices) voice.FadeOut(2);
 
+  movie_layer.Stop();
   SaveReadPositions();
   LoadTitleResources();
   game_mode = MODE_TITLE;
@@ -287,6 +289,8 @@ void CADV::Title_Flip() {
       t.pictures_offered = AnyGalleryPictureUnlocked(progress);
       t.memories_offered = AnyMemoryUnlocked(progress);
       t.music_offered = AnyMusicHeard(progress);
+      t.movies_offered = false;
+      for (int n = 1; n <= kMovieCount; ++n) t.movies_offered |= progress.IsMovieSeen(n);
       t.state = kTitleMenu;
       break;
     }
@@ -346,6 +350,9 @@ void CADV::Title_Flip() {
           if (t.music_offered) t.state = kTitleMusicRoom;
           break;
         case kTitleSettings: OpenConfig(MODE_TITLE); break;
+        case kTitleMoviesItem:
+          if (t.movies_offered) t.state = kTitleMovieGallery;  // once a movie was seen
+          break;
         case kTitleQuit: OpenQuitConfirmation(); break;
         default: break;  // not offered in this game
       }
@@ -359,7 +366,7 @@ void CADV::Title_Flip() {
       if (t.fade > kFadeEnd) StartMenuScript(kStartupScript, true);
       break;
 
-    // The galleries' entries, from items 3, 4 and 6 (the movie room's item is to come).
+    // The galleries' entries, from items 3, 4, 5 and 6.
     case kTitlePictureGallery:
       CGMODE_Init();
       game_mode = MODE_CGMODE;

@@ -17,8 +17,8 @@ inline constexpr int kAtlasTilesPerPage = 256;
 
 // The items that act. 1 (continue) acts while a slot holds a save; 3 (pictures), 4 (memories)
 // and 6 (music) once their room has something to show, and 2 (extras) once any of them does,
-// moving the selection to the first of them. 5 (movies) and the items without anything to offer
-// are drawn grey and only answer with the decide sound.
+// moving the selection to the first of them; 5 (movies) once a movie was seen. The items
+// without anything to offer are drawn grey and only answer with the decide sound.
 inline constexpr int kTitleNewGame = 0;
 inline constexpr int kTitleContinue = 1;
 inline constexpr int kTitleExtrasItem = 2;
@@ -50,6 +50,7 @@ struct TitleScreen {
   bool pictures_offered = false;
   bool memories_offered = false;
   bool music_offered = false;
+  bool movies_offered = false;  // a movie was seen, so the movie room is offered
   // Tile (row k, column j) of item i is item_tiles[i][16k + j].
   std::array<std::array<CSprite, kTitleItemTiles>, kTitleItems> item_tiles;
   int32_t tile_count = 0;  // tiles placed in the atlas by the current load

@@ -413,7 +413,10 @@ void CADV::SceneDrawLayers() {
       scene.bg.Transition() == scene::BgTransition::kScroll ? kBgScrollRule : kBgFadeRule;
   scene.bg.Step(CountedTime(*this, bg_rule, ctrl), CountedTime(*this, kBgWipeRule, ctrl),
                 scene.effects.Mask());
-  scene.bg.Draw(device, quake, scene.effects.BackgroundWave(), scene.effects.Mask());
+  // An active movie takes the background's place.
+  if (!movie_layer.Active())
+    scene.bg.Draw(device, quake, scene.effects.BackgroundWave(), scene.effects.Mask());
+  MovieLayerDraw();
 
   scene.chr.Step(CountedTime(*this, kChrRule, ctrl), scene.work);
   scene.chr.Draw(device, quake, scene.effects.CharacterWave());

@@ -239,6 +239,7 @@ void CADV::ADV_Proc() {
     button_bar.ClearHover();
     return;
   }
+  if (MovieHoldsStory()) return;  // a movie plays: the story waits for its end or a skip
   ButtonBarProc();
   if (game_mode != MODE_ADV || system_menu_open) return;
   if (button_bar.auto_hovered || button_bar.skip_hovered) return;  // a click there is the icon's
