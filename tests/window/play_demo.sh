@@ -210,10 +210,15 @@ xdotool windowfocus --sync "$wid" 2>/dev/null || true
 
 wait_screen shows title "the title"
 echo "the title is on screen"
-# Held until the title starts to fade: the engine reads the button once a frame.
-xdotool mousedown 1
-wait_screen leaves title "the fade from the title"
-xdotool mouseup 1
+# The highlight follows the pointer's own motion, with no button pressed: onto 設定 and back.
+xdotool mousemove --window "$wid" 100 486
+wait_screen leaves title "the highlight following the pointer"
+xdotool mousemove --window "$wid" 100 234
+wait_screen shows title "the highlight back on はじめから"
+echo "the highlight follows the pointer"
+# An instant click (press and release between two frames) is a click all the same.
+xdotool click 1
+wait_screen leaves title "the fade from the title after an instant click"
 wait_screen shows page "the first text page"
 echo "the first text page is on screen"
 
@@ -231,4 +236,6 @@ wait_exit "$pid" "$limit"
 pid=""
 echo "exit status: $exit_status"
 [ "$exit_status" = "0" ] || fail "lanthorn ended with $exit_status after Alt+F4"
+# What was read is kept however the game ends.
+[ -s "$work/play/text.dat" ] || fail "Alt+F4 left no read-text record"
 echo "PASS"
