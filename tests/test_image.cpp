@@ -512,7 +512,7 @@ TEST(ImageSources, ArchiveEntries) {
 }
 
 TEST(ImageSources, FilesBesideTheProgram) {
-  const std::string folder = ProgramFolder();
+  const std::string folder = platform::fs::ProgramFolder();
   ASSERT_FALSE(folder.empty());
   EXPECT_EQ(folder.back(), '\\');
   const stdfs::path host = platform::fs::HostPath(folder);
