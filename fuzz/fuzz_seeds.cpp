@@ -157,6 +157,12 @@ int main(int argc, char** argv) {
   }
   Seed("fuzz_replay_script", "replay.txt", ReadHost(source / "demo" / "replay.txt"));
 
+  // The setup program's lists as the setup medium is made with them, when the build made it.
+  const stdfs::path setup_stage = demo.parent_path() / "setup-stage";
+  for (const char* list : {"system", "install.dir"})
+    if (stdfs::is_regular_file(setup_stage / list))
+      Seed("fuzz_setup_lists", list, ReadHost(setup_stage / list));
+
   // The player's records as the engine writes them: first-start settings, some unlocks, and the
   // read marks of every demo script.
   const SystemData settings = FirstStartSystemData();
