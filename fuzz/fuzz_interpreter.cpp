@@ -2,47 +2,15 @@
 // temporary game folder, runs a few interpreter steps on each input (the story state put back to
 // running before each, so every step reads on) and one whole frame. Any crash, hang or sanitizer
 // report is a fault; a step must always end.
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <string>
+#include <cstdlib>
 
-#include "app/headless.h"
+#include "fuzz_game.h"
 #include "platform/log.h"
 
-namespace {
-
-char g_folder[] = "/tmp/lanthorn-fuzz-interpreter-XXXXXX";
-
-// Registered before the game exists, so it runs after the game is gone.
-void RemoveFolder() {
-  std::error_code error;
-  std::filesystem::remove_all(g_folder, error);
-}
-
-HeadlessGame* StartGame() {
-  if (!mkdtemp(g_folder) || chdir(g_folder) != 0) std::abort();
-  std::atexit(RemoveFolder);
-  for (const char* name : {"system.pkd", "thumb.pkd", "grp.pkd"}) {
-    std::FILE* f = std::fopen(name, "wb");
-    if (!f) std::abort();
-    std::fwrite("PACK\0\0\0\0", 1, 8, f);
-    std::fclose(f);
-  }
-  static HeadlessGame game;  // lives for the whole run, as the game's objects do
-  game.process.log.SetEcho(false);
-  if (!game.Boot()) std::abort();
-  return &game;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static HeadlessGame* game = StartGame();
+  static HeadlessGame* game = &fuzz::StartGame(fuzz::Archives::kEmpty);
   // A log per input, so the lines of one input are gone with it.
   platform::Log log;
   log.SetEcho(false);

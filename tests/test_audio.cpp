@@ -2,6 +2,7 @@
 // every test listens to the frames the player would hear. Fixtures are made by the support
 // library: WAV bytes by hand, Ogg Vorbis through the encoder.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -289,6 +290,16 @@ TEST_F(EffectTest, LoadsWhatTheScansFind) {
     EXPECT_EQ(b->Format().bits_per_sample, c.bits);
     EXPECT_EQ(b->Size() / static_cast<uint32_t>(b->Format().BlockAlign()), c.frames);
   }
+}
+
+// A file larger than any buffer the device makes is refused before its bytes are read: a sparse
+// file claims 300 MB behind a sound header, and loading it takes no such memory.
+TEST_F(EffectTest, AFileBeyondTheLargestBufferIsRefusedUnread) {
+  folder.Write("SOUND/SE/huge.wav", DcWav(100, 2));
+  const std::string host = folder.path() + "/SOUND/SE/huge.wav";
+  ASSERT_EQ(::truncate(host.c_str(), off_t{300} << 20), 0);
+  EXPECT_FALSE(se.Load("SOUND\\SE\\huge.wav"));
+  EXPECT_EQ(se.FileName(), "");
 }
 
 TEST_F(EffectTest, EmptyOrDevicelessSlotsRefuse) {

@@ -512,7 +512,7 @@ TEST(ImageSources, ArchiveEntries) {
 }
 
 TEST(ImageSources, FilesBesideTheProgram) {
-  const std::string folder = ProgramFolder();
+  const std::string folder = platform::fs::ProgramFolder();
   ASSERT_FALSE(folder.empty());
   EXPECT_EQ(folder.back(), '\\');
   const stdfs::path host = platform::fs::HostPath(folder);
@@ -690,6 +690,56 @@ TEST(Canvas, NothingIsWrittenWithoutACanvas) {
   ASSERT_EQ(canvas.CreateCanvas(2, 2), 1);
   WriteFile(dir.path() / "plain", {1});
   EXPECT_FALSE(canvas.SaveBMP((dir.path() / "plain" / "x.bmp").string()));
+}
+
+// The reader takes back what SaveBMP wrote, upright, and a top-down file too; a damaged or
+// foreign file is refused with a reason, whatever field is wrong or wherever it is cut.
+TEST(Canvas, ReadBackRefusesEveryDamagedFile) {
+  TempDir dir;
+  CDIB canvas;
+  ASSERT_EQ(canvas.CreateCanvas(4, 3), 1);
+  for (int i = 0; i < canvas.ByteSize(); ++i) canvas.Bits()[i] = static_cast<uint8_t>(i);
+  const std::string path = (dir.path() / "t.bmp").string();
+  ASSERT_TRUE(canvas.SaveBMP(path));
+  std::vector<uint32_t> pixels;
+  ASSERT_TRUE(LoadCanvasBMP(path, 4, 3, pixels));
+  auto memory_row = [&](int r) { return Bytes(canvas.Bits() + r * 16, canvas.Bits() + r * 16 + 16); };
+  auto read_row = [&](int r) {
+    const auto* p = reinterpret_cast<const uint8_t*>(pixels.data() + r * 4);
+    return Bytes(p, p + 16);
+  };
+  EXPECT_EQ(read_row(0), memory_row(2));  // memory row 0 is the bottom one
+  EXPECT_EQ(read_row(2), memory_row(0));
+  const Bytes good = ReadFile(path);
+  Bytes top_down = good;
+  const int32_t minus3 = -3;
+  std::memcpy(&top_down[22], &minus3, 4);
+  ASSERT_TRUE(ReadCanvasBMP(top_down, 4, 3, pixels));
+  EXPECT_EQ(read_row(0), memory_row(0));
+
+  struct Case {
+    const char* what;
+    size_t at;
+    uint32_t value;
+  } cases[] = {
+      {"magic", 0, 0x4D43},        {"width", 18, 5},          {"height", 22, 4},
+      {"bit count", 28, 24},       {"offset past the end", 10, 0xFFFFFFF0u},
+      {"pixels cut off", 10, 58},
+  };
+  const std::vector<uint32_t> kept = {7};
+  for (const Case& c : cases) {
+    Bytes bad = good;
+    std::memcpy(&bad[c.at], &c.value, c.at == 0 || c.at == 28 ? 2 : 4);
+    std::vector<uint32_t> out = kept;
+    std::string problem;
+    EXPECT_FALSE(ReadCanvasBMP(bad, 4, 3, out, &problem)) << c.what;
+    EXPECT_FALSE(problem.empty()) << c.what;
+    EXPECT_EQ(out, kept) << c.what;
+  }
+  for (size_t cut = 0; cut < good.size(); ++cut)
+    EXPECT_FALSE(ReadCanvasBMP(std::span(good.data(), cut), 4, 3, pixels)) << cut;
+  EXPECT_FALSE(ReadCanvasBMP(good, 4, 3 * 65536, pixels));  // not a size a canvas can have
+  EXPECT_FALSE(LoadCanvasBMP((dir.path() / "none.bmp").string(), 4, 3, pixels));
 }
 
 // ---- The PNG writer ----

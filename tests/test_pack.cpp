@@ -126,6 +126,28 @@ TEST(PackScramble, MatchesTheRestoreRuleAtEverySizeAndAlignment) {
   }
 }
 
+// The path an entry is unpacked to: folders from backslashes, converted from Shift_JIS first (so
+// a trail byte 0x5C stays inside its character), and nothing for a name that would leave.
+TEST(PackEntryHostPath, MapsNamesInsideTheFolderOnly) {
+  struct Case {
+    std::string name;
+    std::string path;
+  } cases[] = {
+      {"SCP\\start.scp", "SCP/start.scp"},
+      {"a.png", "a.png"},
+      {"\x95\x5C\\x.png", "\xE8\xA1\xA8/x.png"},  // the trail byte 0x5C of a kanji
+      {"..\\x.png", ""},
+      {"BG\\..\\..\\x.png", ""},
+      {"BG\\.\\x.png", ""},
+      {"\\x.png", ""},
+      {"BG\\", ""},
+      {"BG\\\\x.png", ""},
+      {"a/b.png", ""},
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PackEntryHostPath(c.name), c.path) << c.name;
+}
+
 TEST_F(PackTest, LooksUpNamesIgnoringAsciiCaseOnly) {
   const Bytes title = Pattern(1000, 1);
   const std::string path = PutPack(

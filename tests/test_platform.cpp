@@ -13,6 +13,7 @@
 #include "platform/fs.h"
 #include "platform/log.h"
 #include "platform/sjis.h"
+#include "support/file_faults.h"
 
 namespace {
 
@@ -110,40 +111,96 @@ TEST_F(FsTest, JapaneseNamesMapToUtf8) {
   EXPECT_TRUE(platform::fs::Exists(platform::Utf8ToSjis("画像\\絵.png")));
 }
 
-std::string g_seen_during_write;
-void PeekTarget(const std::string&) {
-  std::ifstream in("SAVE/1.dat");
-  g_seen_during_write.assign(std::istreambuf_iterator<char>(in), {});
+// Looks at the target just before the rename puts the new file in its place.
+struct PeekBeforeRename : test_support::FaultyFileCalls {
+  std::string seen;
+  int Rename(const char* from, const char* to) override {
+    std::ifstream in("SAVE/1.dat");
+    seen.assign(std::istreambuf_iterator<char>(in), {});
+    return FaultyFileCalls::Rename(from, to);
+  }
+};
+
+int FilesIn(const std::string& folder) {
+  int files = 0;
+  for (auto& e : std::filesystem::directory_iterator(folder)) files += e.is_regular_file();
+  return files;
 }
 
 TEST_F(FsTest, AtomicWriteKeepsTheOldFileUntilTheNewOneIsWhole) {
   ASSERT_TRUE(platform::fs::WriteAtomic("SAVE\\1.dat", "old", 3));  // creates SAVE/
-  platform::fs::SetWriteHook(&PeekTarget);
-  ASSERT_TRUE(platform::fs::WriteAtomic("save\\1.dat", "new contents", 12));
-  platform::fs::SetWriteHook(nullptr);
-  EXPECT_EQ(g_seen_during_write, "old");
+  {
+    PeekBeforeRename peek;
+    ASSERT_TRUE(platform::fs::WriteAtomic("save\\1.dat", "new contents", 12));
+    EXPECT_EQ(peek.seen, "old");
+  }
   auto bytes = platform::fs::ReadAll("SAVE\\1.dat");
   ASSERT_TRUE(bytes);
   EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "new contents");
-  // Only the target is left behind.
-  int files = 0;
-  for (auto& e : std::filesystem::directory_iterator("SAVE")) files += e.is_regular_file();
-  EXPECT_EQ(files, 1);
+  EXPECT_EQ(FilesIn("SAVE"), 1);  // only the target is left behind
   EXPECT_FALSE(platform::fs::WriteAtomic("no_such_dir_file\\..", "x", 1));
 }
 
-std::vector<std::string> g_synced;
-void NoteSync(const std::string& folder) { g_synced.push_back(folder); }
-
 // A rename is durable only once its folder is synced, and a new folder only once its parent is.
 TEST_F(FsTest, AtomicWriteSyncsTheFolderAfterTheRenameAndAfterMakingIt) {
-  g_synced.clear();
-  platform::fs::SetFolderSyncHook(&NoteSync);
-  ASSERT_TRUE(platform::fs::WriteAtomic(platform::fs::CurrentFolder() + "\\SAVE\\1.dat", "x", 1));
-  ASSERT_TRUE(platform::fs::WriteAtomic("system.dat", "y", 1));
-  platform::fs::SetFolderSyncHook(nullptr);
+  std::vector<std::string> synced;
+  {
+    test_support::FaultyFileCalls calls;
+    calls.Arm(-1, test_support::FaultyFileCalls::Fault::kNone);
+    ASSERT_TRUE(platform::fs::WriteAtomic(platform::fs::CurrentFolder() + "\\SAVE\\1.dat", "x", 1));
+    ASSERT_TRUE(platform::fs::WriteAtomic("system.dat", "y", 1));
+    for (const auto& c : calls.Calls())
+      if (c.call == test_support::FaultyFileCalls::Call::kSync &&
+          c.path.find(".tmp") == std::string::npos)
+        synced.push_back(c.path);
+  }
   const std::vector<std::string> want = {dir_, dir_ + "/SAVE", "."};
-  EXPECT_EQ(g_synced, want);
+  EXPECT_EQ(synced, want);
+}
+
+// Every write, fsync and rename of an atomic write in turn fails as a full or broken disk does,
+// or writes half its buffer: a failure is reported with the old file whole and no temporary
+// left; a short write is carried on to the whole new file.
+TEST_F(FsTest, AtomicWriteSurvivesAFaultAtEveryCall) {
+  using Fault = test_support::FaultyFileCalls::Fault;
+  const std::string old_text = "the old record", new_text(100000, 'n');
+  ASSERT_TRUE(platform::fs::WriteAtomic("SAVE\\1.dat", old_text.data(), old_text.size()));
+  int calls_in_a_write = 0;
+  {
+    test_support::FaultyFileCalls count;
+    count.Arm(-1, Fault::kNone);
+    ASSERT_TRUE(platform::fs::WriteAtomic("SAVE\\1.dat", old_text.data(), old_text.size()));
+    calls_in_a_write = count.Count();
+  }
+  ASSERT_EQ(calls_in_a_write, 4);  // write, fsync, rename, the folder's fsync
+  for (Fault fault : {Fault::kNoSpace, Fault::kIoError, Fault::kShortWrite}) {
+    for (int n = 0; n < calls_in_a_write; ++n) {
+      SCOPED_TRACE(testing::Message() << "fault " << static_cast<int>(fault) << " at call " << n);
+      bool ok = false;
+      {
+        test_support::FaultyFileCalls calls;
+        calls.Arm(n, fault);
+        errno = 0;
+        ok = platform::fs::WriteAtomic("SAVE\\1.dat", new_text.data(), new_text.size());
+        if (!ok) {
+          EXPECT_EQ(errno, fault == Fault::kNoSpace ? ENOSPC : EIO);
+        }
+      }
+      auto bytes = platform::fs::ReadAll("SAVE\\1.dat");
+      ASSERT_TRUE(bytes);
+      const std::string now(bytes->begin(), bytes->end());
+      const bool after_rename = n == calls_in_a_write - 1;  // only the folder sync is left
+      if (fault == Fault::kShortWrite || after_rename) {
+        EXPECT_EQ(ok, fault == Fault::kShortWrite);
+        EXPECT_EQ(now, new_text);
+      } else {
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(now, old_text);
+      }
+      EXPECT_EQ(FilesIn("SAVE"), 1);
+      ASSERT_TRUE(platform::fs::WriteAtomic("SAVE\\1.dat", old_text.data(), old_text.size()));
+    }
+  }
 }
 
 // Temporary files of a save killed before its rename are removed; those of a save still running

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "platform/fs.h"
 #include "platform/sjis.h"
 #include "resource/pack_writer.h"
+#include "support/file_faults.h"
 #include "support/game_folder.h"
 
 namespace {
@@ -275,24 +277,86 @@ TEST_F(RecordsTest, TextDatIsScrambledWithTheSystemArchivesKey) {
   EXPECT_EQ(next.process.adv.read_positions.Stored(high), 5);
 }
 
-std::vector<std::string> g_temp_files;
-void NoteTemp(const std::string& temp) {
-  g_temp_files.push_back(temp);
-}
-
 TEST_F(RecordsTest, PlayerFilesAreWrittenThroughATemporaryFile) {
-  g_temp_files.clear();
-  platform::fs::SetWriteHook(NoteTemp);
-  EXPECT_TRUE(adv().SaveSystemData());
-  EXPECT_TRUE(adv().SaveProgress());
-  EXPECT_TRUE(adv().SaveReadPositions());
-  platform::fs::SetWriteHook(nullptr);
-  ASSERT_EQ(g_temp_files.size(), 3u);
+  std::vector<std::string> renamed;
+  {
+    test_support::FaultyFileCalls calls;
+    calls.Arm(-1, test_support::FaultyFileCalls::Fault::kNone);
+    EXPECT_TRUE(adv().SaveSystemData());
+    EXPECT_TRUE(adv().SaveProgress());
+    EXPECT_TRUE(adv().SaveReadPositions());
+    for (const auto& c : calls.Calls())
+      if (c.call == test_support::FaultyFileCalls::Call::kRename) renamed.push_back(c.path);
+  }
+  ASSERT_EQ(renamed.size(), 3u);
   const char* names[] = {"system.dat", "data.dat", "text.dat"};
   for (int i = 0; i < 3; ++i) {
-    const std::string file = std::filesystem::path(g_temp_files[i]).filename().string();
+    const std::string file = std::filesystem::path(renamed[i]).filename().string();
     EXPECT_EQ(file.rfind(names[i], 0), 0u) << file;
     EXPECT_NE(file, names[i]);
+  }
+}
+
+// Each player file in turn meets a full disk, an I/O error or a short write at every write,
+// fsync and rename of its save: the file on disk stays the old one, whole and loadable (or is
+// the new one once the rename is done), a failure is in the log, and no temporary file is left.
+TEST_F(RecordsTest, AFaultAtAnyCallOfASaveKeepsTheOldFile) {
+  using Fault = test_support::FaultyFileCalls::Fault;
+  struct Case {
+    const char* file;
+    std::function<void(int)> change;  // makes the record differ from the last one saved
+    std::function<bool()> save;
+    std::function<bool()> loads;  // the file on disk loads
+  } cases[] = {
+      {"system.dat", [&](int v) { adv().system_data.TextSpeed = v; },
+       [&] { return adv().SaveSystemData(); }, [&] { return adv().LoadSystemData(); }},
+      {"data.dat", [&](int v) { adv().progress.UnlockPicture(v); },
+       [&] { return adv().SaveProgress(); }, [&] { return adv().LoadProgress(); }},
+      {"text.dat", [&](int v) { adv().read_positions.RecordReadPosition("SCP\\s.scp", v); },
+       [&] { return adv().SaveReadPositions(); }, [&] { return adv().LoadReadPositions(); }},
+  };
+  for (const Case& c : cases) {
+    c.change(1);
+    ASSERT_TRUE(c.save());
+    int calls_in_a_save = 0;
+    {
+      test_support::FaultyFileCalls count;
+      count.Arm(-1, Fault::kNone);
+      c.change(2);
+      ASSERT_TRUE(c.save());
+      calls_in_a_save = count.Count();
+    }
+    ASSERT_GE(calls_in_a_save, 4) << c.file;
+    int value = 3;
+    for (Fault fault : {Fault::kNoSpace, Fault::kIoError, Fault::kShortWrite}) {
+      for (int n = 0; n < calls_in_a_save; ++n, ++value) {
+        SCOPED_TRACE(testing::Message() << c.file << ": fault " << static_cast<int>(fault)
+                                        << " at call " << n);
+        const Bytes before = folder.Read(c.file);
+        const int logged = game.process.log.Count("could not be written");
+        c.change(value);
+        bool saved = false;
+        {
+          test_support::FaultyFileCalls calls;
+          calls.Arm(n, fault);
+          saved = c.save();
+        }
+        const bool renamed = n == calls_in_a_save - 1;
+        if (fault == Fault::kShortWrite) {
+          EXPECT_TRUE(saved);
+        } else {
+          EXPECT_FALSE(saved);
+          EXPECT_EQ(game.process.log.Count("could not be written"), logged + 1);
+          if (!renamed) {
+            EXPECT_EQ(folder.Read(c.file), before);
+          }
+        }
+        EXPECT_TRUE(c.loads());
+        int files = 0;
+        for (auto& e : std::filesystem::directory_iterator(folder.path())) files += e.is_regular_file();
+        EXPECT_EQ(files, static_cast<int>(&c - cases) + 1);  // the player files, nothing else
+      }
+    }
   }
 }
 

@@ -4,8 +4,10 @@
 // the disk when the screen opens.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
@@ -17,6 +19,8 @@
 #include "resource/image.h"
 #include "resource/pack_writer.h"
 #include "resource/png_encode.h"
+#include "save/save_record.h"
+#include "support/file_faults.h"
 #include "support/game_folder.h"
 #include "script/script.h"
 #include "support/media.h"
@@ -353,6 +357,64 @@ TEST_F(SaveLoadTest, FailedSaveIsLoggedAndTheSlotKeepsItsLabel) {
   EXPECT_FALSE(adv().slots[0].thumbnail_shown);
   EXPECT_EQ(adv().game_mode, MODE_SAVELOAD);
   EXPECT_TRUE(screen().is_save);
+}
+
+// A full disk, an I/O error or a short write at every write, fsync and rename of a save from the
+// screen: a file whose rename did not happen is the old one, whole; a lost slot file is told in
+// the log; no temporary file is left; and the slot loads afterwards.
+TEST_F(SaveLoadTest, AFaultAtAnyCallOfASaveKeepsTheOldSlot) {
+  using Fault = test_support::FaultyFileCalls::Fault;
+  adv().system_data.ConfirmOverwrite = 0;
+  Open(true);
+  std::strcpy(adv().save_record.ScriptName, "SCP\\main.scp");  // so that the slot loads
+  adv().save_record.LocalVariables[0] = 1;
+  ASSERT_TRUE(game.Click(SlotX(0), SlotY(0)));
+  std::vector<test_support::FaultyFileCalls::Seen> save_calls;
+  {
+    test_support::FaultyFileCalls count;
+    count.Arm(-1, Fault::kNone);
+    adv().save_record.LocalVariables[0] = 2;
+    ASSERT_TRUE(game.Click(SlotX(0), SlotY(0)));
+    save_calls = count.Calls();
+  }
+  // The picture's and then the record's write, fsync, rename and folder fsync.
+  ASSERT_EQ(save_calls.size(), 8u);
+  ASSERT_NE(save_calls[0].path.find(".bmp"), std::string::npos);
+  ASSERT_NE(save_calls[4].path.find(".dat"), std::string::npos);
+  const char* kFailed = "スクリーンキャプチャ画像の保存に失敗しました。";
+  int value = 3, on_disk = 2;
+  for (Fault fault : {Fault::kNoSpace, Fault::kIoError, Fault::kShortWrite}) {
+    for (size_t n = 0; n < save_calls.size(); ++n, ++value) {
+      SCOPED_TRACE(testing::Message() << "fault " << static_cast<int>(fault) << " at call " << n);
+      const Bytes dat = folder.Read("SAVE/0.dat"), bmp = folder.Read("SAVE/0.bmp");
+      const int told = game.process.log.Count(SJ(kFailed));
+      adv().save_record.LocalVariables[0] = value;
+      {
+        test_support::FaultyFileCalls calls;
+        calls.Arm(static_cast<int>(n), fault);
+        ASSERT_TRUE(game.Click(SlotX(0), SlotY(0)));
+      }
+      const bool in_record = n >= 4;
+      // Once a file's rename is done only its folder's fsync can fail: that file is the new one.
+      const bool renamed = n == 3 || n == 7;
+      const bool lost = fault != Fault::kShortWrite;
+      EXPECT_EQ(game.process.log.Count(SJ(kFailed)), told + (lost && in_record ? 1 : 0));
+      if (lost && !renamed) {
+        EXPECT_EQ(folder.Read(in_record ? "SAVE/0.dat" : "SAVE/0.bmp"), in_record ? dat : bmp);
+      }
+      if (!(lost && in_record && !renamed)) on_disk = value;
+      int32_t stored = 0;
+      std::memcpy(&stored, folder.Read("SAVE/0.dat").data() + offsetof(SaveRecord, LocalVariables), 4);
+      EXPECT_EQ(stored, on_disk);
+      int files = 0;
+      for (auto& e : std::filesystem::directory_iterator(folder.path() + "/SAVE"))
+        files += e.is_regular_file();
+      EXPECT_EQ(files, 2);
+    }
+  }
+  adv().save_record.LocalVariables[0] = 0;
+  ASSERT_TRUE(adv().LoadSlot(0)) << game.process.log.Utf8Text();
+  EXPECT_EQ(adv().save_record.LocalVariables[0], on_disk);
 }
 
 TEST_F(SaveLoadTest, LoadingAMissingSlotChangesNothing) {

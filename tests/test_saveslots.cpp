@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -22,6 +23,7 @@
 #include "resource/pack_writer.h"
 #include "resource/png_encode.h"
 #include "save/slot_label.h"
+#include "support/file_faults.h"
 #include "support/game_folder.h"
 #include "support/media.h"
 
@@ -74,7 +76,6 @@ class SaveSlotTest : public ::testing::Test {
     folder.Write("SOUND/BGM/song.ogg", Ogg());
     game.process.log.SetEcho(false);
   }
-  void TearDown() override { platform::fs::SetWriteHook(nullptr); }
 
   // Boots with the script as "SCP\t.scp" and loads it; the story draws its layers only, and the
   // tests run the interpreter themselves.
@@ -293,28 +294,53 @@ TEST_F(SaveSlotTest, ThumbnailIsEveryFifthPixelUprightInTheFile) {
   }
 }
 
-void CrashBeforeRename(const std::string&) {
-  std::_Exit(3);
-}
-
-TEST_F(SaveSlotTest, ACrashBetweenWriteAndRenameLeavesThePreviousSlotLoadable) {
+// The process ends abruptly at every write, fsync and rename of a save in turn (a kill at that
+// point): the slot written before is still whole and loads.
+TEST_F(SaveSlotTest, ACrashAtAnyPointOfASaveLeavesThePreviousSlotLoadable) {
+  using Fault = test_support::FaultyFileCalls::Fault;
   Start(kTwoPages);
   Page(0);
   ASSERT_TRUE(adv().SaveSlot(4));
   const Bytes before = Slot(4);
   Page(1);
+  int calls_in_a_save = 0;
+  {
+    test_support::FaultyFileCalls count;
+    count.Arm(-1, Fault::kNone);
+    ASSERT_TRUE(adv().SaveSlot(5));
+    calls_in_a_save = count.Count();
+  }
+  ASSERT_EQ(calls_in_a_save, 4);
 
   GTEST_FLAG_SET(death_test_style, "fast");  // the child shares this folder
-  EXPECT_EXIT(
-      {
-        platform::fs::SetWriteHook(CrashBeforeRename);
-        adv().SaveSlot(4);
-      },
-      ::testing::ExitedWithCode(3), "");
-
-  EXPECT_EQ(Slot(4), before);
+  auto kill_at = [&](int n) {
+    EXPECT_EXIT(
+        {
+          test_support::FaultyFileCalls calls;
+          calls.Arm(n, Fault::kExit);
+          adv().SaveSlot(4);
+        },
+        ::testing::ExitedWithCode(3), "")
+        << "killed at call " << n;
+  };
+  for (int n = 0; n < calls_in_a_save - 1; ++n) {
+    kill_at(n);
+    EXPECT_EQ(Slot(4), before) << "killed at call " << n;
+  }
+  platform::fs::RemoveLeftoverTemporaries("SAVE");  // as the next start does
+  int files = 0;
+  for (auto& e : std::filesystem::directory_iterator("SAVE")) files += e.is_regular_file();
+  EXPECT_EQ(files, 2);
   ASSERT_TRUE(adv().LoadSlot(4));
   EXPECT_EQ(adv().script.GetPosition(), TextToken(0));
+  // Killed after the rename, only the folder's fsync was missing: the slot is the new save.
+  Page(1);
+  kill_at(calls_in_a_save - 1);
+  const Bytes after = Slot(4);
+  ASSERT_EQ(after.size(), sizeof(SaveRecord));
+  int32_t position = 0;
+  std::memcpy(&position, after.data() + offsetof(SaveRecord, ScriptPosition), 4);
+  EXPECT_EQ(position, TextToken(1));
 }
 
 TEST_F(SaveSlotTest, DamagedOrForeignSlotFilesAreRefusedAndNothingChanges) {

@@ -211,6 +211,15 @@ TEST_F(ScriptTest, ATokenOver4095BytesRejectsTheScriptNamingItsLine) {
   }
 }
 
+// A script beyond the largest taken is refused, and logged, before anything is allocated for it.
+TEST_F(ScriptTest, AScriptBeyondTheCapIsRefused) {
+  std::string text(CScript::kMaxScriptBytes + 1, ' ');
+  text[0] = 'a';
+  EXPECT_FALSE(LoadText(script, text));
+  EXPECT_EQ(script.TokenCount(), -1);
+  EXPECT_TRUE(log.Contains("script too large to load"));
+}
+
 TEST_F(ScriptTest, BadInputLoadsOrFailsAndReadingAlwaysEnds) {
   Bytes garbage(64 * 1024);
   uint32_t seed = 12345;

@@ -16,6 +16,10 @@ void SleepMs(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// The largest sound-effect file read: the largest buffer a device makes, and room for the
+// headers and chunks around its PCM. A larger file is refused before it is read.
+constexpr long kMaxWaveFileBytes = long{platform::kMaxBufferBytes} + (1 << 20);
+
 // Up to ten tries each for the size and for the bytes, as a file on a slow medium may need.
 bool ReadWholeFile(std::string_view path, std::vector<uint8_t>& bytes) {
   platform::fs::File f = platform::fs::Open(path, "rb");
@@ -26,7 +30,7 @@ bool ReadWholeFile(std::string_view path, std::vector<uint8_t>& bytes) {
     size = std::ftell(f.get());
     std::fseek(f.get(), 0, SEEK_SET);
   }
-  if (size <= 0) return false;
+  if (size <= 0 || size > kMaxWaveFileBytes) return false;
   bytes.assign(static_cast<size_t>(size), 0);
   for (int i = 0; i < 10; ++i) {
     std::fseek(f.get(), 0, SEEK_SET);

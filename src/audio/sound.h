@@ -1,5 +1,5 @@
 // Audio library: the sound device (CSound), sound effects (CSoundBuffer, this file), streamed
-// music and voice (CStreamSound, stream_sound.h) and the voice step (voice.h). It may use the
+// music and voice (CStreamSound) and the voice step (VoiceStep). It may use the
 // platform and resource libraries; it knows nothing of CADV.
 //
 // Every volume here is a percentage 1-100 and reaches the device as 2000 × ln(percent / 100)

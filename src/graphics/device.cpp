@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "graphics/clip_polygon.h"
 #include "graphics/raster.h"
 
 #if defined(__SSE2__)
@@ -326,18 +327,6 @@ struct ClipVertex {
   float u, v;
 };
 
-ClipVertex LerpClip(const ClipVertex& a, const ClipVertex& b, float t) {
-  ClipVertex r;
-  r.x = a.x + (b.x - a.x) * t;
-  r.y = a.y + (b.y - a.y) * t;
-  r.z = a.z + (b.z - a.z) * t;
-  r.w = a.w + (b.w - a.w) * t;
-  for (int i = 0; i < 4; ++i) r.c[i] = a.c[i] + (b.c[i] - a.c[i]) * t;
-  r.u = a.u + (b.u - a.u) * t;
-  r.v = a.v + (b.v - a.v) * t;
-  return r;
-}
-
 // Signed distance of a clip-space vertex to plane k (inside when ≥ 0): near, far, the guard
 // band's four sides and a w floor that keeps the divide finite.
 float ClipDistance(const ClipVertex& p, int k) {
@@ -497,19 +486,8 @@ void Device::DrawPrimitive(PrimitiveType type, int start_vertex, int primitive_c
       cv.v = lv.v * ctx.tex_height;
       shade(lv, cv);
     }
-    int n = 3, cur = 0;
-    for (int plane = 0; plane < 7 && n >= 3; ++plane) {
-      int m = 0;
-      for (int k = 0; k < n; ++k) {
-        const ClipVertex& a = poly[cur][k];
-        const ClipVertex& b = poly[cur][(k + 1) % n];
-        float da = ClipDistance(a, plane), db = ClipDistance(b, plane);
-        if (da >= 0) poly[1 - cur][m++] = a;
-        if ((da >= 0) != (db >= 0)) poly[1 - cur][m++] = LerpClip(a, b, da / (da - db));
-      }
-      n = m;
-      cur = 1 - cur;
-    }
+    int cur = 0;
+    const int n = ClipPolygon(poly, 3, 7, ClipDistance, cur);
     if (n < 3) continue;
     raster::RasterVertex screen[10];
     for (int k = 0; k < n; ++k) {

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <type_traits>
 
+#include "graphics/clip_polygon.h"
 #include "graphics/raster_pixels.h"
 #include "graphics/raster_rows.h"
 
@@ -603,18 +604,6 @@ void GradientRows(const B& blend, const DrawContext& ctx, const GradientQuad& g,
   }
 }
 
-RasterVertex Lerp(const RasterVertex& a, const RasterVertex& b, float t) {
-  RasterVertex r;
-  r.x = a.x + (b.x - a.x) * t;
-  r.y = a.y + (b.y - a.y) * t;
-  r.z = a.z + (b.z - a.z) * t;
-  r.rhw = a.rhw + (b.rhw - a.rhw) * t;
-  for (int i = 0; i < 4; ++i) r.c[i] = a.c[i] + (b.c[i] - a.c[i]) * t;
-  r.u = a.u + (b.u - a.u) * t;
-  r.v = a.v + (b.v - a.v) * t;
-  return r;
-}
-
 }  // namespace
 
 void DrawRect(const DrawContext& ctx, const RectQuad& q) {
@@ -678,29 +667,17 @@ void DrawTriangle(const DrawContext& ctx, const RasterVertex& a, const RasterVer
   // Clip against the guard band (attributes follow linearly on the screen, which is exact for
   // the sprites' constant 1/w), then draw the pieces as a fan.
   RasterVertex poly[2][9];
-  int n = 3;
   for (int i = 0; i < 3; ++i) poly[0][i] = *v[i];
-  int cur = 0;
-  for (int plane = 0; plane < 4 && n >= 3; ++plane) {
-    auto dist = [plane](const RasterVertex& p) {
-      switch (plane) {
-        case 0: return p.x + kGuardBand;
-        case 1: return kGuardBand - p.x;
-        case 2: return p.y + kGuardBand;
-        default: return kGuardBand - p.y;
-      }
-    };
-    int m = 0;
-    for (int i = 0; i < n; ++i) {
-      const RasterVertex& p = poly[cur][i];
-      const RasterVertex& q = poly[cur][(i + 1) % n];
-      float dp = dist(p), dq = dist(q);
-      if (dp >= 0) poly[1 - cur][m++] = p;
-      if ((dp >= 0) != (dq >= 0)) poly[1 - cur][m++] = Lerp(p, q, dp / (dp - dq));
+  auto distance = [](const RasterVertex& p, int plane) {
+    switch (plane) {
+      case 0: return p.x + kGuardBand;
+      case 1: return kGuardBand - p.x;
+      case 2: return p.y + kGuardBand;
+      default: return kGuardBand - p.y;
     }
-    n = m;
-    cur = 1 - cur;
-  }
+  };
+  int cur = 0;
+  const int n = ClipPolygon(poly, 3, 4, distance, cur);
   for (int i = 1; i + 1 < n; ++i) {
     const RasterVertex* f[3] = {&poly[cur][0], &poly[cur][i], &poly[cur][i + 1]};
     DrawInside(ctx, f, perspective);

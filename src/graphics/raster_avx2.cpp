@@ -1,6 +1,6 @@
 // The fast path's textured rows eight pixels a step with AVX2, chosen at run time where the
 // processor has it. The vector lanes are defined here over 256-bit registers; the row loop and the
-// blend rule are the same templates the four-pixel path uses (raster_rows.h, raster_pixels.h),
+// blend rule are the same templates the four-pixel path uses (TexturedRows, WithBlend, Mul255),
 // so both paths compute the same bits. Everything from those headers is compiled here for AVX2
 // in its own namespace; the standard and device headers come first, outside the AVX2 region, so
 // no shared inline function is ever built for AVX2.

@@ -1,6 +1,6 @@
 // The fast path's textured row loop, written once over a set of vector lanes: four pixels a step
-// with SSE2 (raster.cpp) and eight with AVX2 (raster_avx2.cpp), the same arithmetic per pixel, so
-// both give the same bits. Also the compile-time dispatch over blend kinds both files use.
+// with SSE2 (RectRows) and eight with AVX2 (TexturedRowsAvx2), the same arithmetic per pixel, so
+// both give the same bits. Also the compile-time dispatch over blend kinds both paths use.
 // Include after raster_pixels.h; the loop lands in that file's LANTHORN_PIXEL_ISA namespace.
 #pragma once
 

@@ -17,7 +17,6 @@ constexpr float kTexel = 1.0f / kGlyphSheet;
 constexpr int kSheet1Cells = 64;
 constexpr int kFirstCursorCell = 26;
 constexpr int kFirstNameCell = 40;
-constexpr int kNameRowY = 160;
 // Three lines of 30 reach glyph 89 at most; glyphs from 90 on would land on the cursor frames.
 constexpr int kMaxPlacedGlyphs = CTEXTBOX::kLines * CTEXTBOX::kLineChars;
 constexpr std::string_view kPauseSign = "\x81\xA4";

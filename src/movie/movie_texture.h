@@ -1,5 +1,5 @@
 // Movie library: the renderer that copies movie frames into a texture (CMovieTexture, this file)
-// and the player that runs one movie file into it with its sound (CMoviePlayer, movie_player.h).
+// and the player that runs one movie file into it with its sound (CMoviePlayer).
 // It may use the platform, resource, graphics and audio libraries; it knows nothing of CADV.
 //
 // CMovieTexture accepts 24-bit bottom-up RGB samples and converts each one straight into a

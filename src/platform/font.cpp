@@ -2,7 +2,6 @@
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
-#include <iconv.h>
 #include FT_FREETYPE_H
 #include FT_MODULE_H
 #include FT_OUTLINE_H
@@ -22,6 +21,7 @@
 
 #include "platform/log.h"
 #include "platform/sjis.h"
+#include "platform/text_converter.h"
 
 namespace platform {
 namespace {
@@ -64,43 +64,15 @@ using FtSizePtr = std::unique_ptr<FT_SizeRec_, FtSizeDone>;
 using FcConfigPtr = std::unique_ptr<FcConfig, FcConfigDone>;
 using FcPatternPtr = std::unique_ptr<FcPattern, FcPatternDone>;
 
-class Iconv {
- public:
-  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Iconv() {
-    if (Ok()) iconv_close(cd_);
-  }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-  bool Ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-  iconv_t Get() const { return cd_; }
-
- private:
-  iconv_t cd_;
-};
-
 // Converts one or more bytes of CP932 to code points; an unconvertible byte becomes '?'.
 // `out` keeps its capacity between calls.
-void DecodeCp932(iconv_t cd, std::string_view sjis, std::u32string& out) {
+void DecodeCp932(const TextConverter& cp932_to_utf32, std::string_view sjis, std::u32string& out) {
+  thread_local std::string bytes;
+  cp932_to_utf32.Convert(sjis, bytes, std::string_view("?\0\0\0", 4));
   out.clear();
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  std::array<char, 256> buffer;
-  char* src = const_cast<char*>(sjis.data());
-  size_t src_left = sjis.size();
-  while (src_left > 0) {
-    char* dst = buffer.data();
-    size_t dst_left = buffer.size();
-    size_t r = iconv(cd, &src, &src_left, &dst, &dst_left);
-    int saved = errno;
-    for (const char* p = buffer.data(); p + 4 <= dst; p += 4) {
-      auto b = [p](int i) { return static_cast<char32_t>(static_cast<unsigned char>(p[i])); };
-      out.push_back(b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24);
-    }
-    if (r == static_cast<size_t>(-1) && saved != E2BIG) {
-      out.push_back(U'?');  // EILSEQ, or EINVAL for a lead byte at the end
-      ++src;
-      --src_left;
-    }
+  for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+    auto b = [&](size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(bytes[i + k])); };
+    out.push_back(b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24);
   }
 }
 
@@ -175,7 +147,7 @@ class Library {
 
   bool Ok() const { return ft_ && fc_ && cp932_to_utf32_.Ok(); }
   FT_Library Ft() const { return ft_.get(); }
-  iconv_t Cp932() const { return cp932_to_utf32_.Get(); }
+  const TextConverter& Cp932() const { return cp932_to_utf32_; }
 
   std::optional<FaceMatch> Find(std::string_view face_sjis, bool bold, bool italic) {
     if (!Ok()) {
@@ -270,7 +242,7 @@ class Library {
   FT_MemoryRec_ memory_{};  // must outlive the library
   FtLibraryPtr ft_;
   FcConfigPtr fc_;
-  Iconv cp932_to_utf32_;
+  TextConverter cp932_to_utf32_;
   std::map<std::pair<std::string, int>, FtFacePtr> faces_;  // destroyed before ft_
 };
 

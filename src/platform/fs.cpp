@@ -16,7 +16,7 @@
 namespace platform::fs {
 namespace {
 
-std::atomic<void (*)(const std::string&)> write_hook{nullptr};
+std::atomic<FileCalls*> installed_calls{nullptr};
 
 bool IsDir(const std::string& p) {
   struct stat st;
@@ -43,8 +43,6 @@ std::optional<std::string> FindCaseless(const std::string& dir, const std::strin
   return found;
 }
 
-std::atomic<void (*)(const std::string&)> folder_sync_hook{nullptr};
-
 std::string ParentOf(const std::string& host) {
   const size_t slash = host.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -54,11 +52,13 @@ std::string ParentOf(const std::string& host) {
 // Makes a folder's entries (a rename or a new folder in it) durable, as fsync does a file's
 // bytes; without it a power cut after the rename may bring the old name back, or no folder.
 bool SyncFolder(const std::string& folder) {
-  if (auto hook = folder_sync_hook.load()) hook(folder);
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  FileCalls& calls = CurrentFileCalls();
+  const int fd = calls.Open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (fd < 0) return false;
-  const bool ok = ::fsync(fd) == 0;
-  ::close(fd);
+  const bool ok = calls.Sync(fd) == 0;
+  const int saved = errno;
+  calls.Close(fd);
+  errno = saved;
   return ok;
 }
 
@@ -69,7 +69,7 @@ bool MakeHostDirs(const std::string& host) {
     if (i == host.size() || host[i] == '/') {
       std::string prefix = host.substr(0, i);
       if (IsDir(prefix)) continue;
-      if (::mkdir(prefix.c_str(), 0755) != 0) {
+      if (CurrentFileCalls().MakeDir(prefix.c_str(), 0755) != 0) {
         if (errno != EEXIST) return false;
         continue;
       }
@@ -108,6 +108,26 @@ std::string CurrentFolder() {
 
 bool SetCurrentFolder(const std::string& host_path) { return ::chdir(host_path.c_str()) == 0; }
 
+std::string ProgramHostFolder() {
+  char buf[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return {};
+  std::string exe(buf, static_cast<size_t>(n));
+  const size_t slash = exe.rfind('/');
+  if (slash == std::string::npos) return {};
+  return slash == 0 ? "/" : exe.substr(0, slash);
+}
+
+std::string ProgramFolder() {
+  const std::string host = ProgramHostFolder();
+  if (host.empty()) return CurrentFolder() + "\\";
+  std::string folder = HostFolderAsGamePath(host);
+  for (char& c : folder)
+    if (c == '/') c = '\\';
+  if (folder.back() != '\\') folder += '\\';
+  return folder;
+}
+
 namespace {
 
 // The folders a game path may begin with in the host's own bytes (see HostFolderAsGamePath):
@@ -116,12 +136,7 @@ std::vector<std::string> HostNamedFolders() {
   std::vector<std::string> out;
   char buf[PATH_MAX];
   if (::getcwd(buf, sizeof buf)) out.emplace_back(buf);
-  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n > 0) {
-    std::string exe(buf, static_cast<size_t>(n));
-    const size_t slash = exe.rfind('/');
-    if (slash != std::string::npos) out.push_back(exe.substr(0, slash));
-  }
+  if (std::string program = ProgramHostFolder(); !program.empty()) out.push_back(std::move(program));
   for (std::string& f : out)
     while (f.size() > 1 && f.back() == '/') f.pop_back();
   return out;
@@ -229,34 +244,37 @@ std::optional<std::vector<uint8_t>> ReadAll(std::string_view game_path) {
 bool MakeDirs(std::string_view game_path) { return MakeHostDirs(HostPath(game_path)); }
 
 bool WriteAtomic(std::string_view game_path, const void* data, size_t size) {
+  FileCalls& calls = CurrentFileCalls();
   std::string host = HostPath(game_path);
   size_t slash = host.rfind('/');
   if (slash != std::string::npos && slash > 0 && !MakeHostDirs(host.substr(0, slash))) return false;
   std::string temp = host + ".tmp" + std::to_string(::getpid());
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int fd = calls.Open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
+  // On any failure the temporary file goes and errno tells why.
+  auto give_up = [&](bool open) {
+    const int saved = errno;
+    if (open) calls.Close(fd);
+    calls.Unlink(temp.c_str());
+    errno = saved;
+    return false;
+  };
   const auto* p = static_cast<const uint8_t*>(data);
   size_t left = size;
   while (left > 0) {
-    ssize_t w = ::write(fd, p, left);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      ::unlink(temp.c_str());
-      return false;
+    const long w = calls.Write(fd, p, left);
+    if (w < 0 && errno == EINTR) continue;
+    if (w < 0) return give_up(true);
+    if (w == 0) {  // no progress and no error: taken as a full disk rather than looping forever
+      errno = ENOSPC;
+      return give_up(true);
     }
     p += w;
     left -= static_cast<size_t>(w);
   }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  if (auto hook = write_hook.load()) hook(temp);
-  if (::rename(temp.c_str(), host.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
-  }
+  if (calls.Sync(fd) != 0) return give_up(true);
+  if (calls.Close(fd) != 0) return give_up(false);
+  if (calls.Rename(temp.c_str(), host.c_str()) != 0) return give_up(false);
   return SyncFolder(ParentOf(host));
 }
 
@@ -276,14 +294,33 @@ int RemoveLeftoverTemporaries(std::string_view game_folder) {
   }
   ::closedir(d);
   int removed = 0;
-  for (const std::string& path : leftovers) removed += ::unlink(path.c_str()) == 0;
+  for (const std::string& path : leftovers) removed += CurrentFileCalls().Unlink(path.c_str()) == 0;
   if (removed > 0) SyncFolder(host);
   return removed;
 }
 
 bool Remove(std::string_view game_path) { return ::unlink(HostPath(game_path).c_str()) == 0; }
 
-void SetWriteHook(void (*hook)(const std::string&)) { write_hook.store(hook); }
-void SetFolderSyncHook(void (*hook)(const std::string&)) { folder_sync_hook.store(hook); }
+int FileCalls::Open(const char* path, int flags, unsigned mode) {
+  return ::open(path, flags, static_cast<mode_t>(mode));
+}
+long FileCalls::Write(int fd, const void* data, size_t size) { return ::write(fd, data, size); }
+int FileCalls::Sync(int fd) { return ::fsync(fd); }
+int FileCalls::Close(int fd) { return ::close(fd); }
+int FileCalls::Rename(const char* from, const char* to) { return ::rename(from, to); }
+int FileCalls::Unlink(const char* path) { return ::unlink(path); }
+int FileCalls::MakeDir(const char* path, unsigned mode) {
+  return ::mkdir(path, static_cast<mode_t>(mode));
+}
+
+FileCalls& SystemFileCalls() {
+  static FileCalls system;
+  return system;
+}
+FileCalls& CurrentFileCalls() {
+  FileCalls* calls = installed_calls.load();
+  return calls ? *calls : SystemFileCalls();
+}
+FileCalls* UseFileCalls(FileCalls* calls) { return installed_calls.exchange(calls); }
 
 }  // namespace platform::fs

@@ -23,6 +23,12 @@ std::string HostFolderAsGamePath(std::string host);
 // CurrentFolder() + "\\name" always names a file inside it, whatever the folder is called.
 std::string CurrentFolder();
 bool SetCurrentFolder(const std::string& host_path);
+// The folder the running program lives in, as the host names it (UTF-8, '/', no trailing
+// separator); empty when the system cannot tell.
+std::string ProgramHostFolder();
+// The same folder in the game's form (see HostFolderAsGamePath) ending with a separator; the
+// current folder stands in when the program's cannot be found.
+std::string ProgramFolder();
 
 // The host path for a game path: the existing entry when one matches, otherwise the path as
 // it would be created (existing parents matched, the rest as given).
@@ -56,10 +62,25 @@ bool MakeDirs(std::string_view game_path);
 int RemoveLeftoverTemporaries(std::string_view game_folder);
 bool Remove(std::string_view game_path);
 
-// A test hook: when set, WriteAtomic calls it between writing the temporary file and renaming it
-// (a test can end the process there to prove the old file survives).
-void SetWriteHook(void (*hook)(const std::string& temp_host_path));
-// A test hook: called with the host path of every folder synced after a rename or a mkdir.
-void SetFolderSyncHook(void (*hook)(const std::string& folder_host_path));
+// The system calls behind WriteAtomic, the folder syncs and RemoveLeftoverTemporaries, each as
+// its POSIX namesake (-1 and errno on failure; Write may write less than asked). The system's own
+// serve by default; a test installs others to make one of them fail or stop part way, and so
+// proves what a full disk, an I/O error or a kill at that point leaves behind.
+class FileCalls {
+ public:
+  virtual ~FileCalls() = default;
+  virtual int Open(const char* path, int flags, unsigned mode);
+  virtual long Write(int fd, const void* data, size_t size);
+  virtual int Sync(int fd);
+  virtual int Close(int fd);
+  virtual int Rename(const char* from, const char* to);
+  virtual int Unlink(const char* path);
+  virtual int MakeDir(const char* path, unsigned mode);
+};
+// The calls in use, and the system's own.
+FileCalls& CurrentFileCalls();
+FileCalls& SystemFileCalls();
+// Installs `calls` (nullptr: the system's again) for the whole process; returns the previous.
+FileCalls* UseFileCalls(FileCalls* calls);
 
 }  // namespace platform::fs

@@ -125,6 +125,14 @@ void FireNotifications(Voice& v, uint32_t from_frame, uint32_t count) {
   }
 }
 
+// Samples the resampler wrote that are not numbers become silence. swresample has been seen to
+// give NaN for the second channel of a one-frame stereo sound looped at an odd rate, and a NaN
+// would pass the mix's clamp and reach the output.
+void Sanitize(float* samples, int count) {
+  for (int i = 0; i < count; ++i)
+    if (!std::isfinite(samples[i])) samples[i] = 0.0f;
+}
+
 // Fills the voice's queue until it holds `want` frames or the voice has ended.
 void Produce(Voice& v, int rate, int want) {
   const int channels = v.format.channels;
@@ -145,6 +153,7 @@ void Produce(Voice& v, int rate, int want) {
       v.playing = false;
       break;
     }
+    Sanitize(reinterpret_cast<float*>(out), got * channels);
     v.queued += got;
     uint32_t from = v.cursor;
     v.cursor += static_cast<uint32_t>(k);
@@ -156,7 +165,10 @@ void Produce(Voice& v, int rate, int want) {
         room = kQueueFrames - v.queued;
         out = reinterpret_cast<uint8_t*>(v.queue.data() + static_cast<size_t>(v.queued) * channels);
         got = swr_convert(v.swr.get(), &out, room, nullptr, 0);
-        if (got > 0) v.queued += got;
+        if (got > 0) {
+          Sanitize(reinterpret_cast<float*>(out), got * channels);
+          v.queued += got;
+        }
         v.playing = false;
         v.draining = true;
       }

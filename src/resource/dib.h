@@ -1,10 +1,12 @@
 // CDIB: a 32-bit canvas with the bitmap header that describes it, written out as a ".bmp" file
 // (the save-slot thumbnails). Like a bottom-up device-independent bitmap, its header gives a
 // positive height: memory row 0 is the bottom row of the picture as a bitmap viewer shows it.
+// ReadCanvasBMP and LoadCanvasBMP read such a file back.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -49,3 +51,18 @@ class CDIB {
   int bit_count_ = 32;
   int byte_size_ = 0;
 };
+
+// A file of this size or more is not taken for a canvas file (none the engine reads is near it),
+// so a damaged or foreign file is refused before it is read into memory.
+inline constexpr size_t kMaxCanvasFileSize = size_t{1} << 24;
+
+// Reads a 32-bit bitmap file as SaveBMP writes it, of exactly width × height pixels: "BM", the
+// pixels found through the stored offset, bottom-up for a positive height as bitmaps are and
+// top-down for a negative one. Into `out` top row first, each pixel the four bytes as stored.
+// False for anything else (too short, another size or bit count, pixels beyond the end), with
+// `out` untouched and, when `problem` is given, a line saying what is wrong.
+bool ReadCanvasBMP(std::span<const uint8_t> file, int width, int height, std::vector<uint32_t>& out,
+                   std::string* problem = nullptr);
+// The same for a file on disk (a game path); also false when it cannot be read.
+bool LoadCanvasBMP(const std::string& path, int width, int height, std::vector<uint32_t>& out,
+                   std::string* problem = nullptr);

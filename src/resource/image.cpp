@@ -10,9 +10,6 @@
 //   would invent texel bits.
 #include "resource/image.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -152,7 +149,7 @@ int CImage32::LoadFromPNG(const std::string& name, const CPackFile& archive) {
 
 int CImage32::LoadFromPNGFile(const std::string& name) {
   Release();
-  platform::fs::File file = platform::fs::Open(ProgramFolder() + "\\" + name, "rb");
+  platform::fs::File file = platform::fs::Open(platform::fs::ProgramFolder() + "\\" + name, "rb");
   if (!file) return -1;
   PngSource source = PngSource::File(file.get());
   return LoadFrom(source);
@@ -261,19 +258,4 @@ int CImage16::LoadFrom(PngSource& source) {
     std::memcpy(out + row_length * static_cast<size_t>(y), rows.Row(static_cast<uint32_t>(y)),
                 row_length);
   return 0;
-}
-
-// ---- ProgramFolder ----
-
-std::string ProgramFolder() {
-  char buf[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  std::string path = n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
-  const size_t slash = path.rfind('/');
-  // Without a readable program path the current folder stands in.
-  if (slash == std::string::npos) return platform::fs::CurrentFolder() + "\\";
-  std::string folder = platform::fs::HostFolderAsGamePath(path.substr(0, slash));
-  for (char& c : folder)
-    if (c == '/') c = '\\';
-  return folder + "\\";
 }

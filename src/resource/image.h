@@ -1,7 +1,6 @@
 // Pictures in memory. CImage32 holds 32-bit pixels stored as the bytes blue, green, red, alpha
 // (a little-endian 0xAARRGGBB), rows top-down, ready for A8R8G8B8 textures, and decodes RGB and
 // RGBA PNGs into them. CImage16 holds raw 16-bit texels, filled from 16-bit greyscale PNGs.
-// ProgramFolder names the folder the running program lives in.
 #pragma once
 
 #include <cstddef>
@@ -75,7 +74,7 @@ class CImage32 {
   // empties the image first, and after a failure it is empty.
   // Accepted: RGB (alpha 255) and RGBA (alpha kept as stored), 8 or 16 bits per sample.
   int LoadFromPNG(const std::string& name, const CPackFile& archive);
-  // The file ProgramFolder() + "\" + name.
+  // The file platform::fs::ProgramFolder() + name.
   int LoadFromPNGFile(const std::string& name);
   // A whole PNG file already in memory.
   int LoadFromPNGMemory(const uint8_t* data, size_t size);
@@ -132,6 +131,3 @@ class CImage16 {
   int byte_size_ = 0;
   int row_buffer_size_ = 0;
 };
-
-// The folder of the running program in the game's path form, ending with a separator.
-std::string ProgramFolder();

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/fs.h"
+#include "platform/sjis.h"
 
 namespace {
 
@@ -255,6 +256,23 @@ void PackScramble(uint8_t* data, size_t size, uint8_t key) {
 std::string PackUpperName(std::string name) {
   UpperInto(name.data(), name.size(), name.data());
   return name;
+}
+
+std::string PackEntryHostPath(std::string_view name) {
+  const std::string utf8 = platform::SjisToUtf8(name);
+  if (utf8.find_first_of(std::string_view("/\0", 2)) != std::string::npos) return {};
+  std::string path;
+  size_t start = 0;
+  while (start <= utf8.size()) {
+    size_t stop = utf8.find('\\', start);
+    if (stop == std::string::npos) stop = utf8.size();
+    const std::string_view part(utf8.data() + start, stop - start);
+    if (part.empty() || part == "." || part == "..") return {};
+    if (!path.empty()) path += '/';
+    path += part;
+    start = stop + 1;
+  }
+  return path;
 }
 
 bool PackNameIsSound(std::string_view name) {

@@ -32,6 +32,12 @@ std::string PackUpperName(std::string name);
 // ASCII, half-width katakana or Shift_JIS lead/trail pairs; no control bytes.
 bool PackNameIsSound(std::string_view name);
 
+// The relative path (UTF-8, '/' between folders) an entry name is unpacked to, or empty when
+// the name would leave the folder it is unpacked into or cannot be a file name: an empty, "."
+// or ".." component, a '/' or a NUL. Backslashes separate folders; the Shift_JIS
+// conversion comes first, so a trail byte 0x5C is part of its character, not a separator.
+std::string PackEntryHostPath(std::string_view name);
+
 // One record of an archive's table, unscrambled.
 struct PackRecord {
   std::string name;  // as stored, case kept, up to the NUL (empty when there is none)

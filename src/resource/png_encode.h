@@ -1,5 +1,5 @@
 // Writing PNG files from 32-bit pixels (the replay tool's screenshots, the demo's generated
-// pictures) and from 16-bit texel images. The inverse of the loaders in image.h.
+// pictures) and from 16-bit texel images. The inverse of CImage32::LoadFromPNG and CImage16::LoadFromPNG16.
 #pragma once
 
 #include <cstddef>

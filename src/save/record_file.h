@@ -10,5 +10,6 @@
 // have are left untouched. The number of bytes read, or nothing when the file cannot be opened.
 std::optional<size_t> ReadRecordPrefix(std::string_view game_path, void* data, size_t size);
 
-// Writes the whole record atomically; false when the file cannot be written.
+// Writes the whole record atomically; false, and a line in the log saying why, when the file
+// cannot be written (the file on disk then keeps its previous contents).
 bool WriteRecord(std::string_view game_path, const void* data, size_t size);

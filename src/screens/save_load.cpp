@@ -16,6 +16,7 @@
 #include "platform/fs.h"
 #include "platform/log.h"
 #include "platform/sjis.h"
+#include "resource/dib.h"
 #include "resource/sjis_text.h"
 #include "save/save_record.h"
 #include "screens/cells.h"
@@ -47,37 +48,6 @@ std::string SlotFile(int n, const char* extension) {
   char name[32];
   std::snprintf(name, sizeof name, "SAVE\\%d.%s", n, extension);
   return name;
-}
-
-uint32_t Le32(const uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-// A thumbnail file as the slot writer makes it: a 160 × 120 bitmap of 32 bits per pixel, its
-// pixels found through the stored offset, bottom-up for a positive height as bitmaps are, top-
-// down for a negative one. Into `out` top row first; false for anything else.
-bool ReadThumbnail(const std::string& path, std::vector<uint32_t>& out) {
-  const auto file = platform::fs::ReadAll(path);
-  if (!file || file->size() < 54) return false;
-  const uint8_t* b = file->data();
-  if (b[0] != 'B' || b[1] != 'M') return false;
-  const uint32_t offset = Le32(b + 10);
-  const int32_t width = static_cast<int32_t>(Le32(b + 18));
-  const int32_t height = static_cast<int32_t>(Le32(b + 22));
-  const int bit_count = b[28] | b[29] << 8;
-  const bool bottom_up = height > 0;
-  if (width != kThumbnailWidth || (height != kThumbnailHeight && height != -kThumbnailHeight) ||
-      bit_count != 32)
-    return false;
-  const size_t row_bytes = static_cast<size_t>(kThumbnailWidth) * 4;
-  if (offset > file->size() || file->size() - offset < row_bytes * kThumbnailHeight) return false;
-  out.resize(static_cast<size_t>(kThumbnailWidth) * kThumbnailHeight);
-  for (int y = 0; y < kThumbnailHeight; ++y) {
-    const int file_row = bottom_up ? kThumbnailHeight - 1 - y : y;
-    std::memcpy(&out[static_cast<size_t>(y) * kThumbnailWidth], b + offset + file_row * row_bytes,
-                row_bytes);
-  }
-  return true;
 }
 
 // A slot's contents are set in the 16-pixel font under its time: four lines of 128 pixels, which
@@ -260,7 +230,8 @@ void CADV::RefreshSaveLoadSlots() {
 void CADV::LoadSlotThumbnail(int n) {
   SaveLoadScreen& s = save_load;
   s.thumbnail_loaded[n] = false;
-  if (!ReadThumbnail(SlotFile(n, "bmp"), s.thumbnail_pixels)) return;
+  if (!LoadCanvasBMP(SlotFile(n, "bmp"), kThumbnailWidth, kThumbnailHeight, s.thumbnail_pixels))
+    return;
   CTexture& t = slots[n].thumbnail;
   if (!t.Ready() || t.Width() != kThumbnailWidth || t.Height() != kThumbnailHeight ||
       t.Format() != gfx::D3DFMT_X8R8G8B8)

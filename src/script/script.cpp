@@ -54,6 +54,10 @@ bool CScript::Load(const std::string& path) {
   if (path.empty() || !archive_) return false;
   const int32_t size = archive_->EntrySize(path);
   if (size <= 0) return false;
+  if (static_cast<size_t>(size) > kMaxScriptBytes) {
+    WriteLog(2, "script too large to load", path, 0);
+    return false;
+  }
   std::vector<uint8_t> buffer;
   try {
     buffer.resize(static_cast<size_t>(size) + 3);
@@ -72,7 +76,11 @@ bool CScript::Load(const std::string& path) {
 
 bool CScript::LoadFromMemory(const std::string& name, const uint8_t* data, size_t size) {
   Reset(name);
-  if (name.empty() || size == 0 || size > INT32_MAX) return false;
+  if (name.empty() || size == 0) return false;
+  if (size > kMaxScriptBytes) {
+    WriteLog(2, "script too large to load", name, 0);
+    return false;
+  }
   std::vector<uint8_t> buffer;
   try {
     buffer.resize(size + 3);

@@ -16,6 +16,9 @@ class CPackFile;
 class CScript {
  public:
   static constexpr size_t kMaxTokenLength = 4095;
+  // The largest script taken: far beyond any story's, so an entry claiming more is refused (and
+  // logged) before its bytes are read.
+  static constexpr size_t kMaxScriptBytes = size_t{16} << 20;
 
   CScript() = default;
   explicit CScript(const CPackFile* archive) : archive_(archive) {}
@@ -24,8 +27,9 @@ class CScript {
   void SetArchive(const CPackFile* archive) { archive_ = archive; }
 
   // Replaces the token list with the tokens of the named archive entry. False (and no tokens)
-  // when the name is empty, the entry is missing, empty or unreadable, or the script has a token
-  // longer than kMaxTokenLength (logged with the script's name and the token's line).
+  // when the name is empty, the entry is missing, empty, unreadable or larger than
+  // kMaxScriptBytes, or the script has a token longer than kMaxTokenLength (logged with the
+  // script's name and the token's line).
   bool Load(const std::string& path);
   // The same for a file image already in memory (tools and tests).
   bool LoadFromMemory(const std::string& name, const uint8_t* data, size_t size);

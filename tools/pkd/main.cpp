@@ -279,22 +279,6 @@ int List(const std::vector<std::string>& args) {
   return problems.empty() ? kOk : kFailed;
 }
 
-// The host path for an entry name under dir, or empty when the name would leave dir or cannot
-// be a file name here.
-stdfs::path ExtractPath(const stdfs::path& dir, const std::string& utf8) {
-  stdfs::path p = dir;
-  size_t start = 0;
-  while (start <= utf8.size()) {
-    size_t stop = utf8.find('\\', start);
-    if (stop == std::string::npos) stop = utf8.size();
-    const std::string part = utf8.substr(start, stop - start);
-    if (part.empty() || part == "." || part == ".." || part.find('/') != std::string::npos) return {};
-    p /= part;
-    start = stop + 1;
-  }
-  return p;
-}
-
 int Extract(const std::vector<std::string>& args) {
   if (args.size() != 2) return Usage();
   const std::string& archive = args[0];
@@ -328,7 +312,8 @@ int Extract(const std::vector<std::string>& args) {
   for (const auto& [upper, i] : chosen) {
     const PackRecord& rec = table.records[i];
     const std::string utf8 = platform::SjisToUtf8(rec.name);
-    const stdfs::path target = ExtractPath(dir, utf8);
+    const std::string relative = PackEntryHostPath(rec.name);
+    const stdfs::path target = relative.empty() ? stdfs::path() : dir / relative;
     if (target.empty()) {
       Error(utf8 + ": the name would leave the target folder; skipped");
       ok = false;

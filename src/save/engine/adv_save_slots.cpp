@@ -5,7 +5,7 @@
 // its size, its version, every name field ending inside its field, the scene values the layers
 // index with, and the script it names loading with the stored position inside it. A record that
 // fails is refused with a log line and the scene on screen stays as it was. What the rebuild then
-// puts back is the reverse of the page snapshot (adv_snapshot.cpp, whose table says what each
+// puts back is the reverse of the page snapshot (CADV::TakeSnapshot, whose table says what each
 // scene field holds), in the order below.
 #include <algorithm>
 #include <array>
