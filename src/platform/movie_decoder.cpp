@@ -15,6 +15,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "platform/av_handles.h"
 #include "platform/fs.h"
 
 namespace platform {
@@ -23,21 +24,6 @@ namespace {
 
 struct FormatCloser {
   void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
-};
-struct CodecCloser {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFree {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct SwsFree {
-  void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
-struct SwrFree {
-  void operator()(SwrContext* s) const { swr_free(&s); }
 };
 struct AvioFree {
   void operator()(AVIOContext* io) const {
@@ -61,13 +47,13 @@ struct MovieDecoder::State {
   std::unique_ptr<AVIOContext, AvioFree> io;
 
   std::unique_ptr<AVFormatContext, FormatCloser> format;
-  std::unique_ptr<AVCodecContext, CodecCloser> video, audio;
+  av::Codec video, audio;
   int video_index = -1, audio_index = -1;
   AVRational video_base{1, 1}, audio_base{1, 1};
-  std::unique_ptr<AVFrame, FrameFree> frame{av_frame_alloc()};
-  std::unique_ptr<AVPacket, PacketFree> packet{av_packet_alloc()};
-  std::unique_ptr<SwsContext, SwsFree> sws;
-  std::unique_ptr<SwrContext, SwrFree> swr;
+  av::Frame frame{av_frame_alloc()};
+  av::Packet packet{av_packet_alloc()};
+  av::Scaler sws;
+  av::Resampler swr;
   AVChannelLayout swr_in_layout{};
   int swr_in_rate = 0, swr_in_format = -1;
   std::vector<uint8_t> rgb;
@@ -181,10 +167,10 @@ std::unique_ptr<MovieDecoder> MovieDecoder::OpenMemory(std::span<const uint8_t> 
 
 namespace {
 
-std::unique_ptr<AVCodecContext, CodecCloser> OpenCodec(AVStream* stream) {
+av::Codec OpenCodec(AVStream* stream) {
   const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
   if (!codec) return nullptr;
-  std::unique_ptr<AVCodecContext, CodecCloser> c(avcodec_alloc_context3(codec));
+  av::Codec c(avcodec_alloc_context3(codec));
   if (!c || avcodec_parameters_to_context(c.get(), stream->codecpar) < 0) return nullptr;
   c->thread_count = 1;  // the movie thread is the decoding thread
   if (avcodec_open2(c.get(), codec, nullptr) < 0) return nullptr;

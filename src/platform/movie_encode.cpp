@@ -13,6 +13,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "platform/av_handles.h"
+
 namespace platform {
 
 namespace {
@@ -24,20 +26,6 @@ struct OutputCloser {
     avformat_free_context(f);
   }
 };
-struct CodecCloser {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFree {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct SwsFree {
-  void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
-
-using Codec = std::unique_ptr<AVCodecContext, CodecCloser>;
 
 // Sends one frame (or the flush) and writes every packet that comes out.
 bool Encode(AVFormatContext* out, AVCodecContext* c, AVStream* stream, AVFrame* frame,
@@ -66,7 +54,7 @@ bool EncodeMovie(const std::string& host_path, const MovieEncodeSpec& spec) {
 
   const AVCodec* vcodec = avcodec_find_encoder(AV_CODEC_ID_MPEG1VIDEO);
   if (!vcodec) return false;
-  Codec video(avcodec_alloc_context3(vcodec));
+  av::Codec video(avcodec_alloc_context3(vcodec));
   if (!video) return false;
   video->width = spec.width;
   video->height = spec.height;
@@ -83,7 +71,7 @@ bool EncodeMovie(const std::string& host_path, const MovieEncodeSpec& spec) {
     return false;
   vstream->time_base = video->time_base;
 
-  Codec audio;
+  av::Codec audio;
   AVStream* astream = nullptr;
   if (spec.audio) {
     const AVCodec* acodec = avcodec_find_encoder(AV_CODEC_ID_MP2);
@@ -109,21 +97,21 @@ bool EncodeMovie(const std::string& host_path, const MovieEncodeSpec& spec) {
   if (avio_open(&out->pb, host_path.c_str(), AVIO_FLAG_WRITE) < 0) return false;
   if (avformat_write_header(out.get(), nullptr) < 0) return false;
 
-  std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-  std::unique_ptr<AVFrame, FrameFree> picture(av_frame_alloc());
+  av::Packet packet(av_packet_alloc());
+  av::Frame picture(av_frame_alloc());
   if (!packet || !picture) return false;
   picture->format = AV_PIX_FMT_YUV420P;
   picture->width = spec.width;
   picture->height = spec.height;
   if (av_frame_get_buffer(picture.get(), 0) < 0) return false;
-  std::unique_ptr<SwsContext, SwsFree> sws(
+  av::Scaler sws(
       sws_getContext(spec.width, spec.height, AV_PIX_FMT_RGB24, spec.width, spec.height,
                      AV_PIX_FMT_YUV420P, SWS_POINT, nullptr, nullptr, nullptr));
   if (!sws) return false;
   const int rgb_pitch = spec.width * 3;
   std::vector<uint8_t> rgb(static_cast<size_t>(rgb_pitch) * spec.height);
 
-  std::unique_ptr<AVFrame, FrameFree> samples;
+  av::Frame samples;
   int64_t audio_frames = 0;
   std::vector<float> block;
   if (audio) {

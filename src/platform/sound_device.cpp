@@ -17,6 +17,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include "platform/av_handles.h"
+
 namespace platform {
 
 float VolumeGain(int32_t millibels) {
@@ -33,10 +35,7 @@ constexpr int kMaxChunkFrames = 512;  // input frames converted per call
 constexpr int kQueueFrames = 4096;  // resampled frames a voice can hold
 constexpr int kHistory = 64;
 
-struct SwrFree {
-  void operator()(SwrContext* s) const { swr_free(&s); }
-};
-using Resampler = std::unique_ptr<SwrContext, SwrFree>;
+using av::Resampler;
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 
 #include "platform/log.h"
 #include "platform/sjis.h"
+#include "screens/cells.h"
 
 void TileAtlas::Create(gfx::Device& device, const char* owner) {
   device_ = &device;
@@ -133,4 +134,10 @@ void LoadHeroines(GalleryContext& c, const char* owner) {
     WriteLog(ok ? 0 : 2, text, owner, __LINE__);
   }
   for (int s = 0; s < scene::kSlotCount; ++s) c.scene.chr.SetPosition(s, 0);
+}
+
+void RoomFrame::Cut(gfx::Device& device, CTexture& art) {
+  CutCell(background, device, &art, 224, 224, 256, 256);
+  CutCell(return_normal, device, &art, 192, 64, 256, 128);
+  CutCell(return_hot, device, &art, 192, 128, 256, 192);
 }

@@ -102,6 +102,14 @@ void DrawSlotPicture(gfx::Device& device, scene::Scene& scene, int slot, int buf
 // Title item `item`'s 16 × 3 tiles from (0, 0) in white: the rooms' headers.
 void DrawHeader(gfx::Device& device, TitleScreen& title, int item);
 
+// The pieces every room cuts from the dialog art: the background tile and the return button,
+// normal and highlighted.
+struct RoomFrame {
+  void Cut(gfx::Device& device, CTexture& art);
+  CSprite background, return_normal, return_hot;
+};
+
+
 // The dialog art's 32 × 32 background tile over the columns [first_column, 24] of the screen.
 void DrawBackgroundTiles(gfx::Device& device, CSprite& tile, int first_column);
 

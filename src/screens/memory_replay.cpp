@@ -39,9 +39,7 @@ void MemoryReplay::Cells() {
   cells_made_ = true;
   gfx::Device& device = c_.graphics.Device();
   CTexture* art = &c_.dialog_art;
-  CutCell(background_, device, art, 224, 224, 256, 256);
-  CutCell(return_normal_, device, art, 192, 64, 256, 128);
-  CutCell(return_hot_, device, art, 192, 128, 256, 192);
+  frame_.Cut(device, *art);
   plain_.Init(0, 0, 8, 8);
 }
 
@@ -131,7 +129,7 @@ void MemoryReplay::Flip(uint32_t elapsed) {
   c_.scene.effects.StepQuake(static_cast<int32_t>(elapsed));
   c_.scene.effects.StepRaster(static_cast<float>(elapsed));
 
-  DrawBackgroundTiles(device, background_, 0);
+  DrawBackgroundTiles(device, frame_.background, 0);
   for (int h = 0; h < kMemoryHeroines; ++h)
     DrawSlotPicture(device, c_.scene, h / 2, h % 2, 200 * h - 64, 0, 255);
 
@@ -156,5 +154,5 @@ void MemoryReplay::Flip(uint32_t elapsed) {
   }
 
   DrawHeader(device, c_.title, 4);
-  (hover_kind_ == kMemoryHoverReturn ? return_hot_ : return_normal_).Draw(device, 728, 528, 64, 64);
+  (hover_kind_ == kMemoryHoverReturn ? frame_.return_hot : frame_.return_normal).Draw(device, 728, 528, 64, 64);
 }

@@ -54,5 +54,6 @@ class MemoryReplay {
   int hovered_heroine_ = 0;  // kept between visits
   std::string replay_script_;
   bool cells_made_ = false;
-  CSprite background_, return_normal_, return_hot_, plain_;
+  RoomFrame frame_;
+  CSprite plain_;
 };

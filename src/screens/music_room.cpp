@@ -54,9 +54,7 @@ void MusicRoom::Init() {
   cells_made_ = true;
   gfx::Device& device = c_.graphics.Device();
   CTexture* art = &c_.dialog_art;
-  CutCell(background_, device, art, 224, 224, 256, 256);
-  CutCell(return_normal_, device, art, 192, 64, 256, 128);
-  CutCell(return_hot_, device, art, 192, 128, 256, 192);
+  frame_.Cut(device, *art);
   // Normal and highlighted cells of the second system texture, by button.
   static constexpr int kCells[6][8] = {
       {96, 64, 128, 128, 0, 64, 32, 128},   {96, 0, 192, 64, 0, 0, 96, 64},
@@ -158,11 +156,11 @@ GalleryStep MusicRoom::Proc(const GalleryInput& in) {
 
 void MusicRoom::Flip(uint32_t elapsed) {
   gfx::Device& device = c_.graphics.Device();
-  DrawBackgroundTiles(device, background_, 0);
+  DrawBackgroundTiles(device, frame_.background, 0);
   DrawHeader(device, c_.title, 6);
   c_.framed_panel(64, 64, 670, 440, 0x333333, 0xA0A0FF);
 
-  (hovered_group_ == kMusicHoverReturn ? return_hot_ : return_normal_)
+  (hovered_group_ == kMusicHoverReturn ? frame_.return_hot : frame_.return_normal)
       .Draw(device, 728, 528, 64, 64);
   for (int k = 0; k < 6; ++k) {
     const Button& b = kButtons[k];

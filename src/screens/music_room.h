@@ -63,6 +63,7 @@ class MusicRoom {
   bool play_all_ = false;  // the second toggle
   int playing_ = -1;
   bool cells_made_ = false;
-  CSprite background_, return_normal_, return_hot_, bar_;
+  RoomFrame frame_;
+  CSprite bar_;
   std::array<CSprite, 6> normal_, lit_;
 };

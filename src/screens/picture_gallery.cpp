@@ -53,9 +53,7 @@ void PictureGallery::Cells() {
   cells_made_ = true;
   gfx::Device& device = c_.graphics.Device();
   CTexture* art = &c_.dialog_art;
-  CutCell(background_, device, art, 224, 224, 256, 256);
-  CutCell(return_normal_, device, art, 192, 64, 256, 128);
-  CutCell(return_hot_, device, art, 192, 128, 256, 192);
+  frame_.Cut(device, *art);
   for (int i = 0; i < 3; ++i) {
     CutCell(tab_other_[i], device, art, 96, 32 * i, 128, 32 * i + 32);
     CutCell(tab_current_[i], device, art, 96, 96 + 32 * i, 128, 128 + 32 * i);
@@ -180,7 +178,7 @@ void PictureGallery::Flip(uint32_t elapsed) {
   c_.scene.effects.StepQuake(static_cast<int32_t>(elapsed));
   c_.scene.effects.StepRaster(static_cast<float>(elapsed));
 
-  DrawBackgroundTiles(device, background_, 16);
+  DrawBackgroundTiles(device, frame_.background, 16);
   if (group_ < 4) DrawSlotPicture(device, c_.scene, group_ / 2, group_ % 2, 482, 0, 255);
   plain_.SetColor(kPanelRgb);
   plain_.SetAlpha(255);
@@ -224,6 +222,6 @@ void PictureGallery::Flip(uint32_t elapsed) {
     b.Draw(device, static_cast<float>(64 + 32 * i), 544, 32, 32);
   }
 
-  (hover_kind_ == kGalleryHoverReturn ? return_hot_ : return_normal_)
+  (hover_kind_ == kGalleryHoverReturn ? frame_.return_hot : frame_.return_normal)
       .Draw(device, 728, 528, 64, 64);
 }

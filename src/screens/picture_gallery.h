@@ -70,7 +70,8 @@ class PictureGallery {
   int hovered_page_ = 0;
   std::string replay_script_;
   bool cells_made_ = false;
-  CSprite background_, return_normal_, return_hot_, plain_;
+  RoomFrame frame_;
+  CSprite plain_;
   std::array<CSprite, 3> tab_other_, tab_current_;
   std::array<CSprite, kGalleryGroups> tab_labels_;
   std::array<CSprite, 4> page_buttons_;
