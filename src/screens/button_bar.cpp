@@ -3,16 +3,11 @@
 #include <cmath>
 
 #include "screens/cells.h"
+#include "screens/pointer_box.h"
 
 namespace {
 
 constexpr float kMenuTurnPerMs = 0.36f;  // one turn a second
-
-// The 8 × 8 pointer box (top-left at the pointer) overlaps the rectangle.
-bool BoxOverlaps(platform::Point p, float left, float top, float right, float bottom) {
-  const float x = static_cast<float>(p.x), y = static_cast<float>(p.y);
-  return x < right && left < x + 8 && y < bottom && y + 8 > top;
-}
 
 }  // namespace
 
@@ -27,8 +22,8 @@ void ButtonBar::Setup(gfx::Device& device, CTexture& sheet) {
 
 void ButtonBar::UpdateHover(platform::Point pointer, bool skip_shown) {
   menu_hovered = OnMenuButton(pointer);
-  auto_hovered = BoxOverlaps(pointer, 688, 428, 752, 444);
-  skip_hovered = skip_shown && BoxOverlaps(pointer, 624, 428, 688, 444);
+  auto_hovered = PointerBoxHits(pointer, 688, 428, 752, 444);
+  skip_hovered = skip_shown && PointerBoxHits(pointer, 624, 428, 688, 444);
 }
 
 void ButtonBar::Draw(gfx::Device& device, int box_alpha, float elapsed_ms, bool auto_mode,

@@ -19,6 +19,7 @@
 #include "resource/pack_file.h"
 #include "save/progress.h"
 #include "scene/scene.h"
+#include "screens/pointer_box.h"
 #include "screens/title.h"
 
 // Everything a room reaches, owned by the engine and alive as long as it.
@@ -53,12 +54,6 @@ struct GalleryInput {
 
 // What a room's update step asks of the engine.
 enum class GalleryStep { kStay, kLeave, kReplay };
-
-// The 8 × 8 box whose top-left corner is the pointer overlaps the rectangle.
-inline bool PointerBoxHits(platform::Point p, float left, float top, float right, float bottom) {
-  const float x = static_cast<float>(p.x), y = static_cast<float>(p.y);
-  return x < right && left < x + 8 && y < bottom && y + 8 > top;
-}
 
 // Six 256 × 256 textures of 16 × 16 tiles, tile t on texture t / 256 at
 // (16 (t mod 16), 16 ((t mod 256) / 16)), each tile with its own sprite. Filled from tile 0 by
