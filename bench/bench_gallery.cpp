@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_pictures.h"
 #include "app/headless.h"
 #include "resource/image.h"
 #include "resource/pack_writer.h"
@@ -23,29 +24,13 @@
 
 namespace {
 
-// A photograph-like thumbnail (smooth colour plus noise), so the PNG is not trivially small.
-std::vector<uint8_t> MakePng(uint32_t seed) {
-  constexpr int w = 208, h = 156;
-  CImage32 image;
-  image.Create(w, h);
-  uint8_t* p = image.Pixels();
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x, p += 4) {
-      seed = seed * 1664525u + 1013904223u;
-      const int n = static_cast<int>(seed >> 28);
-      p[0] = static_cast<uint8_t>((x * 255 / w + n) & 0xFF);
-      p[1] = static_cast<uint8_t>((y * 255 / h + n) & 0xFF);
-      p[2] = static_cast<uint8_t>(((x + y) / 3 + n) & 0xFF);
-      p[3] = 255;
-    }
-  return *EncodePNG(image, PngChannels::Rgb);
-}
 
 // [0] the locked picture, [1 + i] thumbnail i + 1 of the first group.
 const std::vector<std::vector<uint8_t>>& Pictures() {
   static const std::vector<std::vector<uint8_t>> pictures = [] {
     std::vector<std::vector<uint8_t>> p;
-    for (uint32_t i = 0; i < 7; ++i) p.push_back(MakePng(300 + i));
+    for (uint32_t i = 0; i < 7; ++i)
+      p.push_back(PhotoPng(208, 156, false, 300 + i, PngChannels::Rgb));
     return p;
   }();
   return pictures;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_pictures.h"
 #include "app/headless.h"
 #include "resource/image.h"
 #include "resource/pack_writer.h"
@@ -23,23 +24,6 @@
 
 namespace {
 
-// A photograph-like picture (smooth colour plus noise), so the PNG is not trivially small.
-std::vector<uint8_t> MakePng(int w, int h, bool cutout, uint32_t seed) {
-  CImage32 image;
-  image.Create(w, h);
-  uint8_t* p = image.Pixels();
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x, p += 4) {
-      seed = seed * 1664525u + 1013904223u;
-      const int n = static_cast<int>(seed >> 28);
-      p[0] = static_cast<uint8_t>((x * 255 / w + n) & 0xFF);
-      p[1] = static_cast<uint8_t>((y * 255 / h + n) & 0xFF);
-      p[2] = static_cast<uint8_t>(((x + y) / 5 + n) & 0xFF);
-      const double dx = (x - w / 2) / (w * 0.4), dy = (y - h / 2) / (h * 0.45);
-      p[3] = cutout && dx * dx + dy * dy > 1 ? 0 : 255;
-    }
-  return *EncodePNG(image, PngChannels::Rgba);
-}
 
 struct Pictures {
   std::vector<std::vector<uint8_t>> backgrounds, characters;
@@ -47,8 +31,8 @@ struct Pictures {
 const Pictures& ThePictures() {
   static const Pictures pictures = [] {
     Pictures p;
-    for (uint32_t i = 0; i < 2; ++i) p.backgrounds.push_back(MakePng(800, 600, false, 100 + i));
-    for (uint32_t i = 0; i < 6; ++i) p.characters.push_back(MakePng(512, 600, true, 200 + i));
+    for (uint32_t i = 0; i < 2; ++i) p.backgrounds.push_back(PhotoPng(800, 600, false, 100 + i));
+    for (uint32_t i = 0; i < 6; ++i) p.characters.push_back(PhotoPng(512, 600, true, 200 + i));
     return p;
   }();
   return pictures;

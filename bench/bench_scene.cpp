@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "bench_pictures.h"
 #include "graphics/device.h"
 #include "resource/image.h"
 #include "resource/png_encode.h"
@@ -16,31 +17,13 @@
 
 namespace {
 
-// A photograph-like picture (smooth colour plus noise), so the PNG is not trivially small.
-std::vector<uint8_t> MakePng(int w, int h, bool cutout) {
-  CImage32 image;
-  image.Create(w, h);
-  uint8_t* p = image.Pixels();
-  uint32_t seed = 12345;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x, p += 4) {
-      seed = seed * 1664525u + 1013904223u;
-      const int n = static_cast<int>(seed >> 28);
-      p[0] = static_cast<uint8_t>((x * 255 / w + n) & 0xFF);
-      p[1] = static_cast<uint8_t>((y * 255 / h + n) & 0xFF);
-      p[2] = static_cast<uint8_t>(((x + y) / 5 + n) & 0xFF);
-      const double dx = (x - w / 2) / (w * 0.4), dy = (y - h / 2) / (h * 0.45);
-      p[3] = cutout && dx * dx + dy * dy > 1 ? 0 : 255;
-    }
-  return *EncodePNG(image, PngChannels::Rgba);
-}
 
 const std::vector<uint8_t>& BackgroundPng() {
-  static const std::vector<uint8_t> png = MakePng(800, 600, false);
+  static const std::vector<uint8_t> png = PhotoPng(800, 600, false, 12345);
   return png;
 }
 const std::vector<uint8_t>& CharacterPng() {
-  static const std::vector<uint8_t> png = MakePng(512, 600, true);
+  static const std::vector<uint8_t> png = PhotoPng(512, 600, true, 12345);
   return png;
 }
 

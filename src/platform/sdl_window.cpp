@@ -278,6 +278,8 @@ class SdlWindow final : public Window {
                             wa.top + (wa.bottom - wa.top - kFrameHeight) / 2);
     }
     fullscreen_ = fullscreen;
+    fullscreen_since_ = SDL_GetTicks();
+    size_mismatch_since_ = 0;
     return true;
   }
   bool Fullscreen() const override { return fullscreen_; }
@@ -324,8 +326,10 @@ class SdlWindow final : public Window {
   // drawing for the whole screen (so only a corner of the frame shows). When the server's size
   // of the window and SDL's stay apart for a while after the switch, the window is left in a
   // window again, where the two agree, and the frame shows whole.
+  // The server is asked only in the seconds after a switch (a round trip a frame would cost
+  // every frame of full screen), which is when a manager answers.
   void KeepFullscreenHonest() {
-    if (!fullscreen_) return;
+    if (!fullscreen_ || SDL_GetTicks() - fullscreen_since_ > kFullscreenWatchMs) return;
     int real_w = 0, real_h = 0, w = 0, h = 0;
     SDL_GetWindowSize(window_.get(), &w, &h);
     if (!X11WindowSize(window_.get(), real_w, real_h) || (real_w == w && real_h == h)) {
@@ -436,6 +440,8 @@ class SdlWindow final : public Window {
   Cursor shape_ = Cursor::Game;
   int pointer_x_ = -1, pointer_y_ = -1;  // window pixels, from the window's own events
   uint32_t size_mismatch_since_ = 0;
+  uint32_t fullscreen_since_ = 0;  // when the window last switched
+  static constexpr uint32_t kFullscreenWatchMs = 3000;
 };
 
 }  // namespace
