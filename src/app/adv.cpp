@@ -6,7 +6,12 @@
 #include "resource/image.h"
 
 CADV::CADV(Process& process)
-    : town(process.graphics, process.system_pkd, save_record, script, process.town_bgm, panels.Art()),
+    : title(TitleContextOf(process)),
+      config(process.graphics, process.system_pkd, panels, system_data, process.system_se,
+             process.platform.clock, fill_sprites[kFillPlain]),
+      confirmation(process.graphics, panels),
+      system_menu(process.graphics, text_box),
+      town(process.graphics, process.system_pkd, save_record, script, process.town_bgm, panels.Art()),
       movie_layer(process.graphics, process.sound, process.platform.clock),
       movie_room(process.graphics, movie_layer, process.system_se),
       modes(DefaultModes()),

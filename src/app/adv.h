@@ -39,6 +39,7 @@
 #include "screens/music_room.h"
 #include "screens/picture_gallery.h"
 #include "screens/save_load.h"
+#include "screens/screen_input.h"
 #include "screens/system_menu.h"
 #include "screens/title.h"
 #include "screens/town_map.h"
@@ -206,7 +207,9 @@ class CADV final : public DeviceClient {
   // a file that is missing is logged and its slot stays silent.
   void LoadSystemSounds();
 
-  // Shared input rules and drawing helpers of the screens (src/screens/adv_panels.cpp).
+  // Shared input rules and drawing helpers of the screens (ScreenInput's rules, Panels).
+  // The frame's input as the screens read it (the decide and cancel rules are its own).
+  ScreenInput ScreenFrame() const;
   // A decide: a left click (only when `hit`), Space, Return or numpad Enter; never while a
   // confirmation dialog is open.
   bool IsDecide(bool hit = true);
@@ -244,8 +247,9 @@ class CADV final : public DeviceClient {
   // A story from a menu: the title's new story (`first_script`: a failure is shown) or a replay.
   void StartMenuScript(const std::string& path, bool first_script);
 
-  // --- the title screen (src/screens/title.cpp). ReturnToTitle is every way back to it: the
-  // read-text records are saved and the title's resources loaded again.
+  // --- the title screen (TitleScreen; these entry points in adv_title_glue.cpp). ReturnToTitle
+  // is every way back to it: the read-text records are saved and the title's resources loaded
+  // again.
   TitleScreen title;
   void ReturnToTitle();
   void SetTitleState(int32_t state);
@@ -281,13 +285,14 @@ class CADV final : public DeviceClient {
   // The text a slot's label shows: its time, or "-- NO DATA --".
   const std::string& SaveLoadLabel(int n) const;
 
-  // --- the settings screen (src/screens/config.cpp): its page, hover state and flag.
+  // --- the settings screen (ConfigScreen; these entry points in adv_config_glue.cpp).
   ConfigScreen config;
   // Opens the screen; leaving it returns to `return_mode`.
   void OpenConfig(GameMode return_mode);
 
-  // --- the confirmation dialog (src/screens/dialogs.cpp), the in-story system menu
-  // (src/screens/system_menu.cpp) and the message history (src/screens/backlog.cpp)
+  // --- the confirmation dialog (ConfirmationDialog, entry points in adv_dialog_glue.cpp), the
+  // in-story system menu (SystemMenu, adv_system_menu_glue.cpp) and the message history
+  // (src/screens/backlog.cpp)
   ConfirmationDialog confirmation;
   SystemMenu system_menu;
   BacklogScreen backlog;
@@ -382,6 +387,7 @@ class CADV final : public DeviceClient {
 
  private:
   static std::array<ModeSteps, kModeCount> DefaultModes();
+  TitleContext TitleContextOf(Process& p);
   // The dispatch table, indexed by GameMode (the table of modes, as data).
   std::array<ModeSteps, kModeCount> modes;
   void UpdatePointer();

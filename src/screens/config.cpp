@@ -1,19 +1,24 @@
-// The settings screen (MODE_CONFIG): the fields of the settings record as rows of buttons on
-// three pages with tabs, and a return button. A decide stores the value at once; the display
-// mode, the text style and the music, effect and voice volumes also act at once. Leaving by the
+// The settings screen's rows, texts and values, and its flag (see config.h). Leaving by the
 // return button or a cancel writes "system.dat". Behind the panels a flag waves in 3D: a height
 // field stepped every 33 ms, disturbed by a gust each second, drawn lit on the transformed path.
+#include "screens/config.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
 
-#include "app/adv.h"
-#include "app/process.h"
-#include "audio/engine/adv_sound.h"
+#include "audio/sound.h"
+#include "graphics/font.h"
+#include "graphics/graphics.h"
+#include "platform/clock.h"
 #include "platform/log.h"
 #include "platform/sjis.h"
+#include "resource/image.h"
+#include "resource/pack_file.h"
+#include "save/system_data.h"
 #include "screens/cells.h"
+#include "screens/panels.h"
 
 namespace {
 
@@ -154,63 +159,6 @@ int StoredButton(const SystemData& d, int page, int row) {
   return -1;
 }
 
-// Stores button j of a row, and applies what acts at once.
-void Apply(CADV& adv, int page, int row, int j) {
-  SystemData& d = adv.system_data;
-  Process& p = adv.process();
-  switch (page) {
-    case 0:
-      switch (row) {
-        case 0: {
-          // Only the mode not in use asks for the switch (the same request as Alt+Return).
-          const bool windowed = p.graphics.Windowed();
-          if ((j == 0 && !windowed) || (j == 1 && windowed)) adv.toggle_request = true;
-          break;
-        }
-        case 1: d.TextSpeed = j; break;
-        case 2:
-          d.TextStyle = j;
-          adv.text_box.SetTextStyle(j);
-          break;
-        case 3: d.AutoClickSpeed = j; break;
-        case 4: d.SkipUnread = static_cast<uint8_t>(j); break;
-        case 5: d.AutoAtChoice = static_cast<uint8_t>(j); break;
-        case 6: d.SkipAtChoice = static_cast<uint8_t>(j); break;
-        case 7: d.EffectSpeed = j == 0 ? 2 : j - 1; break;
-      }
-      break;
-    case 1:
-      switch (row) {
-        case 0:
-          d.BgmVolume = j;
-          p.bgm.SetVolume(SettingPercent(j, d.BgmEnabled));
-          break;
-        case 1:
-          d.SeVolume = j;
-          SetSeVolumeAll(p, SettingPercent(j, d.SeEnabled));
-          break;
-        case 2:
-          d.VoiceVolume = j;
-          SetVoiceVolumeAll(p, SettingPercent(j, d.VoiceEnabled));
-          break;
-        case 3: d.MovieVolume = j; break;  // the next movie plays at it
-        case 4: d.MovieHighRes = static_cast<uint8_t>(j); break;
-      }
-      break;
-    case 2: d.VoiceGroupVolume[row] = j; break;  // the next voice of the group
-    default: break;  // page 3 only shows its values
-  }
-}
-
-// Back to the mode that opened the screen, with the settings written. The click or cancel that
-// left is used up here, so the screen returned to does not take it as its own in this frame.
-void Leave(CADV& adv) {
-  adv.game_mode = adv.config.return_mode;
-  adv.process().system_se[1].Play(false);  // "cancel.wav"
-  adv.SaveSystemData();  // a failure keeps the settings in memory; nothing to tell the player
-  adv.left_click = adv.right_click = false;
-}
-
 // --- the flag --------------------------------------------------------------------------------
 
 // Rest positions: a sheet in the plane y = 0 that fills the camera's view with a margin, its
@@ -309,58 +257,109 @@ void ComputeNormals(FlagField& f) {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// Set-up and opening
+// Set-up
 
-void CADV::ConfigSetup() {
-  ConfigScreen& s = config;
-  gfx::Device& device = process_.graphics.Device();
+ConfigScreen::ConfigScreen(CGraphics& graphics, const CPackFile& system, Panels& panels,
+                           SystemData& settings, std::array<CSoundBuffer, 16>& system_se,
+                           platform::Clock& clock, CSprite& plain)
+    : graphics_(graphics),
+      system_(system),
+      panels_(panels),
+      settings_(settings),
+      se_(system_se),
+      clock_(clock),
+      plain_(plain) {}
+
+void ConfigScreen::Setup() {
+  gfx::Device& device = graphics_.Device();
   auto cell = [&](CSprite& sprite, int left, int top, int right, int bottom) {
-    CutCell(sprite, device, &panels.Art(), left, top, right, bottom);
+    CutCell(sprite, device, &panels_.Art(), left, top, right, bottom);
   };
   for (int i = 0; i < 3; ++i) {
-    cell(s.tab_other[i], 96, 32 * i, 128, 32 * i + 32);
-    cell(s.tab_current[i], 96, 96 + 32 * i, 128, 128 + 32 * i);
+    cell(tab_other[i], 96, 32 * i, 128, 32 * i + 32);
+    cell(tab_current[i], 96, 96 + 32 * i, 128, 128 + 32 * i);
   }
-  for (int p = 0; p < kConfigPages; ++p) cell(s.tab_caption[p], 16 * p, 96, 16 * p + 16, 192);
-  cell(s.return_normal, 192, 64, 256, 128);
-  cell(s.return_hot, 192, 128, 256, 192);
+  for (int p = 0; p < kConfigPages; ++p) cell(tab_caption[p], 16 * p, 96, 16 * p + 16, 192);
+  cell(return_normal, 192, 64, 256, 128);
+  cell(return_hot, 192, 128, 256, 192);
 
-  s.flag_texture.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8);
+  flag_texture.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8);
   CImage32 image;
-  if (image.LoadFromPNG("SYSTEM\\option_flag.png", process_.system_pkd) == 0 &&
-      image.Width() == 256 && image.Height() == 256) {
-    s.flag_texture.Upload(image.Pixels());
+  if (image.LoadFromPNG("SYSTEM\\option_flag.png", system_) == 0 && image.Width() == 256 &&
+      image.Height() == 256) {
+    flag_texture.Upload(image.Pixels());
   } else {
     WriteLog(2, "SYSTEM\\option_flag.png could not be loaded", "CADV::ConfigSetup", 0);
   }
-  ComputeNormals(s.flag);
+  ComputeNormals(flag);
 }
 
-void CADV::OpenConfig(GameMode return_mode) {
-  config.return_mode = return_mode;
-  game_mode = MODE_CONFIG;
+// ---------------------------------------------------------------------------------------------
+// Values
+
+// Stores button j of a row; what acts at once is the engine's to carry out.
+ConfigStep ConfigScreen::Apply(int page, int row, int j) {
+  SystemData& d = settings_;
+  switch (page) {
+    case 0:
+      switch (row) {
+        case 0: {
+          // Only the mode not in use asks for the switch (the same request as Alt+Return).
+          const bool windowed = graphics_.Windowed();
+          if ((j == 0 && !windowed) || (j == 1 && windowed)) return ConfigStep::kDisplaySwitch;
+          break;
+        }
+        case 1: d.TextSpeed = j; break;
+        case 2: d.TextStyle = j; return ConfigStep::kTextStyle;
+        case 3: d.AutoClickSpeed = j; break;
+        case 4: d.SkipUnread = static_cast<uint8_t>(j); break;
+        case 5: d.AutoAtChoice = static_cast<uint8_t>(j); break;
+        case 6: d.SkipAtChoice = static_cast<uint8_t>(j); break;
+        case 7: d.EffectSpeed = j == 0 ? 2 : j - 1; break;
+      }
+      break;
+    case 1:
+      switch (row) {
+        case 0: d.BgmVolume = j; return ConfigStep::kMusicVolume;
+        case 1: d.SeVolume = j; return ConfigStep::kEffectVolume;
+        case 2: d.VoiceVolume = j; return ConfigStep::kVoiceVolume;
+        case 3: d.MovieVolume = j; break;  // the next movie plays at it
+        case 4: d.MovieHighRes = static_cast<uint8_t>(j); break;
+      }
+      break;
+    case 2: d.VoiceGroupVolume[row] = j; break;  // the next voice of the group
+    default: break;  // page 3 only shows its values
+  }
+  return ConfigStep::kStay;
+}
+
+// Back to the mode that opened the screen; the engine writes the settings and uses up the click
+// or cancel that left, so the screen returned to does not take it as its own in this frame.
+ConfigStep ConfigScreen::Leave() {
+  se_[1].Play(false);  // "cancel.wav"
+  return ConfigStep::kLeave;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Update step
 
-void CADV::Config_Proc() {
-  ConfigScreen& s = config;
-  if (confirm_open) return;
+ConfigStep ConfigScreen::Proc(const ScreenInput& in) {
+  ConfigScreen& s = *this;
+  if (in.dialog_open) return ConfigStep::kStay;
   // A Return pressed as part of Alt+Return switches the display; it is not a decide as well.
-  const bool alt_return = toggle_request;
+  const bool alt_return = in.display_switch;
 
   // 1. Hover tests. What the pointer last rested on stays chosen for the keys.
   bool hit = false;
   s.tab_hit = false;
   s.hovered_tab = -1;
   for (int p = 0; p < 3; ++p) {
-    if (PointerBoxOverlaps(kTabX, TabHitTop(p), 768, TabHitTop(p) + 96)) {
+    if (in.PointerOn(kTabX, TabHitTop(p), 768, TabHitTop(p) + 96)) {
       s.hovered_tab = p;
       s.tab_hit = hit = true;
     }
   }
-  if (PointerBoxOverlaps(kReturnX, kReturnY, kReturnX + 64, kReturnY + 64)) {
+  if (in.PointerOn(kReturnX, kReturnY, kReturnX + 64, kReturnY + 64)) {
     s.hovered_row = s.hovered_button = -1;
     hit = true;
   }
@@ -369,7 +368,7 @@ void CADV::Config_Proc() {
     const RowLayout& l = kLayout[page][r];
     for (int j = 0; j < l.count; ++j) {
       const int left = ButtonLeft(l, j), top = RowTop(r);
-      if (PointerBoxOverlaps(left, top, left + l.width, top + 16)) {
+      if (in.PointerOn(left, top, left + l.width, top + 16)) {
         s.hovered_row = r;
         s.hovered_button = j;
         s.hovered_left = left;
@@ -383,14 +382,11 @@ void CADV::Config_Proc() {
   }
 
   // 2. Cancel.
-  if (IsCancel()) {
-    Leave(*this);
-    return;
-  }
+  if (in.Cancel()) return Leave();
 
   // 3. Decide: every decide sounds.
-  if (!IsDecide(hit) || alt_return) return;
-  process_.system_se[0].Play(false);  // "ok.wav"
+  if (!in.Decide(hit) || alt_return) return ConfigStep::kStay;
+  se_[0].Play(false);  // "ok.wav"
   if (s.tab_hit) {
     if (s.page != s.hovered_tab) {
       s.page = s.hovered_tab;
@@ -398,28 +394,26 @@ void CADV::Config_Proc() {
       s.hovered_button = 0;
     }
   } else if (s.hovered_row == -1 && s.hovered_button == -1) {
-    Leave(*this);
+    return Leave();
   } else if (s.hovered_row >= 0 && s.hovered_row < kConfigRows && s.hovered_button >= 0 &&
              s.hovered_button < kLayout[page][s.hovered_row].count) {
-    Apply(*this, page, s.hovered_row, s.hovered_button);
+    return Apply(page, s.hovered_row, s.hovered_button);
   }
+  return ConfigStep::kStay;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Draw step
 
-namespace {
-
 // The flag behind the panels: the field advanced by the frame's time, then drawn lit.
-void DrawFlag(CADV& adv) {
-  ConfigScreen& s = adv.config;
+void ConfigScreen::DrawFlag(uint32_t elapsed) {
+  ConfigScreen& s = *this;
   FlagField& f = s.flag;
-  const uint32_t elapsed = adv.frame_time;
 
   f.gust_time += elapsed;
   while (f.gust_time >= 1000) {
     f.gust_time -= 1000;
-    StartGust(f, adv.process().platform.clock.Now());
+    StartGust(f, clock_.Now());
   }
   f.step_time = std::min<uint32_t>(f.step_time + elapsed, kStepMs * kMaxStepsPerFrame);
   bool stepped = false;
@@ -448,7 +442,7 @@ void DrawFlag(CADV& adv) {
     }
   }
 
-  CGraphics& graphics = adv.process().graphics;
+  CGraphics& graphics = graphics_;
   gfx::Device& device = graphics.Device();
   device.SetTransform(gfx::TransformType::World, gfx::Matrix::Identity());
   device.SetTransform(gfx::TransformType::View,
@@ -475,18 +469,16 @@ void DrawFlag(CADV& adv) {
   device.ClearDepth(1.0f);
 }
 
-}  // namespace
-
-void CADV::Config_Flip() {
-  ConfigScreen& s = config;
-  CGraphics& graphics = process_.graphics;
+void ConfigScreen::Flip(uint32_t elapsed) {
+  ConfigScreen& s = *this;
+  CGraphics& graphics = graphics_;
   gfx::Device& device = graphics.Device();
   const Texts& texts = ScreenTexts();
 
   // 1-2. The flag, the window and its panel.
-  DrawFlag(*this);
-  WindowFrame(0, 0, 22, 17);
-  RoundedPanel(32, 32, 664, 512, 0x231206, 255);
+  DrawFlag(elapsed);
+  panels_.WindowFrame(device, 0, 0, 22, 17);
+  panels_.Rounded(device, 32, 32, 664, 512, 0x231206, 255);
 
   // 3. Tabs, the lower ones on top; the return button.
   const int page = s.page >= 0 && s.page < kConfigPages ? s.page : 0;
@@ -503,7 +495,7 @@ void CADV::Config_Flip() {
   (on_return ? s.return_hot : s.return_normal).Draw(device, kReturnX, kReturnY, 64, 64);
 
   // 4-5. Headings, separators and buttons of the page.
-  CSprite& fill = fill_sprites[kFillPlain];
+  CSprite& fill = plain_;
   for (int r = 0; r < kConfigRows; ++r) {
     const RowLayout& l = kLayout[page][r];
     if (l.count == 0) continue;
@@ -527,14 +519,14 @@ void CADV::Config_Flip() {
                         {rect.left, rect.top + 4, right, rect.bottom}, 0xFFE8C8A0u, DT_RIGHT);
     }
 
-    if (page == 0 && r == 0) system_data.Windowed = graphics.Windowed() ? 1 : 0;
-    const int stored = StoredButton(system_data, page, r);
+    if (page == 0 && r == 0) settings_.Windowed = graphics.Windowed() ? 1 : 0;
+    const int stored = StoredButton(settings_, page, r);
     const int top = RowTop(r);
     for (int j = 0; j < l.count; ++j) {
       const int left = ButtonLeft(l, j);
-      RoundedPanel(static_cast<float>(left), static_cast<float>(top + 5),
-                   static_cast<float>(l.width), 6, j == stored ? kChosenRgb : kOtherRgb, 255);
-      graphics.DrawText(kFont16, ButtonLabel(system_data, page, r, j),
+      panels_.Rounded(device, static_cast<float>(left), static_cast<float>(top + 5),
+                      static_cast<float>(l.width), 6, j == stored ? kChosenRgb : kOtherRgb, 255);
+      graphics.DrawText(kFont16, ButtonLabel(settings_, page, r, j),
                         {left, top, left + l.width, top + 32}, 0xFF000000u, DT_CENTER);
     }
   }
@@ -546,6 +538,6 @@ void CADV::Config_Flip() {
     const float rt = static_cast<float>(s.hovered_right + 7);
     const float b = static_cast<float>(s.hovered_bottom + 2);
     const gfx::LinePoint points[5] = {{l, t}, {rt, t}, {rt, b}, {l, b}, {l, t}};
-    graphics.Line().Draw(device, points, 5, 0xFFCC3300u, static_cast<int>(frame_time));
+    graphics.Line().Draw(device, points, 5, 0xFFCC3300u, static_cast<int>(elapsed));
   }
 }

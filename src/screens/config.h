@@ -1,7 +1,11 @@
-// The settings screen's state: the page and hover state (kept between visits), the cells of the
+// The settings screen (MODE_CONFIG): the fields of the settings record as rows of buttons on
+// three pages with tabs, and a return button. A decide stores the value at once; what acts at
+// once (the display mode, the text style, the music, effect and voice volumes) the screen answers
+// to the engine. Its state: the page and hover state (kept between visits), the cells of the
 // dialog art it draws its tabs and return button with, and the waving flag behind the panels, a
-// height field run in 33 ms steps and drawn lit in 3D. The operations are CADV's
-// (src/screens/config.cpp).
+// height field run in 33 ms steps and drawn lit in 3D.
+//
+// Engine library (screens).
 #pragma once
 
 #include <array>
@@ -11,6 +15,16 @@
 #include "graphics/device.h"
 #include "graphics/sprite.h"
 #include "graphics/texture.h"
+#include "screens/screen_input.h"
+
+class CGraphics;
+class CPackFile;
+class CSoundBuffer;
+class Panels;
+struct SystemData;
+namespace platform {
+class Clock;
+}
 
 inline constexpr int kConfigPages = 4;  // the tabs reach pages 0-2
 inline constexpr int kConfigRows = 8;
@@ -35,7 +49,32 @@ struct FlagField {
   float gust_sign = 1;
 };
 
-struct ConfigScreen {
+// What the settings screen's update step asks of the engine.
+enum class ConfigStep {
+  kStay,
+  kLeave,  // back to the mode that opened the screen, the settings written
+  kDisplaySwitch,  // the display mode not in use was chosen (the request of Alt+Return)
+  kTextStyle,  // these three act at once, with the values now in the record
+  kMusicVolume,
+  kEffectVolume,
+  kVoiceVolume,
+};
+
+class ConfigScreen {
+ public:
+  // `plain` is the engine's plain white fill; `system_se` the interface sounds (0 ok, 1 cancel).
+  ConfigScreen(CGraphics& graphics, const CPackFile& system, Panels& panels, SystemData& settings,
+               std::array<CSoundBuffer, 16>& system_se, platform::Clock& clock, CSprite& plain);
+  ConfigScreen(const ConfigScreen&) = delete;
+  ConfigScreen& operator=(const ConfigScreen&) = delete;
+
+  // Once at start: the cells of the dialog art, the flag's picture and its normals.
+  void Setup();
+  // The update step: hovering, the cancel, the decide on a tab, a button or the return button.
+  ConfigStep Proc(const ScreenInput& in);
+  // The draw step: the flag advanced by `elapsed`, the window, tabs, rows and the outline.
+  void Flip(uint32_t elapsed);
+
   GameMode return_mode = MODE_TITLE;
   int32_t page = 0;
   int32_t hovered_tab = -1;
@@ -53,4 +92,17 @@ struct ConfigScreen {
   std::array<CSprite, 3> tab_other, tab_current;  // top, middle, bottom
   std::array<CSprite, kConfigPages> tab_caption;
   CSprite return_normal, return_hot;
+
+ private:
+  ConfigStep Leave();
+  ConfigStep Apply(int page, int row, int j);
+  void DrawFlag(uint32_t elapsed);
+
+  CGraphics& graphics_;
+  const CPackFile& system_;
+  Panels& panels_;
+  SystemData& settings_;
+  std::array<CSoundBuffer, 16>& se_;
+  platform::Clock& clock_;
+  CSprite& plain_;
 };

@@ -1,32 +1,11 @@
-// What every screen shares: the decide and cancel rules, the pointer box, and the panels and
-// the window frame drawn from the system textures and the dialog art.
+// The panels and the window frame every screen draws its boxes with, from the system textures
+// and the dialog art (see panels.h).
 #include "screens/panels.h"
 
-#include "app/adv.h"
-#include "app/process.h"
-#include "platform/dik.h"
 #include "platform/log.h"
+#include "resource/image.h"
+#include "resource/pack_file.h"
 #include "screens/cells.h"
-
-bool CADV::IsDecide(bool hit) {
-  if (confirm_open) return false;
-  CInput& input = process_.input;
-  // Every key is read, so a press is never left over for a later frame.
-  bool decide = input.KeyPressed(DIK_SPACE);
-  decide |= input.KeyPressed(DIK_RETURN);
-  decide |= input.KeyPressed(DIK_NUMPADENTER);
-  if (input.AltEnterHeld()) decide = false;
-  return decide || (left_click && hit);
-}
-
-bool CADV::IsCancel() {
-  bool cancel = process_.input.KeyPressed(DIK_ESCAPE);
-  return cancel || (right_click && pointer_inside);
-}
-
-bool CADV::PointerBoxOverlaps(float left, float top, float right, float bottom) const {
-  return PointerBoxHits(pointer, left, top, right, bottom);
-}
 
 namespace {
 
@@ -104,22 +83,4 @@ void Panels::Setup(gfx::Device& device, CTexture& corner_sheet, const CPackFile&
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j)
       CutCell(frame_cells_[3 * i + j], device, &art_, 32 * j, 32 * i, 32 * j + 32, 32 * i + 32);
-}
-
-// CADV's entry points: the screens' vocabulary, drawn on the game's device.
-void CADV::RoundedPanel(float x, float y, float w, float h, uint32_t rgb, int alpha) {
-  panels.Rounded(process_.graphics.Device(), x, y, w, h, rgb, alpha);
-}
-void CADV::DialogPanel(float x, float y, float w, float h, uint32_t rgb) {
-  panels.Dialog(process_.graphics.Device(), x, y, w, h, rgb);
-}
-void CADV::FramedPanel(float x, float y, float w, float h, uint32_t fill_rgb,
-                       uint32_t outline_rgb) {
-  panels.Framed(process_.graphics.Device(), x, y, w, h, fill_rgb, outline_rgb);
-}
-void CADV::WindowFrame(float x, float y, int columns, int rows) {
-  panels.WindowFrame(process_.graphics.Device(), x, y, columns, rows);
-}
-void CADV::DialogArtSetup() {
-  panels.Setup(process_.graphics.Device(), system_textures[1], process_.system_pkd);
 }

@@ -1,17 +1,17 @@
-// The in-story system menu: up to four picture buttons (save, load, settings, back to the title)
-// that slide in from the right edge, and a close button that spins while it is selected. The
-// story's button bar opens it; the story's draw step runs it every frame while it is open, in
-// place of the bar, and the story holds still meanwhile. Save and load are offered only while
-// the switch is on. The save/load and settings screens are entered from it and come back to it
+// The in-story system menu (see system_menu.h). The story's button bar opens it; the story's
+// draw step runs it every frame while it is open, in place of the bar, and the story holds still
+// meanwhile. Save and load are offered only while the switch is on. The save/load and settings screens are entered from it and come back to it
 // still open; closing it swallows the frame's clicks so they never reach the story.
 //
 // Choices of this engine where the rules leave room: the close button spins only while no
 // dialog is open, as it is only highlighted then.
+#include "screens/system_menu.h"
+
 #include <algorithm>
 #include <cmath>
 
-#include "app/adv.h"
-#include "app/process.h"
+#include "graphics/graphics.h"
+#include "graphics/text_box.h"
 #include "platform/dik.h"
 #include "screens/cells.h"
 
@@ -50,11 +50,13 @@ bool Slide(SystemMenu& m, float elapsed, bool in) {
 
 }  // namespace
 
-// The menu's sprites, and the confirmation dialog's buttons: all cells of the system textures.
-void CADV::SystemMenuSetup() {
-  gfx::Device& device = process_.graphics.Device();
-  SystemMenu& m = system_menu;
-  CTexture* first = &system_textures[0];
+SystemMenu::SystemMenu(CGraphics& graphics, CTEXTBOX& text_box)
+    : graphics_(graphics), text_box_(text_box) {}
+
+void SystemMenu::Setup(CTexture& sheet) {
+  gfx::Device& device = graphics_.Device();
+  SystemMenu& m = *this;
+  CTexture* first = &sheet;
   for (int i = 0; i < kSystemMenuItems; ++i) {
     CutCell(m.item_normal[static_cast<size_t>(i)], device, first, 0, 32 + 32 * i, 128, 64 + 32 * i);
     CutCell(m.item_hot[static_cast<size_t>(i)], device, first, 128, 32 + 32 * i, 256, 64 + 32 * i);
@@ -62,28 +64,27 @@ void CADV::SystemMenuSetup() {
   CutCell(m.close_normal, device, first, 192, 160, 224, 192);
   CutCell(m.close_hot, device, first, 224, 160, 256, 192);
   m.angle = 0;
-  // The confirmation dialog's buttons are made with the menu, whose questions it asks.
-  confirmation.Setup(device, system_textures[2]);
 }
 
-void CADV::OpenSystemMenu() {
-  SystemMenu& m = system_menu;
+void SystemMenu::Open() {
+  SystemMenu& m = *this;
   m.selection = kSystemMenuClose;
-  system_menu_open = true;
   m.state = 1;
   for (int i = 0; i < kSystemMenuItems; ++i) m.item_x[static_cast<size_t>(i)] = kStartX[i];
-  m.cursor_shown_before = text_box.CursorVisible();
-  if (m.cursor_shown_before) text_box.SetCursorVisible(false);
+  m.cursor_shown_before = text_box_.CursorVisible();
+  if (m.cursor_shown_before) text_box_.SetCursorVisible(false);
 }
 
-void CADV::RunSystemMenu() {
-  SystemMenu& m = system_menu;
-  gfx::Device& device = process_.graphics.Device();
-  CInput& input = process_.input;
-  const float elapsed = static_cast<float>(frame_time);
+SystemMenuStep SystemMenu::Run(const ScreenInput& in) {
+  SystemMenu& m = *this;
+  gfx::Device& device = graphics_.Device();
+  CInput& input = in.keys;
+  const platform::Point pointer = in.pointer;
+  const bool confirm_open = in.dialog_open;
+  const float elapsed = static_cast<float>(in.elapsed);
   const int first = FirstShown(m);
   bool hit = false;
-
+  bool closed = false;
   // The close button.
   if (!confirm_open) {
     if (pointer.x > kCloseX && pointer.x < kCloseX + kCloseSize && pointer.y > kCloseY &&
@@ -106,8 +107,8 @@ void CADV::RunSystemMenu() {
     if (Slide(m, elapsed, true)) m.state = 0;
   } else if (m.state == -1) {
     if (Slide(m, elapsed, false)) {
-      system_menu_open = false;
-      if (m.cursor_shown_before) text_box.SetCursorVisible(true);
+      closed = true;
+      if (m.cursor_shown_before) text_box_.SetCursorVisible(true);
       m.state = 0;
       input.ClearWheel();
     }
@@ -136,23 +137,23 @@ void CADV::RunSystemMenu() {
         .Draw(device, m.item_x[k], kItemY, kItemW, kItemH);
   }
 
-  if (m.state != 0 || !system_menu_open || confirm_open) return;
-  const bool decide = IsDecide(hit);
+  if (closed) return SystemMenuStep::kClosed;
+  if (m.state != 0 || confirm_open) return SystemMenuStep::kStay;
+  const bool decide = in.Decide(hit);
   bool cancel = input.KeyPressed(DIK_BACK);
-  cancel |= IsCancel();
+  cancel |= in.Cancel();
   if (cancel) {
     m.selection = kSystemMenuClose;
   } else if (!decide) {
-    return;
+    return SystemMenuStep::kStay;
   }
   switch (m.selection) {
-    case 0:
-    case 1: OpenSaveLoad(m.selection == 0); break;
-    case 2: OpenConfig(MODE_ADV); break;
-    case 3: OpenTitleConfirmation(); break;
+    case 0: return SystemMenuStep::kSave;
+    case 1: return SystemMenuStep::kLoad;
+    case 2: return SystemMenuStep::kSettings;
+    case 3: return SystemMenuStep::kTitle;
     default:
       m.state = -1;
-      left_click = right_click = false;  // the click closed the menu; the story never sees it
-      break;
+      return SystemMenuStep::kClosing;  // the click closed the menu; the story never sees it
   }
 }

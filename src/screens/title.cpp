@@ -1,17 +1,26 @@
-// The title screen: the title picture with a column of nine menu items and the title music. It
-// has no update step; its draw step reads the input too. Also here: the loader of the title's and
-// the system's resources (run at start-up and on every way back), the way back itself, and the
-// start of a new story after the fade to black.
+// The title screen: its item tiles, the menu picture of the way back, and its draw step (see
+// title.h).
+#include "screens/title.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
-#include "app/adv.h"
-#include "app/process.h"
+#include "audio/sound.h"
+#include "audio/stream_sound.h"
+#include "graphics/graphics.h"
 #include "platform/dik.h"
 #include "platform/fs.h"
-#include "platform/log.h"
+#include "resource/image.h"
+#include "resource/pack_file.h"
+#include "save/progress.h"
+#include "scene/scene.h"
+#include "screens/memory_replay.h"
+#include "screens/music_room.h"
+#include "screens/picture_gallery.h"
+#include "screens/save_load.h"
 
 namespace {
 
@@ -35,10 +44,7 @@ constexpr int kLogoSound = 2;
 // in order (five textures a buffer, two buffers a slot).
 constexpr int kMenuTexture = 6;
 
-const char kTitlePicture[] = "SYSTEM\\TITLE\\title.png";
-const char kBlankPicture[] = "SYSTEM\\blank.png";
 const char kMenuPicture[] = "SYSTEM\\menu.png";
-const char kStartupScript[] = "SCP\\startup.scp";
 
 // Grey items are drawn dim and do nothing; the keys pass over them.
 bool ItemGrey(const TitleScreen& t, int i) {
@@ -65,18 +71,11 @@ int NextActiveItem(const TitleScreen& t, int from, int step) {
 }
 
 // The 4 × 4 box whose top-left corner is the pointer overlaps item i's hit rectangle.
-bool PointerOnItem(const CADV& adv, int i) {
-  const int x = adv.pointer.x, y = adv.pointer.y;
+bool PointerOnItem(platform::Point pointer, int i) {
+  const int x = pointer.x, y = pointer.y;
   const float top = kItemY + kItemStep * static_cast<float>(i);
   return static_cast<float>(x) < kItemX + kItemW && kItemX < static_cast<float>(x + 4) &&
          static_cast<float>(y) < top + kItemH && top < static_cast<float>(y + 4);
-}
-
-void DrawCover(CADV& adv, int alpha) {
-  CSprite& black = adv.fill_sprites[CADV::kFillBlack];
-  black.SetBlendMode(0);
-  black.SetAlpha(alpha);
-  black.Draw(adv.process().graphics.Device(), 0, 0, 800, 600);
 }
 
 // Copies the 16 × 16 pixels at (sx, sy) of `picture` into the tile's cell of `work`; a picture
@@ -92,306 +91,195 @@ void PlaceTile(CImage32& work, const CImage32& picture, int tile, int sx, int sy
 
 }  // namespace
 
+TitleScreen::TitleScreen(TitleContext context) : c_(std::move(context)) {}
+
+void TitleScreen::DrawCover(int alpha) {
+  c_.cover.SetBlendMode(0);
+  c_.cover.SetAlpha(alpha);
+  c_.cover.Draw(c_.graphics.Device(), 0, 0, 800, 600);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Resources
 
-void CADV::LoadTitleResources() {
-  TitleScreen& t = title;
-  gfx::Device& device = process_.graphics.Device();
-  process_.bgm.FadeOut(1);
-  for (CSoundBuffer& se : process_.script_se) se.FadeOut(0);
-
+void TitleScreen::LoadItems() {
+  gfx::Device& device = c_.graphics.Device();
   CImage32 work;
   work.Create(256, 256);
-  t.tile_count = 0;
-  t.atlas_page = 0;
-  t.state = kTitleLoaded;
+  tile_count = 0;
+  atlas_page = 0;
+  state = kTitleLoaded;
 
   // The nine item pictures, 16 × 3 tiles each, packed into the atlas one after the other.
   CImage32 picture;
   for (int i = 0; i < kTitleItems; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "SYSTEM\\TITLE\\%d.png", i);
-    picture.LoadFromPNG(name, process_.system_pkd);  // a missing picture leaves its tiles empty
+    picture.LoadFromPNG(name, c_.system);  // a missing picture leaves its tiles empty
     for (int k = 0; k < kTitleTileRows; ++k) {
       for (int j = 0; j < kTitleTileColumns; ++j) {
-        const int tile = t.tile_count;
+        const int tile = tile_count;
         const int page = tile / kAtlasTilesPerPage;
-        t.atlas_page = page;
+        atlas_page = page;
         PlaceTile(work, picture, tile, 16 * j, 16 * k);
         if (tile % kAtlasTilesPerPage == kAtlasTilesPerPage - 1)
-          blank_textures[static_cast<size_t>(page)].Upload(work.Pixels());
+          c_.atlas[static_cast<size_t>(page)].Upload(work.Pixels());
         const int cell = tile % kAtlasTilesPerPage;
         const float u = 16.0f * static_cast<float>(cell % 16) / 256.0f;
         const float v = 16.0f * static_cast<float>(cell / 16) / 256.0f;
-        CSprite& s = t.item_tiles[static_cast<size_t>(i)][static_cast<size_t>(16 * k + j)];
+        CSprite& s = item_tiles[static_cast<size_t>(i)][static_cast<size_t>(16 * k + j)];
         s.Init(0, 0, 16, 16, u, v, u + 1.0f / 16, v + 1.0f / 16,
-               &blank_textures[static_cast<size_t>(page)]);
+               &c_.atlas[static_cast<size_t>(page)]);
         s.SetDevice(&device);
-        ++t.tile_count;
+        ++tile_count;
       }
     }
   }
-  // The timed choice's picture keeps its own textures (ChoiceSetup), so it is not cut again here.
-  t.atlas_page = t.tile_count / kAtlasTilesPerPage;
-  if (t.tile_count % kAtlasTilesPerPage != 0)
-    blank_textures[static_cast<size_t>(t.atlas_page)].Upload(work.Pixels());
-
-  process_.bgm.Stop();
-  for (CSoundBuffer& se : process_.script_se) se.Stop();
-  process_.system_se[kLogoSound].Stop();
-  for (int s = 0; s < scene::kSlotCount; ++s)
-    for (scene::ChrBuffer& b : scene.chr.Slot(s).buffers) b.SetAlpha(0);
-
-  // The title picture must be the one shown: a story may have left channel 1 in front or a
-  // transition running, which would show the blank picture instead.
-  scene.bg.Reset();
-  SubBGLoadFromPNG(1, kBlankPicture);
-  SubBGLoadFromPNG(0, kTitlePicture);
-
-  LoadSystemSounds();
-
-  fill_sprites[kFillBlack].SetAlpha(255);
-  fill_sprites[kFillBlack].SetBlendMode(0);
+  // The timed choice's picture keeps its own textures, so it is not cut again here.
+  atlas_page = tile_count / kAtlasTilesPerPage;
+  if (tile_count % kAtlasTilesPerPage != 0)
+    c_.atlas[static_cast<size_t>(atlas_page)].Upload(work.Pixels());
 }
 
-// ---------------------------------------------------------------------------------------------
-// The way back
-
-void CADV::ReturnToTitle() {
-  process_.bgm.FadeOut(0);
-  for (CSoundBuffer& se : process_.script_se)
-    if (se.IsPlaying()) se.FadeOut(0);
-  for (CStreamSound& voice : process_.voices) voice.FadeOut(2);
-
-  movie_layer.Stop();
-  SaveReadPositions();
-  LoadTitleResources();
-  game_mode = MODE_TITLE;
-  title.state = kTitleMusic;
-
-  // The menu picture is a loose file of the game's folder, beside the archives.
+void TitleScreen::PlaceMenuPicture() {
   CImage32 menu;
-  bool menu_loaded = false;
-  if (const auto bytes = platform::fs::ReadAll(kMenuPicture))
-    menu_loaded = menu.LoadFromPNGMemory(bytes->data(), bytes->size()) == 0;
-  SubBGLoadFromPNG(0, kTitlePicture);
-  SubBGLoadFromPNG(1, kBlankPicture);
-  if (menu_loaded) {
-    constexpr int kPerBuffer = scene::kCharacterTextures;
-    scene::ChrBuffer& buffer =
-        scene.chr.Slot(kMenuTexture / (2 * kPerBuffer)).buffers[(kMenuTexture / kPerBuffer) % 2];
-    CImage32 cell;
-    cell.Create(256, 256);
-    cell.CopyRect(menu, 0, 0, std::min(menu.Width(), 256), std::min(menu.Height(), 256), 0, 0);
-    buffer.blocks.Texture(kMenuTexture % kPerBuffer).Upload(cell.Pixels());
-    buffer.cache_name.clear();  // the buffer no longer holds the picture of its name
-  }
-
-  clickable.active = false;
-  // A day the map queued belongs to the story left behind.
-  std::memset(save_record.TownPendingScript, 0, sizeof save_record.TownPendingScript);
-  confirm_open = false;
-  confirmation.title = false;
-  process_.bgm.Stop();
-}
-
-void CADV::SetTitleState(int32_t state) {
-  title.state = state;
+  const auto bytes = platform::fs::ReadAll(kMenuPicture);
+  if (!bytes || menu.LoadFromPNGMemory(bytes->data(), bytes->size()) != 0) return;
+  constexpr int kPerBuffer = scene::kCharacterTextures;
+  scene::ChrBuffer& buffer =
+      c_.scene.chr.Slot(kMenuTexture / (2 * kPerBuffer)).buffers[(kMenuTexture / kPerBuffer) % 2];
+  CImage32 cell;
+  cell.Create(256, 256);
+  cell.CopyRect(menu, 0, 0, std::min(menu.Width(), 256), std::min(menu.Height(), 256), 0, 0);
+  buffer.blocks.Texture(kMenuTexture % kPerBuffer).Upload(cell.Pixels());
+  buffer.cache_name.clear();  // the buffer no longer holds the picture of its name
 }
 
 // ---------------------------------------------------------------------------------------------
 // The draw step
 
-// A story from a menu (the title's new story, a gallery's replay): an empty scene under an
-// opaque cover, the script loaded. The first script's failure is also shown to the player; a
-// replay that cannot be loaded runs empty, and its end leads back to its gallery.
-void CADV::StartMenuScript(const std::string& path, bool first_script) {
-  CADV& a = *this;
-  a.BeginStory();
-  a.game_mode = MODE_ADV;
-  a.fill_sprites[CADV::kFillBlack].SetAlpha(255);
-  if (first_script)
-    a.LoadStartupScript(path);
-  else if (a.script.Load(path))
-    WriteLog(1, "Load Script [" + path + "]", "CADV::StartMenuScript", __LINE__);
-  else
-    WriteLog(2, "ERROR: Load fail [" + path + "]", "CADV::StartMenuScript", __LINE__);
-
-  a.text_box.Advance(-1);
-  a.text_box.SetBoxAlpha(255);
-  a.text_hidden_by_script = true;
-  a.system_menu_open = false;
-  a.system_menu.state = 0;
-
-  scene::Scene& s = a.scene;
-  for (int c = 0; c < 2; ++c) {
-    scene::BgChannel& ch = s.bg.Channel(c);
-    ch.blocks.Clear(s.work);
-    ch.blocks.SetBlendMode(0);
-    ch.cache_name.clear();
-    ch.save_name.fill(0);
+// The title music from its start unless it already plays, and what the menu offers now.
+void TitleScreen::StartMusic() {
+  CStreamSound& bgm = c_.music;
+  if (!(bgm.IsPlaying() && bgm.FileName().find("title.ogg") != std::string::npos)) {
+    bgm.Stop();
+    const std::string path = platform::fs::CurrentFolder() + "\\SOUND\\BGM\\title.ogg";
+    // Without the file the menu still works, silently.
+    if (bgm.Open(path) == 0) bgm.Play(true);
   }
-  for (int slot = 0; slot < scene::kSlotCount; ++slot) {
-    for (int b = 0; b < 2; ++b) {
-      s.chr.Clear(slot, b, s.work);
-      scene::ChrBuffer& buffer = s.chr.Slot(slot).buffers[b];
-      buffer.blocks.SetBlendMode(0);
-      for (CSprite& shadow : buffer.shadow) shadow.SetBlendMode(1);
-    }
-  }
-  s.chr.Reset();  // invisible, standard places, every block opaque
-  s.bg.Reset();  // opaque, no transition, channel 0 in front
-  // An effect the last story left running (a fade to black before it ended) would cover the
-  // new one until a script uncovered it.
-  s.effects.Reset();
-  s.effect_settled = false;
-  a.script_state.screen_effect_running = false;
-  a.script_state.layer_busy = false;
-  a.choice.list = ChoiceList{};
-  // Nothing of the last story's sound belongs to the new one's saves.
-  a.bgm_name.clear();
-  a.bgm_active = a.bgm_looping = false;
-  a.se_channel_active.fill(0);
-  a.se_channel_looping.fill(0);
-
-  DrawCover(a, 255);
+  continue_offered = AnySlotSaved();
+  pictures_offered = AnyGalleryPictureUnlocked(c_.progress);
+  memories_offered = AnyMemoryUnlocked(c_.progress);
+  music_offered = AnyMusicHeard(c_.progress);
+  movies_offered = false;
+  for (int n = 1; n <= kMovieCount; ++n) movies_offered |= c_.progress.IsMovieSeen(n);
 }
 
-void CADV::Title_Flip() {
-  TitleScreen& t = title;
-  gfx::Device& device = process_.graphics.Device();
-  CInput& input = process_.input;
+void TitleScreen::DrawItems() {
+  gfx::Device& device = c_.graphics.Device();
+  for (int i = 0; i < kTitleItems; ++i) {
+    const uint32_t rgb = ItemGrey(*this, i)      ? kGreyRgb
+                         : i == selection ? kSelectedRgb
+                                          : kItemRgb;
+    const float y = kItemY + kItemStep * static_cast<float>(i);
+    for (int k = 0; k < kTitleTileRows; ++k) {
+      for (int j = 0; j < kTitleTileColumns; ++j) {
+        CSprite& s = item_tiles[static_cast<size_t>(i)][static_cast<size_t>(16 * k + j)];
+        s.SetColor(rgb);
+        s.SetAlpha(255);
+        s.SetBlendMode(0);
+        s.Draw(device, kItemX + 16.0f * static_cast<float>(j), y + 16.0f * static_cast<float>(k),
+               16, 16);
+      }
+    }
+  }
+}
 
-  if (t.state >= kTitleLoaded && t.state <= kTitleMusic) {
+TitleStep TitleScreen::Menu(const ScreenInput& in) {
+  bool hit = false;
+  if (!in.dialog_open) {
+    for (int i = 0; i < kTitleItems; ++i) {
+      if (PointerOnItem(in.pointer, i)) {
+        selection = i;
+        hit = true;
+      }
+    }
+  }
+  c_.draw_layers();
+  DrawItems();
+  if (in.dialog_open) return TitleStep::kStay;
+  if (in.keys.KeyPressed(DIK_UP)) selection = NextActiveItem(*this, selection, -1);
+  if (in.keys.KeyPressed(DIK_DOWN)) selection = NextActiveItem(*this, selection, 1);
+  if (!in.Decide(hit)) return TitleStep::kStay;
+  c_.system_se[kOkSound].Play(false);
+  switch (selection) {
+    case kTitleNewGame:
+      fade = 0;
+      state = kTitleFadeOut;
+      break;
+    case kTitleContinue:
+      // The load screen over the title; a cancel there comes back to this menu.
+      if (continue_offered) return TitleStep::kLoadScreen;
+      break;
+    case kTitleExtrasItem:
+      // The extras are the gallery items below: the selection goes to the first that acts.
+      if (!ItemGrey(*this, kTitleExtrasItem)) selection = NextActiveItem(*this, kTitleExtrasItem, 1);
+      break;
+    case kTitlePicturesItem:
+      if (pictures_offered) state = kTitlePictureGallery;
+      break;
+    case kTitleMemoriesItem:
+      if (memories_offered) state = kTitleMemoryReplay;
+      break;
+    case kTitleMusicItem:
+      if (music_offered) state = kTitleMusicRoom;
+      break;
+    case kTitleSettings: return TitleStep::kSettings;
+    case kTitleMoviesItem:
+      if (movies_offered) state = kTitleMovieGallery;  // once a movie was seen
+      break;
+    case kTitleQuit: return TitleStep::kQuit;
+    default: break;  // not offered in this game
+  }
+  return TitleStep::kStay;
+}
+
+TitleStep TitleScreen::Flip(const ScreenInput& in) {
+  if (state >= kTitleLoaded && state <= kTitleMusic) {
     // Both are read, so neither press is left over for the menu.
-    const bool decide = IsDecide();
-    const bool cancel = IsCancel();
-    if (decide || cancel) process_.system_se[kLogoSound].FadeOut(0);
-    if (t.state < kTitleMusic) {
-      t.state = kTitleMusic;
-      DrawCover(*this, 255);
-      return;
+    const bool decide = in.Decide();
+    const bool cancel = in.Cancel();
+    if (decide || cancel) c_.system_se[kLogoSound].FadeOut(0);
+    if (state < kTitleMusic) {
+      state = kTitleMusic;
+      DrawCover(255);
+      return TitleStep::kStay;
     }
   }
 
-  switch (t.state) {
-    case kTitleMusic: {
-      SceneDrawLayers();
-      CStreamSound& bgm = process_.bgm;
-      if (!(bgm.IsPlaying() && bgm.FileName().find("title.ogg") != std::string::npos)) {
-        bgm.Stop();
-        const std::string path = platform::fs::CurrentFolder() + "\\SOUND\\BGM\\title.ogg";
-        // Without the file the menu still works, silently.
-        if (bgm.Open(path) == 0) bgm.Play(true);
-      }
-      t.continue_offered = AnySlotSaved();
-      t.pictures_offered = AnyGalleryPictureUnlocked(progress);
-      t.memories_offered = AnyMemoryUnlocked(progress);
-      t.music_offered = AnyMusicHeard(progress);
-      t.movies_offered = false;
-      for (int n = 1; n <= kMovieCount; ++n) t.movies_offered |= progress.IsMovieSeen(n);
-      t.state = kTitleMenu;
-      break;
-    }
-
-    case kTitleMenu: {
-      bool hit = false;
-      if (!confirm_open) {
-        for (int i = 0; i < kTitleItems; ++i) {
-          if (PointerOnItem(*this, i)) {
-            t.selection = i;
-            hit = true;
-          }
-        }
-      }
-      SceneDrawLayers();
-      for (int i = 0; i < kTitleItems; ++i) {
-        const uint32_t rgb = ItemGrey(t, i)        ? kGreyRgb
-                             : i == t.selection ? kSelectedRgb
-                                                : kItemRgb;
-        const float y = kItemY + kItemStep * static_cast<float>(i);
-        for (int k = 0; k < kTitleTileRows; ++k) {
-          for (int j = 0; j < kTitleTileColumns; ++j) {
-            CSprite& s = t.item_tiles[static_cast<size_t>(i)][static_cast<size_t>(16 * k + j)];
-            s.SetColor(rgb);
-            s.SetAlpha(255);
-            s.SetBlendMode(0);
-            s.Draw(device, kItemX + 16.0f * static_cast<float>(j),
-                   y + 16.0f * static_cast<float>(k), 16, 16);
-          }
-        }
-      }
-      if (confirm_open) break;
-      if (input.KeyPressed(DIK_UP)) t.selection = NextActiveItem(t, t.selection, -1);
-      if (input.KeyPressed(DIK_DOWN)) t.selection = NextActiveItem(t, t.selection, 1);
-      if (!IsDecide(hit)) break;
-      process_.system_se[kOkSound].Play(false);
-      switch (t.selection) {
-        case kTitleNewGame:
-          t.fade = 0;
-          t.state = kTitleFadeOut;
-          break;
-        case kTitleContinue:
-          // The load screen over the title; a cancel there comes back to this menu.
-          if (t.continue_offered) OpenSaveLoad(false);
-          break;
-        case kTitleExtrasItem:
-          // The extras are the gallery items below: the selection goes to the first that acts.
-          if (!ItemGrey(t, kTitleExtrasItem)) t.selection = NextActiveItem(t, kTitleExtrasItem, 1);
-          break;
-        case kTitlePicturesItem:
-          if (t.pictures_offered) t.state = kTitlePictureGallery;
-          break;
-        case kTitleMemoriesItem:
-          if (t.memories_offered) t.state = kTitleMemoryReplay;
-          break;
-        case kTitleMusicItem:
-          if (t.music_offered) t.state = kTitleMusicRoom;
-          break;
-        case kTitleSettings: OpenConfig(MODE_TITLE); break;
-        case kTitleMoviesItem:
-          if (t.movies_offered) t.state = kTitleMovieGallery;  // once a movie was seen
-          break;
-        case kTitleQuit: OpenQuitConfirmation(); break;
-        default: break;  // not offered in this game
-      }
-      break;
-    }
-
+  // A gallery's entry (from items 3, 4, 5 and 6) leaves the title in its music step, for the
+  // way back.
+  auto enter = [this](TitleStep room) {
+    state = kTitleMusic;
+    return room;
+  };
+  switch (state) {
+    case kTitleMusic:
+      c_.draw_layers();
+      StartMusic();
+      state = kTitleMenu;
+      return TitleStep::kStay;
+    case kTitleMenu: return Menu(in);
     case kTitleFadeOut:
-      SceneDrawLayers();
-      t.fade += static_cast<float>(frame_time) * kFadePerMs;
-      DrawCover(*this, static_cast<int>(t.fade));
-      if (t.fade > kFadeEnd) StartMenuScript(kStartupScript, true);
-      break;
-
-    // The galleries' entries, from items 3, 4, 5 and 6.
-    case kTitlePictureGallery:
-      CGMODE_Init();
-      game_mode = MODE_CGMODE;
-      script_end_mode = MODE_TITLE;
-      t.state = kTitleMusic;
-      break;
-    case kTitleMemoryReplay:
-      OMOIDE_Init();
-      game_mode = MODE_OMOIDE;
-      script_end_mode = MODE_TITLE;
-      t.state = kTitleMusic;
-      break;
-    case kTitleMovieGallery:
-      MOVIE_Init();
-      game_mode = MODE_MOVIE;
-      script_end_mode = MODE_TITLE;
-      t.state = kTitleMusic;
-      break;
-    case kTitleMusicRoom:
-      MUSIC_Init();
-      game_mode = MODE_MUSIC;
-      script_end_mode = MODE_TITLE;
-      t.state = kTitleMusic;
-      break;
-    case kTitleStory: game_mode = MODE_ADV; break;
-    default: break;
+      c_.draw_layers();
+      fade += static_cast<float>(in.elapsed) * kFadePerMs;
+      DrawCover(static_cast<int>(fade));
+      return fade > kFadeEnd ? TitleStep::kNewStory : TitleStep::kStay;
+    case kTitlePictureGallery: return enter(TitleStep::kPictureGallery);
+    case kTitleMemoryReplay: return enter(TitleStep::kMemoryReplay);
+    case kTitleMovieGallery: return enter(TitleStep::kMovieRoom);
+    case kTitleMusicRoom: return enter(TitleStep::kMusicRoom);
+    case kTitleStory: return TitleStep::kStory;
+    default: return TitleStep::kStay;
   }
 }

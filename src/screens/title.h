@@ -1,13 +1,29 @@
-// The title screen's state: where the title is in its short sequence (logo, music, menu, fade to
-// the story, or a hand-over to a gallery), the highlighted menu item, the fade to black, and the
-// sprites of the nine item pictures, each cut into 16 × 16 tiles of the shared atlas. The
-// selection survives between visits. The operations are CADV's (src/screens/title.cpp).
+// The title screen: the title picture with a column of nine menu items and the title music. Its
+// state is where the title is in its short sequence (logo, music, menu, fade to the story, or a
+// hand-over to a gallery), the highlighted menu item, the fade to black, and the sprites of the
+// nine item pictures, each cut into 16 × 16 tiles of the shared atlas. The selection survives
+// between visits. It has no update step; its draw step reads the input too, and answers what the
+// engine is to do (open a screen, start the story, enter a gallery).
+//
+// Engine library (screens).
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "graphics/sprite.h"
+#include "graphics/texture.h"
+#include "screens/screen_input.h"
+
+class CGraphics;
+class CPackFile;
+class CSoundBuffer;
+class CStreamSound;
+struct ProgressData;
+namespace scene {
+struct Scene;
+}
 
 inline constexpr int kTitleItems = 9;
 inline constexpr int kTitleTileRows = 3;
@@ -40,7 +56,50 @@ inline constexpr int32_t kTitleMovieGallery = 50;
 inline constexpr int32_t kTitleMusicRoom = 60;
 inline constexpr int32_t kTitleStory = 99;
 
-struct TitleScreen {
+// What the title reaches, owned by the engine and alive as long as it.
+struct TitleContext {
+  CGraphics& graphics;
+  const CPackFile& system;  // the item pictures "SYSTEM\TITLE\<i>.png"
+  std::array<CTexture, 18>& atlas;  // the engine's blank textures, the item tiles' home
+  CSprite& cover;  // the black full-screen fill
+  CStreamSound& music;
+  std::array<CSoundBuffer, 16>& system_se;  // 0 ok, 2 the logo
+  const ProgressData& progress;  // what the galleries have to show
+  scene::Scene& scene;  // the menu picture goes into a character layer's texture
+  std::function<void()> draw_layers;  // the scene's layers, under the menu
+};
+
+// What the title's draw step asks of the engine.
+enum class TitleStep {
+  kStay,
+  kLoadScreen,  // the load screen over the title
+  kSettings,
+  kQuit,  // the quit confirmation
+  kNewStory,  // the fade to black is over: the first script
+  kPictureGallery,
+  kMemoryReplay,
+  kMovieRoom,
+  kMusicRoom,
+  kStory,  // back to a story the title was shown over
+};
+
+class TitleScreen {
+ public:
+  explicit TitleScreen(TitleContext context);
+  TitleScreen(const TitleScreen&) = delete;
+  TitleScreen& operator=(const TitleScreen&) = delete;
+
+  // The nine item pictures, 16 × 3 tiles each, cut into the atlas one after the other; the
+  // state back to kTitleLoaded. A missing picture leaves its tiles empty.
+  void LoadItems();
+  // The way back's part: the menu picture, a loose file of the game's folder beside the
+  // archives, into its character-layer texture.
+  void PlaceMenuPicture();
+  // The draw step.
+  TitleStep Flip(const ScreenInput& in);
+  // The opaque black cover over the whole screen at `alpha`.
+  void DrawCover(int alpha);
+
   int32_t state = kTitleLoaded;  // TitleState
   int32_t selection = 0;  // TitleSelection, 0-8
   float fade = 0;  // TitleFade: the black cover's alpha during the fade-out, 0-256
@@ -55,4 +114,11 @@ struct TitleScreen {
   std::array<std::array<CSprite, kTitleItemTiles>, kTitleItems> item_tiles;
   int32_t tile_count = 0;  // tiles placed in the atlas by the current load
   int32_t atlas_page = 0;  // the atlas texture being filled (tile_count / 256)
+
+ private:
+  void StartMusic();
+  TitleStep Menu(const ScreenInput& in);
+  void DrawItems();
+
+  TitleContext c_;
 };
