@@ -247,7 +247,7 @@ class CADV final : public DeviceClient {
   // A story from a menu: the title's new story (`first_script`: a failure is shown) or a replay.
   void StartMenuScript(const std::string& path, bool first_script);
 
-  // --- the title screen (TitleScreen; these entry points in adv_title_glue.cpp). ReturnToTitle
+  // --- the title screen (TitleScreen, with these entry points in its glue file). ReturnToTitle
   // is every way back to it: the read-text records are saved and the title's resources loaded
   // again.
   TitleScreen title;
@@ -285,14 +285,13 @@ class CADV final : public DeviceClient {
   // The text a slot's label shows: its time, or "-- NO DATA --".
   const std::string& SaveLoadLabel(int n) const;
 
-  // --- the settings screen (ConfigScreen; these entry points in adv_config_glue.cpp).
+  // --- the settings screen (ConfigScreen, with these entry points in its glue file).
   ConfigScreen config;
   // Opens the screen; leaving it returns to `return_mode`.
   void OpenConfig(GameMode return_mode);
 
-  // --- the confirmation dialog (ConfirmationDialog, entry points in adv_dialog_glue.cpp), the
-  // in-story system menu (SystemMenu, adv_system_menu_glue.cpp) and the message history
-  // (src/screens/backlog.cpp)
+  // --- the confirmation dialog (ConfirmationDialog) and the in-story system menu (SystemMenu),
+  // each with its entry points in its glue file, and the message history (BacklogScreen)
   ConfirmationDialog confirmation;
   SystemMenu system_menu;
   BacklogScreen backlog;

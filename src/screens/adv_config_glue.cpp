@@ -1,10 +1,12 @@
-// CADV's settings entry points, handed to the ConfigScreen (src/screens/config.*), and what the
-// screen asks of the engine: the settings that act at once, and the way back.
+// CADV's settings entry points, handed to the ConfigScreen, and what the screen asks of the
+// engine: the settings that act at once, and the way back.
 #include "app/adv.h"
 #include "app/process.h"
 #include "audio/engine/adv_sound.h"
 
-void CADV::ConfigSetup() { config.Setup(); }
+void CADV::ConfigSetup() {
+  config.Setup();
+}
 
 void CADV::OpenConfig(GameMode return_mode) {
   config.return_mode = return_mode;
@@ -24,7 +26,9 @@ void CADV::Config_Proc() {
     case ConfigStep::kMusicVolume:
       process_.bgm.SetVolume(SettingPercent(d.BgmVolume, d.BgmEnabled));
       break;
-    case ConfigStep::kEffectVolume: SetSeVolumeAll(process_, SettingPercent(d.SeVolume, d.SeEnabled)); break;
+    case ConfigStep::kEffectVolume:
+      SetSeVolumeAll(process_, SettingPercent(d.SeVolume, d.SeEnabled));
+      break;
     case ConfigStep::kVoiceVolume:
       SetVoiceVolumeAll(process_, SettingPercent(d.VoiceVolume, d.VoiceEnabled));
       break;
@@ -32,4 +36,6 @@ void CADV::Config_Proc() {
   }
 }
 
-void CADV::Config_Flip() { config.Flip(frame_time); }
+void CADV::Config_Flip() {
+  config.Flip(frame_time);
+}

@@ -1,7 +1,6 @@
-// CADV's confirmation entry points, handed to the ConfirmationDialog (src/screens/dialogs.*),
-// and what its answers do: close it, quit, or go back to the title. Also the entry points of the
-// panels (src/screens/panels.*) the dialogs and the other screens draw their boxes with, on the
-// dialog art.
+// CADV's confirmation entry points, handed to the ConfirmationDialog, and what its answers do:
+// close it, quit, or go back to the title. Also the entry points of the Panels the dialogs and
+// the other screens draw their boxes with, on the dialog art.
 #include "app/adv.h"
 #include "app/process.h"
 
@@ -19,7 +18,9 @@ void OpaqueDialogPanel(CADV& adv, float x, float y, float w, float h, uint32_t r
 }
 
 // FrameProc's overlay step.
-void CADV::ConfirmDialog() { RunConfirmation(); }
+void CADV::ConfirmDialog() {
+  RunConfirmation();
+}
 
 void CADV::OpenQuitConfirmation() {
   if (confirm_open) return;

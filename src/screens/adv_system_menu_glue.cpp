@@ -1,5 +1,5 @@
-// CADV's system-menu entry points, handed to the SystemMenu (src/screens/system_menu.*), and the
-// screens and questions the menu opens.
+// CADV's system-menu entry points, handed to the SystemMenu, and the screens and questions the
+// menu opens.
 #include "app/adv.h"
 #include "app/process.h"
 

@@ -1,6 +1,6 @@
-// CADV's title entry points, handed to the TitleScreen (src/screens/title.*), and what the title
-// asks of the engine: the loader of the title's and the system's resources (run at start-up and
-// on every way back), the way back itself, and a story started from a menu.
+// CADV's title entry points, handed to the TitleScreen, and what the title asks of the engine:
+// the loader of the title's and the system's resources (run at start-up and on every way back),
+// the way back itself, and a story started from a menu.
 #include <cstring>
 #include <string>
 
@@ -18,8 +18,9 @@ constexpr int kLogoSound = 2;
 }  // namespace
 
 TitleContext CADV::TitleContextOf(Process& p) {
-  return TitleContext{p.graphics, p.system_pkd, blank_textures, fill_sprites[kFillBlack], p.bgm,
-                      p.system_se, progress,    scene,          [this] { SceneDrawLayers(); }};
+  return TitleContext{
+      p.graphics,  p.system_pkd, blank_textures, fill_sprites[kFillBlack],     p.bgm,
+      p.system_se, progress,     scene,          [this] { SceneDrawLayers(); }};
 }
 
 void CADV::LoadTitleResources() {
@@ -68,7 +69,9 @@ void CADV::ReturnToTitle() {
   process_.bgm.Stop();
 }
 
-void CADV::SetTitleState(int32_t state) { title.state = state; }
+void CADV::SetTitleState(int32_t state) {
+  title.state = state;
+}
 
 // A story from a menu (the title's new story, a gallery's replay): an empty scene under an
 // opaque cover, the script loaded. The first script's failure is also shown to the player; a

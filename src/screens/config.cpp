@@ -1,4 +1,4 @@
-// The settings screen's rows, texts and values, and its flag (see config.h). Leaving by the
+// The settings screen's rows, texts and values, and its flag (see ConfigScreen). Leaving by the
 // return button or a cancel writes "system.dat". Behind the panels a flag waves in 3D: a height
 // field stepped every 33 ms, disturbed by a gust each second, drawn lit on the transformed path.
 #include "screens/config.h"

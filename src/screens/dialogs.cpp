@@ -1,4 +1,4 @@
-// The confirmation dialog's buttons, question and answers (see dialogs.h).
+// The confirmation dialog's buttons, question and answers (see ConfirmationDialog).
 #include "screens/dialogs.h"
 
 #include <string>

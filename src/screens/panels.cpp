@@ -1,5 +1,5 @@
 // The panels and the window frame every screen draws its boxes with, from the system textures
-// and the dialog art (see panels.h).
+// and the dialog art (see Panels).
 #include "screens/panels.h"
 
 #include "platform/log.h"

@@ -1,7 +1,8 @@
-// The in-story system menu (see system_menu.h). The story's button bar opens it; the story's
+// The in-story system menu (see SystemMenu). The story's button bar opens it; the story's
 // draw step runs it every frame while it is open, in place of the bar, and the story holds still
-// meanwhile. Save and load are offered only while the switch is on. The save/load and settings screens are entered from it and come back to it
-// still open; closing it swallows the frame's clicks so they never reach the story.
+// meanwhile. Save and load are offered only while the switch is on. The save/load and settings
+// screens are entered from it and come back to it still open; closing it swallows the frame's
+// clicks so they never reach the story.
 //
 // Choices of this engine where the rules leave room: the close button spins only while no
 // dialog is open, as it is only highlighted then.

@@ -1,5 +1,5 @@
 // The title screen: its item tiles, the menu picture of the way back, and its draw step (see
-// title.h).
+// TitleScreen).
 #include "screens/title.h"
 
 #include <algorithm>
@@ -178,9 +178,7 @@ void TitleScreen::StartMusic() {
 void TitleScreen::DrawItems() {
   gfx::Device& device = c_.graphics.Device();
   for (int i = 0; i < kTitleItems; ++i) {
-    const uint32_t rgb = ItemGrey(*this, i)      ? kGreyRgb
-                         : i == selection ? kSelectedRgb
-                                          : kItemRgb;
+    const uint32_t rgb = ItemGrey(*this, i) ? kGreyRgb : i == selection ? kSelectedRgb : kItemRgb;
     const float y = kItemY + kItemStep * static_cast<float>(i);
     for (int k = 0; k < kTitleTileRows; ++k) {
       for (int j = 0; j < kTitleTileColumns; ++j) {
@@ -223,7 +221,8 @@ TitleStep TitleScreen::Menu(const ScreenInput& in) {
       break;
     case kTitleExtrasItem:
       // The extras are the gallery items below: the selection goes to the first that acts.
-      if (!ItemGrey(*this, kTitleExtrasItem)) selection = NextActiveItem(*this, kTitleExtrasItem, 1);
+      if (!ItemGrey(*this, kTitleExtrasItem))
+        selection = NextActiveItem(*this, kTitleExtrasItem, 1);
       break;
     case kTitlePicturesItem:
       if (pictures_offered) state = kTitlePictureGallery;
