@@ -1,7 +1,9 @@
 // fuzz_seeds DEMO_DIR SOURCE_DIR OUT_DIR: the seed corpus of every fuzzer, made at build time
 // from the demo game the build just made (its archives, pictures, sounds, scripts and movies)
 // and from records built the way the engine writes them, so nothing binary is kept in the source
-// tree. Writes OUT_DIR/<fuzzer>/<seed>; the folder is made afresh each time.
+// tree. Writes OUT_DIR/<fuzzer>/<seed>; the folder is made afresh each time. Inputs that once
+// found a fault are kept as hex text in SOURCE_DIR/fuzz/regress/<fuzzer>/<name>.hex and join
+// that fuzzer's seeds as regress-<name>, so every run replays them.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -80,6 +82,50 @@ std::vector<Entry> Entries(const CPackFile& pack, const std::string& extension, 
   });
   if (out.size() > count) out.resize(count);
   return out;
+}
+
+// Hex text: pairs of hex digits, with blanks and '#' comments to the end of a line anywhere.
+bool ParseHex(const std::string& text, Bytes& out) {
+  int high = -1;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '#') {
+      while (i < text.size() && text[i] != '\n') ++i;
+      continue;
+    }
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (digit < 0) return false;
+    if (high < 0) {
+      high = digit;
+    } else {
+      out.push_back(static_cast<uint8_t>(high * 16 + digit));
+      high = -1;
+    }
+  }
+  return high < 0;
+}
+
+// The kept reproducers of faults once found, each into its fuzzer's seeds.
+bool SeedRegressions(const stdfs::path& folder) {
+  std::error_code error;
+  for (const auto& fuzzer : stdfs::directory_iterator(folder, error)) {
+    if (!fuzzer.is_directory()) continue;
+    for (const auto& file : stdfs::directory_iterator(fuzzer.path())) {
+      if (file.path().extension() != ".hex") continue;
+      const Bytes text = ReadHost(file.path());
+      Bytes bytes;
+      if (!ParseHex(std::string(text.begin(), text.end()), bytes)) {
+        std::fprintf(stderr, "fuzz_seeds: %s is not hex text\n", file.path().c_str());
+        return false;
+      }
+      Seed(fuzzer.path().filename().string(), "regress-" + file.path().stem().string(), bytes);
+    }
+  }
+  return true;
 }
 
 void Copy(char* field, size_t size, const std::string& text) {
@@ -202,6 +248,7 @@ int main(int argc, char** argv) {
     if (++saves == 8) break;
   }
 
+  if (!SeedRegressions(source / "fuzz" / "regress")) return 1;
   std::printf("fuzz_seeds: %d seeds in %s\n", g_written, g_out.c_str());
   return 0;
 }
