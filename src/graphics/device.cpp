@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "graphics/clip_polygon.h"
@@ -71,31 +72,89 @@ DepthBuffer::DepthBuffer(int width, int height)
       tile_columns_((width + kTile - 1) / kTile),
       tile_rows_((height + kTile - 1) / kTile),
       pixels_(AllocatePixels<float>(static_cast<size_t>(width) * height + 16)),
+      tile_kind_(tile_columns_ * tile_rows_, kOne),
       tile_value_(tile_columns_ * tile_rows_, 1.0f),
-      tile_split_(tile_columns_ * tile_rows_, 0) {}
+      tile_high_(tile_columns_ * tile_rows_, 1.0f),
+      tile_low_mask_(tile_columns_ * tile_rows_) {}
 
 void DepthBuffer::Clear(float z) {
   std::fill(tile_value_.begin(), tile_value_.end(), z);
-  std::fill(tile_split_.begin(), tile_split_.end(), 0);
+  std::fill(tile_kind_.begin(), tile_kind_.end(), kOne);
+}
+
+void DepthBuffer::FillTile(int i, int tx, int ty) {
+  const int x0 = tx * kTile, x1 = std::min(x0 + kTile, width_);
+  const int y0 = ty * kTile, y1 = std::min(y0 + kTile, height_);
+  const float front = tile_value_[i];
+  if (tile_kind_[i] == kOne) {
+    for (int y = y0; y < y1; ++y) std::fill(Row(y) + x0, Row(y) + x1, front);
+    return;
+  }
+  const float back = tile_high_[i];
+  for (int y = y0; y < y1; ++y) {
+    const unsigned bits = tile_low_mask_[i][y - y0];
+    float* row = Row(y);
+    for (int x = x0; x < x1; ++x) row[x] = bits >> (x - x0) & 1 ? front : back;
+  }
+}
+
+void DepthBuffer::SplitTile(int i, int tx, int ty) {
+  if (tile_kind_[i] == kSplit) return;
+  FillTile(i, tx, ty);
+  if (tile_kind_[i] == kOne) {
+    tile_high_[i] = tile_value_[i];
+    const int w = std::min(kTile, width_ - tx * kTile);
+    tile_low_mask_[i].fill(static_cast<uint16_t>((1u << w) - 1));
+  }
+  tile_kind_[i] = kSplit;
 }
 
 void DepthBuffer::Split(int tx, int ty) {
-  int i = ty * tile_columns_ + tx;
-  if (tile_split_[i]) return;
-  tile_split_[i] = 1;
-  int x0 = tx * kTile, x1 = std::min(x0 + kTile, width_);
-  int y1 = std::min(ty * kTile + kTile, height_);
-  for (int y = ty * kTile; y < y1; ++y) std::fill(Row(y) + x0, Row(y) + x1, tile_value_[i]);
+  const int i = ty * tile_columns_ + tx;
+  SplitTile(i, tx, ty);
+  // Varying depths may land anywhere below the pixels they replace: no lower bound is known.
+  tile_value_[i] = -std::numeric_limits<float>::infinity();
+  tile_low_mask_[i].fill(0);
+}
+
+void DepthBuffer::WriteFront(int i, int tx, int ty, int x0, int y0, int x1, int y1, float z) {
+  std::array<uint16_t, kTile>& mask = tile_low_mask_[i];
+  if (z < tile_value_[i]) {
+    if (tile_kind_[i] == kTwo) {
+      // Two values stay two while the part covers every pixel in front; else a third comes in.
+      const auto bits = static_cast<uint16_t>(((1u << (x1 - x0)) - 1) << (x0 - tx * kTile));
+      bool covers = true;
+      for (int r = 0; r < kTile; ++r) {
+        const bool inside = r >= y0 - ty * kTile && r < y1 - ty * kTile;
+        covers &= (mask[r] & ~(inside ? bits : 0)) == 0;
+      }
+      if (!covers) SplitTile(i, tx, ty);
+    }
+    // In front of every pixel: the written part alone holds the new lower bound.
+    tile_value_[i] = z;
+    mask.fill(0);
+  }
+  if (tile_kind_[i] == kSplit)
+    for (int y = y0; y < y1; ++y) std::fill(Row(y) + x0, Row(y) + x1, z);
+  AddToMask(i, tx, ty, x0, y0, x1, y1);
+}
+
+void DepthBuffer::AddToMask(int i, int tx, int ty, int x0, int y0, int x1, int y1) {
+  std::array<uint16_t, kTile>& mask = tile_low_mask_[i];
+  const auto bits = static_cast<uint16_t>(((1u << (x1 - x0)) - 1) << (x0 - tx * kTile));
+  for (int r = y0 - ty * kTile; r < y1 - ty * kTile; ++r) mask[r] |= bits;
+  const int w = std::min(kTile, width_ - tx * kTile), h = std::min(kTile, height_ - ty * kTile);
+  const auto full = static_cast<uint16_t>((1u << w) - 1);
+  for (int r = 0; r < h; ++r)
+    if (mask[r] != full) return;
+  tile_kind_[i] = kOne;
 }
 
 const float* DepthBuffer::Resolve() {
   for (int ty = 0; ty < tile_rows_; ++ty)
     for (int tx = 0; tx < tile_columns_; ++tx) {
-      int i = ty * tile_columns_ + tx;
-      if (tile_split_[i]) continue;
-      int x0 = tx * kTile, x1 = std::min(x0 + kTile, width_);
-      int y1 = std::min(ty * kTile + kTile, height_);
-      for (int y = ty * kTile; y < y1; ++y) std::fill(Row(y) + x0, Row(y) + x1, tile_value_[i]);
+      const int i = ty * tile_columns_ + tx;
+      if (tile_kind_[i] != kSplit) FillTile(i, tx, ty);
     }
   return pixels_.get();
 }

@@ -153,31 +153,51 @@ void RectRows(const B& blend, const DrawContext& ctx, const RectQuad& q, int x0,
 }
 
 // Walks the quad tile by tile against the depth buffer; runs of tiles that pass whole are drawn
-// as one stretch of rows without touching per-pixel depth. `rows(depth, x0, x1, y0, y1)` draws a
-// stretch, testing per-pixel depth when `depth` (a std::bool_constant) is true.
+// as one stretch of rows without touching per-pixel depth, and tile rows that pass whole from the
+// quad's left to its right join the rows above them, so a quad whose test is the same everywhere
+// is drawn in one stretch wherever it lies on the tile grid. `rows(depth, x0, x1, y0, y1)` draws
+// a stretch, testing per-pixel depth when `depth` (a std::bool_constant) is true.
 template <class Rows>
 void ForDepthRuns(const DrawContext& ctx, const RectQuad& q, Rows&& rows) {
   constexpr std::false_type kPass{};
   constexpr std::true_type kTest{};
   if (!ctx.z_enable) return rows(kPass, q.x0, q.x1, q.y0, q.y1);
   DepthBuffer& depth = *ctx.depth;
+  using Test = DepthBuffer::Test;
+  const int tx0 = q.x0 / kTile, tx1 = (q.x1 + kTile - 1) / kTile;
+  Test tests[kMaxSpan / kTile + 1];
+  int pass0 = q.y0, pass1 = q.y0;  // the rows that passed whole, not drawn yet
   for (int ty = q.y0 / kTile; ty * kTile < q.y1; ++ty) {
-    int ry0 = std::max(q.y0, ty * kTile), ry1 = std::min(q.y1, ty * kTile + kTile);
+    const int ry0 = std::max(q.y0, ty * kTile), ry1 = std::min(q.y1, ty * kTile + kTile);
+    bool all = true;
+    for (int tx = tx0; tx < tx1; ++tx) {
+      const int sx0 = std::max(q.x0, tx * kTile), sx1 = std::min(q.x1, tx * kTile + kTile);
+      tests[tx - tx0] = depth.ConstantTest(tx, ty, sx0, ry0, sx1, ry1, q.z, ctx.z_write);
+      all &= tests[tx - tx0] == Test::All;
+    }
+    if (all) {
+      if (pass0 == pass1) pass0 = ry0;
+      pass1 = ry1;
+      continue;
+    }
+    if (pass0 < pass1) rows(kPass, q.x0, q.x1, pass0, pass1);
+    pass0 = pass1 = ry1;
     int run0 = -1, run1 = -1;
-    for (int tx = q.x0 / kTile; tx * kTile < q.x1; ++tx) {
-      int sx0 = std::max(q.x0, tx * kTile), sx1 = std::min(q.x1, tx * kTile + kTile);
-      DepthBuffer::Test t = depth.ConstantTest(tx, ty, sx0, ry0, sx1, ry1, q.z, ctx.z_write);
-      if (t == DepthBuffer::Test::All) {
+    for (int tx = tx0; tx < tx1; ++tx) {
+      const int sx0 = std::max(q.x0, tx * kTile), sx1 = std::min(q.x1, tx * kTile + kTile);
+      const Test t = tests[tx - tx0];
+      if (t == Test::All) {
         if (run0 < 0) run0 = sx0;
         run1 = sx1;
         continue;
       }
       if (run0 >= 0) rows(kPass, run0, run1, ry0, ry1);
       run0 = -1;
-      if (t == DepthBuffer::Test::PerPixel) rows(kTest, sx0, sx1, ry0, ry1);
+      if (t == Test::PerPixel) rows(kTest, sx0, sx1, ry0, ry1);
     }
     if (run0 >= 0) rows(kPass, run0, run1, ry0, ry1);
   }
+  if (pass0 < pass1) rows(kPass, q.x0, q.x1, pass0, pass1);
 }
 
 template <class B, uint32_t F, bool kWhite>
