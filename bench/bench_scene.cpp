@@ -1,7 +1,9 @@
 // The layers' costs: loading a picture into a layer (PNG decode, block cut, texture uploads) for
 // an 800 × 600 background and a 512 × 600 character, each against libpng's own simplified decode
-// of the same file in the same run; and one frame of the heaviest story scene, two backgrounds
-// and three characters all cross-fading (1900 × 2 + 1216 × 6 blocks).
+// of the same file in the same run; and frames of a still scene (a background and three
+// characters) and of the heaviest story scene, two backgrounds and three characters all
+// cross-fading (1900 × 2 + 1216 × 6 blocks), each on the tile grid and shaken 3 pixels off it by
+// a quake, the aligned frame the peer of the shaken one.
 #include <benchmark/benchmark.h>
 #include <png.h>
 
@@ -76,7 +78,7 @@ void BM_Background_CutAndUpload(benchmark::State& state) {
   for (auto _ : state) layer.Upload(image, work);
 }
 
-void BM_HeaviestSceneFrame(benchmark::State& state) {
+void BM_SceneFrame(benchmark::State& state, bool fading, scene::Offset quake) {
   gfx::Device device(800, 600);
   scene::Backgrounds bg;
   scene::Characters chr;
@@ -95,15 +97,15 @@ void BM_HeaviestSceneFrame(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     // Restart the fades whenever they end, so every frame draws all six buffers half-blended.
-    if (!bg.Busy()) bg.StartChange(1000000);
+    if (fading && !bg.Busy()) bg.StartChange(1000000);
     for (int s = 0; s < scene::kSlotCount; ++s)
-      if (!chr.Slot(s).Busy()) chr.StartChange(s, 1000000);
+      if (fading && !chr.Slot(s).Busy()) chr.StartChange(s, 1000000);
     device.Clear(0xFF000000, 1.0f);
     state.ResumeTiming();
     bg.Step(16, 16, mask);
-    bg.Draw(device, {}, nullptr, mask);
+    bg.Draw(device, quake, nullptr, mask);
     chr.Step(16, work);
-    chr.Draw(device, {}, nullptr);
+    chr.Draw(device, quake, nullptr);
     benchmark::DoNotOptimize(device.Frame());
   }
 }
@@ -113,7 +115,12 @@ BENCHMARK(BM_Background_LayerLoad)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Background_CutAndUpload)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Character_Libpng)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Character_LayerLoad)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_HeaviestSceneFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SceneFrame, still, false, scene::Offset{})->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SceneFrame, still_quake, false, scene::Offset{0, 3})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SceneFrame, heaviest, true, scene::Offset{})->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SceneFrame, heaviest_quake, true, scene::Offset{0, 3})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
