@@ -100,8 +100,8 @@ void BM_SceneFrame(benchmark::State& state, bool fading, scene::Offset quake) {
     if (fading && !bg.Busy()) bg.StartChange(1000000);
     for (int s = 0; s < scene::kSlotCount; ++s)
       if (fading && !chr.Slot(s).Busy()) chr.StartChange(s, 1000000);
-    device.Clear(0xFF000000, 1.0f);
     state.ResumeTiming();
+    device.Clear(0xFF000000, 1.0f);
     bg.Step(16, 16, mask);
     bg.Draw(device, quake, nullptr, mask);
     chr.Step(16, work);

@@ -295,6 +295,59 @@ TEST(SpriteTexture, FastPathMatchesTheGeneralPath) {
   }
 }
 
+// The clear is filled in only where no opaque draw covers a tile first: whatever a frame draws
+// over an old frame's pixels, the result is the one a filled clear gives.
+TEST(SpriteTexture, DeferredClearLeavesWhatAFilledClearLeaves) {
+  std::mt19937 rng(13);
+  auto pick = [&](int n) { return static_cast<int>(rng() % n); };
+  const uint32_t formats[] = {gfx::D3DFMT_A8R8G8B8, gfx::D3DFMT_X8R8G8B8, gfx::D3DFMT_A4R4G4B4, 0};
+  for (int round = 0; round < 48; ++round) {
+    // Every format, blending and texel kind, with a white and an other colour.
+    const int blending = round / 8 % 3;  // by alpha, off, additive
+    Canvas deferred, filled;
+    for (Canvas* c : {&deferred, &filled})
+      for (int i = 0; i < 800 * 600; ++i) c->dev.MutableFrame()[i] = 0xFF000000u | (i * 2654435761u);
+    const uint32_t format = formats[round / 2 % 4];
+    // Opaque texels, or some transparent ones among them.
+    const bool holes = round % 2;
+    std::vector<uint32_t> texels(256 * 256);
+    for (uint32_t& t : texels) t = rng() | 0xFF000000u;
+    if (holes)
+      for (int k = 0; k < 256; ++k) texels[pick(256 * 256)] &= 0x00FFFFFFu;
+    CTexture ta, tb;
+    const uint32_t clear = rng();
+    const float depth = round % 5 == 4 ? 0.5f : 1.0f;  // some rounds draw behind the clear depth
+    for (auto [c, t] : {std::pair{&deferred, &ta}, std::pair{&filled, &tb}}) {
+      if (format)
+        FillTexture(*t, c->dev, 256, 256, format,
+                    [&](int x, int y) { return texels[y * 256 + x]; });
+      c->dev.SetTexture(format ? t->Interface() : nullptr);
+      c->dev.SetAlphaBlendEnable(blending != 1);
+      c->dev.Clear(clear, depth);
+    }
+    filled.dev.MutableFrame();  // fills the whole clear at once
+    const uint32_t color = round < 24 ? 0xFFFFFFFFu : rng();
+    for (int k = 0; k < 6; ++k) {
+      const int w = 1 + pick(200), h = 1 + pick(200), x = pick(700) - 50, y = pick(500) - 50;
+      const int u = pick(256 - std::min(w, 255)), v = pick(256 - std::min(h, 255));
+      for (Canvas* c : {&deferred, &filled}) {
+        CSprite s;
+        if (format)
+          s.Init(0, 0, 0, 0, u / 256.0f, v / 256.0f, std::min(u + w, 256) / 256.0f,
+                 std::min(v + h, 256) / 256.0f, format ? (c == &deferred ? &ta : &tb) : nullptr);
+        else
+          s.Init(0, 0, 0, 0);
+        s.SetColor(color);
+        s.SetAlpha(color >> 24);
+        s.SetBlendMode(blending == 2 ? 2 : 0);
+        s.Draw(c->dev, x, y, format ? std::min(w, 256 - u) : w, format ? std::min(h, 256 - v) : h);
+      }
+    }
+    ASSERT_EQ(std::memcmp(deferred.dev.Frame(), filled.dev.Frame(), 800 * 600 * 4), 0)
+        << "round " << round;
+  }
+}
+
 // CSprite::Draw hands blocks on whole pixels to the device by their own values; the result must
 // be what the general path draws from the sprite's vertices, on screen, half off it, with and
 // without a texture and in every mode, and a block off whole pixels must still draw the same.

@@ -57,7 +57,30 @@ DeviceTexture::~DeviceTexture() {
 uint8_t* DeviceTexture::Lock(int* pitch) {
   if (shared_) mutex_.lock();
   *pitch = pitch_;
+  cell_opaque_.clear();
   return bits_.get();
+}
+
+bool DeviceTexture::Opaque(int x0, int y0, int x1, int y1) const {
+  if (format_ == D3DFMT_X8R8G8B8 || format_ == D3DFMT_R5G6B5) return true;
+  if (format_ != D3DFMT_A8R8G8B8) return false;
+  constexpr int kCell = 16;
+  const int columns = (width_ + kCell - 1) / kCell;
+  if (cell_opaque_.empty()) cell_opaque_.assign(columns * ((height_ + kCell - 1) / kCell), -1);
+  for (int cy = y0 / kCell; cy * kCell < y1; ++cy)
+    for (int cx = x0 / kCell; cx * kCell < x1; ++cx) {
+      int8_t& known = cell_opaque_[cy * columns + cx];
+      if (known < 0) {
+        known = 1;
+        const int w = std::min(kCell, width_ - cx * kCell), h = std::min(kCell, height_ - cy * kCell);
+        for (int y = 0; y < h && known; ++y) {
+          const uint8_t* t = bits_.get() + static_cast<size_t>(cy * kCell + y) * pitch_ + cx * kCell * 4;
+          for (int x = 0; x < w; ++x) known &= t[4 * x + 3] == 255;
+        }
+      }
+      if (!known) return false;
+    }
+  return true;
 }
 
 void DeviceTexture::Unlock() {
@@ -168,6 +191,7 @@ Device::Device(int width, int height)
       depth_(width, height),
       context_(std::make_unique<raster::DrawContext>()) {
   std::fill(frame_.get(), frame_.get() + static_cast<size_t>(width) * height, 0xFF000000u);
+  clear_pending_.assign(static_cast<size_t>(depth_.TileColumns()) * depth_.TileRows(), 0);
   for (int i = 0; i < 256; ++i) palette_[i] = 0xFF000000u | static_cast<uint32_t>(i) * 0x010101u;
   wide_pixels_ = raster::CpuHasAvx2();
 }
@@ -203,12 +227,62 @@ DeviceResult Device::CreateTexture(int width, int height, uint32_t format,
 }
 
 void Device::Clear(uint32_t argb, float z) {
-  std::fill(frame_.get(), frame_.get() + static_cast<size_t>(width_) * height_, argb | 0xFF000000u);
+  clear_color_ = argb | 0xFF000000u;
+  std::fill(clear_pending_.begin(), clear_pending_.end(), 1);
+  pending_tiles_ = static_cast<int>(clear_pending_.size());
   depth_.Clear(z);
+}
+
+void Device::FillTile(int tx, int ty) const {
+  constexpr int kTile = DepthBuffer::kTile;
+  const int x0 = tx * kTile, x1 = std::min(x0 + kTile, width_);
+  const int y1 = std::min(ty * kTile + kTile, height_);
+  for (int y = ty * kTile; y < y1; ++y) {
+    uint32_t* row = frame_.get() + static_cast<size_t>(y) * width_;
+    std::fill(row + x0, row + x1, clear_color_);
+  }
+}
+
+void Device::FillCleared() const {
+  if (pending_tiles_ == 0) return;
+  const int columns = depth_.TileColumns();
+  if (pending_tiles_ == static_cast<int>(clear_pending_.size())) {
+    std::fill(frame_.get(), frame_.get() + static_cast<size_t>(width_) * height_, clear_color_);
+  } else {
+    for (size_t i = 0; i < clear_pending_.size(); ++i)
+      if (clear_pending_[i]) FillTile(static_cast<int>(i) % columns, static_cast<int>(i) / columns);
+  }
+  std::fill(clear_pending_.begin(), clear_pending_.end(), 0);
+  pending_tiles_ = 0;
+}
+
+void Device::FillClearedUnder(const raster::DrawContext& ctx, const raster::RectQuad& q) {
+  if (pending_tiles_ == 0 || q.x0 >= q.x1 || q.y0 >= q.y1) return;
+  constexpr int kTile = DepthBuffer::kTile;
+  // Whether the quad leaves pixels that do not depend on what lay under them: blending off, or
+  // opaque texels in an opaque colour blended by their alpha.
+  bool own = ctx.blend == raster::BlendKind::Replace;
+  if (ctx.blend == raster::BlendKind::Alpha && q.color >> 24 == 255)
+    own = !texture_ || texture_->Opaque(q.x0 + q.tex_dx, q.y0 + q.tex_dy, q.x1 + q.tex_dx,
+                                        q.y1 + q.tex_dy);
+  const int columns = depth_.TileColumns();
+  for (int ty = q.y0 / kTile; ty * kTile < q.y1; ++ty)
+    for (int tx = q.x0 / kTile; tx * kTile < q.x1; ++tx) {
+      uint8_t& pending = clear_pending_[ty * columns + tx];
+      if (!pending) continue;
+      pending = 0;
+      --pending_tiles_;
+      // A tile the quad covers whole, passing depth everywhere, gets every pixel from it.
+      const bool whole = q.x0 <= tx * kTile && q.x1 >= std::min(tx * kTile + kTile, width_) &&
+                         q.y0 <= ty * kTile && q.y1 >= std::min(ty * kTile + kTile, height_);
+      if (own && whole && (!ctx.z_enable || depth_.PassesWhole(tx, ty, q.z))) continue;
+      FillTile(tx, ty);
+    }
 }
 
 bool Device::GetRenderTargetData(Surface& out) const {
   if (out.width_ != width_ || out.height_ != height_) return false;
+  FillCleared();
   std::copy(frame_.get(), frame_.get() + static_cast<size_t>(width_) * height_,
             out.pixels_.begin());
   return true;
@@ -427,9 +501,11 @@ void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVe
       AsRect(ctx, v, &q, &gradient)) {
     if (!gradient) {
       ++fast_quads_;
+      FillClearedUnder(ctx, q);
       raster::DrawRect(ctx, q);
       return;
     }
+    FillCleared();
     const raster::RasterVertex r[4] = {FromTL(v[0], ctx), FromTL(v[1], ctx), FromTL(v[2], ctx),
                                        FromTL(v[3], ctx)};
     if (raster::DrawGradientRect(ctx, q, r)) {
@@ -437,6 +513,7 @@ void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVe
       return;
     }
   }
+  FillCleared();
   for (int i = 0; i < primitive_count; ++i) {
     int idx[3];
     TriangleIndices(type, i, idx);
@@ -484,6 +561,7 @@ bool Device::DrawAlignedSprite(float x, float y, float w, float h, float u0, flo
     if (q.y0 < q.y1 && (q.y0 + q.tex_dy < 0 || q.y1 - 1 + q.tex_dy >= ctx.tex_height)) return false;
   }
   ++fast_quads_;
+  FillClearedUnder(ctx, q);
   raster::DrawRect(ctx, q);
   return true;
 }
@@ -495,6 +573,7 @@ void Device::DrawPrimitive(PrimitiveType type, int start_vertex, int primitive_c
   std::unique_lock<std::mutex> lock;
   if (texture_ && texture_->shared_) lock = std::unique_lock<std::mutex>(texture_->mutex_);
   const raster::DrawContext& ctx = Context();
+  FillCleared();
 
   const Matrix& world = transforms_[static_cast<int>(TransformType::World)];
   const Matrix wvp = D3DXMatrixMultiply(
@@ -570,6 +649,7 @@ void Device::DrawPrimitive(PrimitiveType type, int start_vertex, int primitive_c
 void Device::DrawLine(std::span<const LinePoint> points, uint32_t argb, float width, bool antialias,
                       uint32_t pattern, float pattern_scale) {
   if (points.size() < 2) return;
+  FillCleared();
   const raster::DrawContext ctx =
       MakeContext(frame_.get(), width_, height_, &depth_, states_, nullptr, palette_.data(), false);
   raster::LineStyle style{width, antialias, pattern, pattern_scale};

@@ -115,6 +115,7 @@ PixelMemory<T> AllocatePixels(size_t count);
 
 namespace raster {
 struct DrawContext;
+struct RectQuad;
 }
 
 // A texture's texels, row after row with no padding between rows.
@@ -136,6 +137,9 @@ class DeviceTexture {
   void Unlock();
 
   const uint8_t* Bits() const { return bits_.get(); }
+  // Whether every texel of [x0, x1) × [y0, y1) is opaque, as far as the 16 × 16 cells it touches
+  // tell (a cell is opaque when all its texels are; worked out when first asked after a Lock).
+  bool Opaque(int x0, int y0, int x1, int y1) const;
 
  private:
   friend class Device;
@@ -147,6 +151,8 @@ class DeviceTexture {
   bool shared_ = false;
   std::mutex mutex_;
   PixelMemory<uint8_t> bits_;
+  // Per 16 × 16 cell: 1 opaque, 0 not, −1 not known yet.
+  mutable std::vector<int8_t> cell_opaque_;
 };
 
 // A plain XRGB surface in system memory: the capture of the render target.
@@ -224,6 +230,8 @@ class DepthBuffer {
     if (write) WriteFront(i, tx, ty, x0, y0, x1, y1, z);
     return Test::All;
   }
+  // Whether a constant depth z passes at every pixel of tile (tx, ty).
+  bool PassesWhole(int tx, int ty, float z) const { return z <= tile_value_[ty * tile_columns_ + tx]; }
   // Makes the tile per pixel, for a caller writing varying depths.
   void Split(int tx, int ty);
   float* Row(int y) { return pixels_.get() + static_cast<size_t>(y) * width_; }
@@ -285,12 +293,20 @@ class Device {
   platform::MessageBoxes* MessageBoxes() const { return boxes_; }
 
   // The render target. Clear fills the target and the depth buffer, ClearDepth the depth alone.
+  // The target's fill is deferred per 16 × 16 tile and skipped where an opaque draw covers the
+  // tile first (a background), so a frame pays for the pixels it draws, not for the clear too.
   void Clear(uint32_t argb, float z);
   void ClearDepth(float z) { depth_.Clear(z); }
   void BeginScene() {}
   void EndScene() {}
-  const uint32_t* Frame() const { return frame_.get(); }
-  uint32_t* MutableFrame() { return frame_.get(); }
+  const uint32_t* Frame() const {
+    FillCleared();
+    return frame_.get();
+  }
+  uint32_t* MutableFrame() {
+    FillCleared();
+    return frame_.get();
+  }
   const float* Depth() { return depth_.Resolve(); }
   // Copies the render target into a surface of the same size; false for another size.
   bool GetRenderTargetData(Surface& out) const;
@@ -371,6 +387,11 @@ class Device {
   friend class DeviceTexture;
   // What the draws read of the states and the bound texture, rebuilt after they change.
   const raster::DrawContext& Context();
+  // Fills the tiles still waiting for the clear colour: all of them, or those under the
+  // fast path's quad that it does not cover whole with pixels of its own.
+  void FillCleared() const;
+  void FillClearedUnder(const raster::DrawContext& ctx, const raster::RectQuad& q);
+  void FillTile(int tx, int ty) const;
 
   int width_, height_;
   PixelMemory<uint32_t> frame_;
@@ -390,6 +411,10 @@ class Device {
   int general_triangles_ = 0;
   bool context_dirty_ = true;
   bool wide_pixels_ = false;
+  // The tiles of the target that still wait for the clear colour, and how many do.
+  uint32_t clear_color_ = 0xFF000000u;
+  mutable std::vector<uint8_t> clear_pending_;
+  mutable int pending_tiles_ = 0;
   std::unique_ptr<raster::DrawContext> context_;
 };
 
