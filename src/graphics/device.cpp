@@ -192,6 +192,7 @@ Device::Device(int width, int height)
       context_(std::make_unique<raster::DrawContext>()) {
   std::fill(frame_.get(), frame_.get() + static_cast<size_t>(width) * height, 0xFF000000u);
   clear_pending_.assign(static_cast<size_t>(depth_.TileColumns()) * depth_.TileRows(), 0);
+  clear_covered_.resize(clear_pending_.size());
   for (int i = 0; i < 256; ++i) palette_[i] = 0xFF000000u | static_cast<uint32_t>(i) * 0x010101u;
   wide_pixels_ = raster::CpuHasAvx2();
 }
@@ -229,24 +230,40 @@ DeviceResult Device::CreateTexture(int width, int height, uint32_t format,
 void Device::Clear(uint32_t argb, float z) {
   clear_color_ = argb | 0xFF000000u;
   std::fill(clear_pending_.begin(), clear_pending_.end(), 1);
+  std::memset(clear_covered_.data(), 0, clear_covered_.size() * sizeof(clear_covered_[0]));
   pending_tiles_ = static_cast<int>(clear_pending_.size());
   depth_.Clear(z);
+}
+
+uint16_t Device::TileBits(int tx, int x0, int x1) {
+  const int left = x0 - tx * DepthBuffer::kTile;
+  return static_cast<uint16_t>(((1u << (x1 - x0)) - 1) << left);
 }
 
 void Device::FillTile(int tx, int ty) const {
   constexpr int kTile = DepthBuffer::kTile;
   const int x0 = tx * kTile, x1 = std::min(x0 + kTile, width_);
-  const int y1 = std::min(ty * kTile + kTile, height_);
-  for (int y = ty * kTile; y < y1; ++y) {
+  const int y0 = ty * kTile, y1 = std::min(y0 + kTile, height_);
+  const auto& covered = clear_covered_[ty * depth_.TileColumns() + tx];
+  for (int y = y0; y < y1; ++y) {
     uint32_t* row = frame_.get() + static_cast<size_t>(y) * width_;
-    std::fill(row + x0, row + x1, clear_color_);
+    const unsigned bits = covered[y - y0];
+    if (bits == 0) {
+      std::fill(row + x0, row + x1, clear_color_);
+      continue;
+    }
+    for (int x = x0; x < x1; ++x)
+      if (!(bits >> (x - x0) & 1)) row[x] = clear_color_;
   }
 }
 
 void Device::FillCleared() const {
   if (pending_tiles_ == 0) return;
   const int columns = depth_.TileColumns();
-  if (pending_tiles_ == static_cast<int>(clear_pending_.size())) {
+  if (pending_tiles_ == static_cast<int>(clear_pending_.size()) &&
+      std::all_of(clear_covered_.begin(), clear_covered_.end(), [](const auto& c) {
+        return std::all_of(c.begin(), c.end(), [](uint16_t b) { return b == 0; });
+      })) {
     std::fill(frame_.get(), frame_.get() + static_cast<size_t>(width_) * height_, clear_color_);
   } else {
     for (size_t i = 0; i < clear_pending_.size(); ++i)
@@ -268,15 +285,25 @@ void Device::FillClearedUnder(const raster::DrawContext& ctx, const raster::Rect
   const int columns = depth_.TileColumns();
   for (int ty = q.y0 / kTile; ty * kTile < q.y1; ++ty)
     for (int tx = q.x0 / kTile; tx * kTile < q.x1; ++tx) {
-      uint8_t& pending = clear_pending_[ty * columns + tx];
-      if (!pending) continue;
-      pending = 0;
+      const int i = ty * columns + tx;
+      if (!clear_pending_[i]) continue;
+      // Where the quad passes depth everywhere in the tile, its part of the tile gets pixels of
+      // its own; the tile waits on until they cover it.
+      if (own && (!ctx.z_enable || depth_.PassesWhole(tx, ty, q.z))) {
+        const int w = std::min(kTile, width_ - tx * kTile), h = std::min(kTile, height_ - ty * kTile);
+        const int y0 = std::max(q.y0, ty * kTile) - ty * kTile;
+        const int y1 = std::min(q.y1, ty * kTile + kTile) - ty * kTile;
+        const uint16_t bits = TileBits(tx, std::max(q.x0, tx * kTile), std::min(q.x1, tx * kTile + w));
+        auto& covered = clear_covered_[i];
+        for (int r = y0; r < y1; ++r) covered[r] |= bits;
+        const auto full = static_cast<uint16_t>((1u << w) - 1);
+        if (!std::all_of(covered.begin(), covered.begin() + h, [&](uint16_t b) { return b == full; }))
+          continue;
+      } else {
+        FillTile(tx, ty);
+      }
+      clear_pending_[i] = 0;
       --pending_tiles_;
-      // A tile the quad covers whole, passing depth everywhere, gets every pixel from it.
-      const bool whole = q.x0 <= tx * kTile && q.x1 >= std::min(tx * kTile + kTile, width_) &&
-                         q.y0 <= ty * kTile && q.y1 >= std::min(ty * kTile + kTile, height_);
-      if (own && whole && (!ctx.z_enable || depth_.PassesWhole(tx, ty, q.z))) continue;
-      FillTile(tx, ty);
     }
 }
 

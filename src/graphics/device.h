@@ -388,10 +388,13 @@ class Device {
   // What the draws read of the states and the bound texture, rebuilt after they change.
   const raster::DrawContext& Context();
   // Fills the tiles still waiting for the clear colour: all of them, or those under the
-  // fast path's quad that it does not cover whole with pixels of its own.
+  // fast path's quad where it does not give every pixel of its own; only the pixels no opaque
+  // draw has covered.
   void FillCleared() const;
   void FillClearedUnder(const raster::DrawContext& ctx, const raster::RectQuad& q);
   void FillTile(int tx, int ty) const;
+  // Sixteen bits a row: x0 .. x1 − 1 of tile column tx.
+  static uint16_t TileBits(int tx, int x0, int x1);
 
   int width_, height_;
   PixelMemory<uint32_t> frame_;
@@ -411,9 +414,11 @@ class Device {
   int general_triangles_ = 0;
   bool context_dirty_ = true;
   bool wide_pixels_ = false;
-  // The tiles of the target that still wait for the clear colour, and how many do.
+  // The tiles of the target that still wait for the clear colour, and how many do; per tile, the
+  // pixels that opaque draws have given their own colour meanwhile (16 rows of bits).
   uint32_t clear_color_ = 0xFF000000u;
   mutable std::vector<uint8_t> clear_pending_;
+  std::vector<std::array<uint16_t, DepthBuffer::kTile>> clear_covered_;
   mutable int pending_tiles_ = 0;
   std::unique_ptr<raster::DrawContext> context_;
 };
