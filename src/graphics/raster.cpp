@@ -96,7 +96,8 @@ void RectRows(const B& blend, const DrawContext& ctx, const RectQuad& q, int x0,
               int y1) {
   constexpr int bpp = kBytes<F>;
   if constexpr (F != 0 && !kDepth) {
-    constexpr bool kWide = F == D3DFMT_A8R8G8B8 || F == D3DFMT_X8R8G8B8;
+    constexpr bool kWide =
+        F == D3DFMT_A8R8G8B8 || F == D3DFMT_X8R8G8B8 || F == D3DFMT_A4R4G4B4;
     if (kWide && ctx.wide) return TexturedRowsAvx2(ctx, q, x0, x1, y0, y1);
     return TexturedRows<Lanes4, B, F, kWhite>(blend, ctx, q, x0, x1, y0, y1);
   }
