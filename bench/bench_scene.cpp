@@ -85,6 +85,7 @@ enum class Scene { kStill, kFading, kTurning };
 void BM_SceneFrame(benchmark::State& state, Scene kind, scene::Offset quake) {
   const bool fading = kind == Scene::kFading;
   gfx::Device device(800, 600);
+  device.SetAlphaBlendEnable(true);  // as the game's graphics set it up
   scene::Backgrounds bg;
   scene::Characters chr;
   bg.Create(device);
