@@ -280,6 +280,7 @@ void SourceRow(const Triangle& t, const DrawContext& ctx, int y, int x0, int n, 
   for (int ch = 0; ch < 4; ++ch) row[ch] = t.c[ch].Row(dy);
   const float ru = t.u.Row(dy), rv = t.v.Row(dy), rq = t.q.Row(dy);
   const P4 flat = Splat4(t.color);
+  const bool white = !kGouraud && t.color == 0xFFFFFFFFu;
   for (int i = 0; i < n; i += 4) {
     const float x = static_cast<float>(x0 + i);
     P4 col = kGouraud ? Gouraud4(t, row, x) : flat;
@@ -302,7 +303,8 @@ void SourceRow(const Triangle& t, const DrawContext& ctx, int y, int x0, int n, 
         for (int k = 0; k < 4; ++k)
           tex[k] = Texel<F>(ctx.tex_bits + static_cast<size_t>(tv[k]) * ctx.tex_pitch, tu[k],
                             ctx.palette);
-        Store4(out + i, Modulate(Load4(tex), col));
+        // Times white is the texel itself.
+        Store4(out + i, white ? Load4(tex) : Modulate(Load4(tex), col));
         continue;
       }
 #endif
