@@ -8,6 +8,8 @@
 //   d  the heaviest story frame: two backgrounds and three characters cross-fading (six buffers),
 //      a text box of 90 outlined glyphs (five draws each) and a full wipe mask of 1900
 //      gradient-cornered blocks
+//   e  (a) shifted by 3 pixels right and down, off the 16 × 16 depth tiles, as a quake frame draws
+//   f  (b) with the background and the characters shifted the same way
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <pixman.h>
@@ -167,9 +169,21 @@ Workload MakeWorkload(char kind) {
   return w;
 }
 
-// The passes a workload times: everything but the background laid under (b) and (c).
+// The shifted workloads: an aligned one with every block moved by 3 pixels on both axes.
+Workload MakeShiftedWorkload(char kind) {
+  Workload w = MakeWorkload(kind == 'e' ? 'a' : 'b');
+  for (Workload::Pass& p : w.passes)
+    for (Block& b : p.blocks) b.x += 3, b.y += 3;
+  return w;
+}
+
+Workload MakeAnyWorkload(char kind) {
+  return kind == 'e' || kind == 'f' ? MakeShiftedWorkload(kind) : MakeWorkload(kind);
+}
+
+// The passes a workload times: everything but the background laid under (b), (c) and (f).
 int FirstTimedPass(char kind) {
-  return kind == 'b' || kind == 'c' ? 1 : 0;
+  return kind == 'b' || kind == 'c' || kind == 'f' ? 1 : 0;
 }
 
 // --- lanthorn -------------------------------------------------------------------------------
@@ -217,7 +231,7 @@ struct LanthornScene {
 };
 
 void BM_Lanthorn(benchmark::State& state, char kind, bool wide = true) {
-  Workload w = MakeWorkload(kind);
+  Workload w = MakeAnyWorkload(kind);
   LanthornScene scene(w);
   scene.dev.SetWidePixels(wide);
   const int first = FirstTimedPass(kind);
@@ -247,7 +261,7 @@ struct PixmanImage {
 };
 
 void BM_Pixman(benchmark::State& state, char kind) {
-  Workload w = MakeWorkload(kind);
+  Workload w = MakeAnyWorkload(kind);
   std::vector<uint32_t> frame(kW * kH, 0xFF000000u);
   PixmanImage dst{pixman_image_create_bits(PIXMAN_x8r8g8b8, kW, kH, frame.data(), kW * 4)};
   std::vector<std::vector<uint32_t>> premul = w.sheets.argb;  // pixman blends premultiplied
@@ -328,7 +342,7 @@ void BM_Pixman(benchmark::State& state, char kind) {
 // --- SDL2 software renderer ---------------------------------------------------------------
 
 void BM_Sdl(benchmark::State& state, char kind) {
-  Workload w = MakeWorkload(kind);
+  Workload w = MakeAnyWorkload(kind);
   SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, kW, kH, 32, SDL_PIXELFORMAT_ARGB8888);
   SDL_Renderer* r = surface ? SDL_CreateSoftwareRenderer(surface) : nullptr;
   if (!r) {
@@ -400,5 +414,12 @@ BENCHMARK_CAPTURE(BM_Lanthorn, d_story_frame, 'd')->Unit(benchmark::kMicrosecond
 BENCHMARK_CAPTURE(BM_LanthornNarrow, d_story_frame, 'd')->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Pixman, d_story_frame, 'd')->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Sdl, d_story_frame, 'd')->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_CAPTURE(BM_Lanthorn, e_shifted_background, 'e')->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_LanthornNarrow, e_shifted_background, 'e')->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Pixman, e_shifted_background, 'e')->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Lanthorn, f_shifted_characters, 'f')->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_LanthornNarrow, f_shifted_characters, 'f')->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Pixman, f_shifted_characters, 'f')->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -1,7 +1,9 @@
 // The layers' costs: loading a picture into a layer (PNG decode, block cut, texture uploads) for
 // an 800 × 600 background and a 512 × 600 character, each against libpng's own simplified decode
-// of the same file in the same run; and one frame of the heaviest story scene, two backgrounds
-// and three characters all cross-fading (1900 × 2 + 1216 × 6 blocks).
+// of the same file in the same run; and frames of a still scene (a background and three
+// characters) and of the heaviest story scene, two backgrounds and three characters all
+// cross-fading (1900 × 2 + 1216 × 6 blocks), each on the tile grid and shaken 3 pixels off it by
+// a quake, the aligned frame the peer of the shaken one; and the still scene with a card turn.
 #include <benchmark/benchmark.h>
 #include <png.h>
 
@@ -76,8 +78,14 @@ void BM_Background_CutAndUpload(benchmark::State& state) {
   for (auto _ : state) layer.Upload(image, work);
 }
 
-void BM_HeaviestSceneFrame(benchmark::State& state) {
+// still: a background and three characters; fading: all of them cross-fading; turning: the still
+// scene with the middle character a third of the way through a card turn.
+enum class Scene { kStill, kFading, kTurning };
+
+void BM_SceneFrame(benchmark::State& state, Scene kind, scene::Offset quake) {
+  const bool fading = kind == Scene::kFading;
   gfx::Device device(800, 600);
+  device.SetAlphaBlendEnable(true);  // as the game's graphics set it up
   scene::Backgrounds bg;
   scene::Characters chr;
   bg.Create(device);
@@ -92,18 +100,23 @@ void BM_HeaviestSceneFrame(benchmark::State& state) {
     chr.SetPosition(s, s * 2);
   }
   scene::BlockMask mask;
+  if (kind == Scene::kTurning) {
+    chr.StartTurn(1, 1000);
+    chr.Step(300, work);
+  }
+  const int step = kind == Scene::kTurning ? 0 : 16;
   for (auto _ : state) {
     state.PauseTiming();
     // Restart the fades whenever they end, so every frame draws all six buffers half-blended.
-    if (!bg.Busy()) bg.StartChange(1000000);
+    if (fading && !bg.Busy()) bg.StartChange(1000000);
     for (int s = 0; s < scene::kSlotCount; ++s)
-      if (!chr.Slot(s).Busy()) chr.StartChange(s, 1000000);
-    device.Clear(0xFF000000, 1.0f);
+      if (fading && !chr.Slot(s).Busy()) chr.StartChange(s, 1000000);
     state.ResumeTiming();
-    bg.Step(16, 16, mask);
-    bg.Draw(device, {}, nullptr, mask);
-    chr.Step(16, work);
-    chr.Draw(device, {}, nullptr);
+    device.Clear(0xFF000000, 1.0f);
+    bg.Step(step, step, mask);
+    bg.Draw(device, quake, nullptr, mask);
+    chr.Step(step, work);
+    chr.Draw(device, quake, nullptr);
     benchmark::DoNotOptimize(device.Frame());
   }
 }
@@ -113,7 +126,16 @@ BENCHMARK(BM_Background_LayerLoad)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Background_CutAndUpload)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Character_Libpng)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Character_LayerLoad)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_HeaviestSceneFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SceneFrame, still, Scene::kStill, scene::Offset{})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SceneFrame, still_quake, Scene::kStill, scene::Offset{0, 3})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SceneFrame, heaviest, Scene::kFading, scene::Offset{})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SceneFrame, heaviest_quake, Scene::kFading, scene::Offset{0, 3})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SceneFrame, card_turn, Scene::kTurning, scene::Offset{})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -230,12 +230,33 @@ TEST(SpriteTexture, FastPathMatchesTheGeneralPath) {
       c->dev.SetBlendFactors(f[0], f[1]);
       c->dev.SetTexture(format ? t->Interface() : nullptr);
     }
-    int w = 1 + pick(60), h = 1 + pick(60), x = pick(700) - 30, y = pick(500) - 30;
+    // Every offset from the 16 × 16 depth tiles on both axes, a few times over.
+    int w = 1 + pick(60), h = 1 + pick(60);
+    int x = 16 * pick(44) - 32 + round % 16, y = 16 * pick(32) - 32 + round * 7 % 16;
     int tx = pick(64 - std::min(w, 63)), ty = pick(64 - std::min(h, 63));
     if (w > 64 - tx) w = 64 - tx;
     if (h > 64 - ty) h = 64 - ty;
     uint32_t color = round % 5 == 0 ? 0xFFFFFFFFu : rng();
     float z = round % 2 ? 0.9f : 0.25f;
+    // Most rounds first draw a neighbour over part of the quad's tiles, at its depth or between
+    // the two, each canvas through its own path, so the quad meets tiles holding two depths.
+    if (round % 4 != 3) {
+      const int nx = x + pick(40) - 20, ny = y + pick(40) - 20;
+      gfx::TLVertex n[4];
+      for (int i = 0; i < 4; ++i) {
+        n[i].x = nx - 0.5f + (i & 1) * (1 + pick(30));
+        n[i].y = ny - 0.5f + (i >> 1) * 24;
+        n[i].z = round % 8 < 4 ? z : 0.5f;
+        n[i].diffuse = 0x80FF8000u;
+      }
+      n[3].x = n[1].x, n[2].x = n[0].x;
+      for (Canvas* c : {&fast, &general}) c->dev.SetTexture(nullptr);
+      fast.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, n);
+      const gfx::TLVertex nl[6] = {n[0], n[1], n[2], n[1], n[3], n[2]};
+      general.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleList, 2, nl);
+      for (auto [c, t] : {std::pair{&fast, &ta}, std::pair{&general, &tb}})
+        c->dev.SetTexture(format ? t->Interface() : nullptr);
+    }
     // A third of the rounds lean the quad as the wave effect does: the top shifted by up to a
     // tenth of a pixel, the bottom by up to 16/256 pixel more. Some of those put a pixel centre
     // under a leaning edge, which only the general path may draw.
@@ -265,11 +286,65 @@ TEST(SpriteTexture, FastPathMatchesTheGeneralPath) {
     fast.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, v);
     gfx::TLVertex list[6] = {v[0], v[1], v[2], v[1], v[3], v[2]};
     general.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleList, 2, list);
-    ASSERT_EQ(fast.dev.FastQuads(), expect_fast ? 1 : 0) << "round " << round;
+    ASSERT_EQ(fast.dev.FastQuads(), (expect_fast ? 1 : 0) + (round % 4 != 3))
+        << "round " << round;
     ASSERT_EQ(general.dev.FastQuads(), 0);
     ASSERT_EQ(std::memcmp(fast.dev.Frame(), general.dev.Frame(), 800 * 600 * 4), 0)
         << "round " << round << " format " << format;
     ASSERT_EQ(std::memcmp(fast.dev.Depth(), general.dev.Depth(), 800 * 600 * 4), 0);
+  }
+}
+
+// The clear is filled in only where no opaque draw covers a tile first: whatever a frame draws
+// over an old frame's pixels, the result is the one a filled clear gives.
+TEST(SpriteTexture, DeferredClearLeavesWhatAFilledClearLeaves) {
+  std::mt19937 rng(13);
+  auto pick = [&](int n) { return static_cast<int>(rng() % n); };
+  const uint32_t formats[] = {gfx::D3DFMT_A8R8G8B8, gfx::D3DFMT_X8R8G8B8, gfx::D3DFMT_A4R4G4B4, 0};
+  for (int round = 0; round < 48; ++round) {
+    // Every format, blending and texel kind, with a white and an other colour.
+    const int blending = round / 8 % 3;  // by alpha, off, additive
+    Canvas deferred, filled;
+    for (Canvas* c : {&deferred, &filled})
+      for (int i = 0; i < 800 * 600; ++i) c->dev.MutableFrame()[i] = 0xFF000000u | (i * 2654435761u);
+    const uint32_t format = formats[round / 2 % 4];
+    // Opaque texels, or some transparent ones among them.
+    const bool holes = round % 2;
+    std::vector<uint32_t> texels(256 * 256);
+    for (uint32_t& t : texels) t = rng() | 0xFF000000u;
+    if (holes)
+      for (int k = 0; k < 256; ++k) texels[pick(256 * 256)] &= 0x00FFFFFFu;
+    CTexture ta, tb;
+    const uint32_t clear = rng();
+    const float depth = round % 5 == 4 ? 0.5f : 1.0f;  // some rounds draw behind the clear depth
+    for (auto [c, t] : {std::pair{&deferred, &ta}, std::pair{&filled, &tb}}) {
+      if (format)
+        FillTexture(*t, c->dev, 256, 256, format,
+                    [&](int x, int y) { return texels[y * 256 + x]; });
+      c->dev.SetTexture(format ? t->Interface() : nullptr);
+      c->dev.SetAlphaBlendEnable(blending != 1);
+      c->dev.Clear(clear, depth);
+    }
+    filled.dev.MutableFrame();  // fills the whole clear at once
+    const uint32_t color = round < 24 ? 0xFFFFFFFFu : rng();
+    for (int k = 0; k < 6; ++k) {
+      const int w = 1 + pick(200), h = 1 + pick(200), x = pick(700) - 50, y = pick(500) - 50;
+      const int u = pick(256 - std::min(w, 255)), v = pick(256 - std::min(h, 255));
+      for (Canvas* c : {&deferred, &filled}) {
+        CSprite s;
+        if (format)
+          s.Init(0, 0, 0, 0, u / 256.0f, v / 256.0f, std::min(u + w, 256) / 256.0f,
+                 std::min(v + h, 256) / 256.0f, format ? (c == &deferred ? &ta : &tb) : nullptr);
+        else
+          s.Init(0, 0, 0, 0);
+        s.SetColor(color);
+        s.SetAlpha(color >> 24);
+        s.SetBlendMode(blending == 2 ? 2 : 0);
+        s.Draw(c->dev, x, y, format ? std::min(w, 256 - u) : w, format ? std::min(h, 256 - v) : h);
+      }
+    }
+    ASSERT_EQ(std::memcmp(deferred.dev.Frame(), filled.dev.Frame(), 800 * 600 * 4), 0)
+        << "round " << round;
   }
 }
 
@@ -618,6 +693,75 @@ TEST(Depth, TriangleAgainstSprite) {
     }
     EXPECT_EQ(cv.At(400, 300), c.centre) << c.tri_z << " " << c.sprite_z;
     EXPECT_EQ(cv.At(10, 10), 0xFFFF0000u);
+  }
+}
+
+// Rectangles at a few depths, on and off the 16 × 16 tiles, overlapping, with depth writes on and
+// off, through the fast path and the triangle path, among quads of varying depth: every pixel and
+// depth is what a plain per-pixel depth buffer gives.
+TEST(Depth, TilesMatchAPerPixelModel) {
+  std::mt19937 rng(5);
+  auto pick = [&](int n) { return static_cast<int>(rng() % n); };
+  const float depths[] = {0.25f, 0.5f, 0.75f, 0.9f, 1.0f};
+  constexpr int kSide = 100;  // everything happens in the top-left corner, over a few tiles
+  for (int round = 0; round < 12; ++round) {
+    gfx::Device dev(800, 600);
+    dev.SetAlphaBlendEnable(false);
+    dev.Clear(0, 1.0f);
+    std::vector<uint32_t> frame(800 * 600, 0xFF000000u);
+    std::vector<float> depth(800 * 600, 1.0f);
+    for (int k = 0; k < 120; ++k) {
+      const int w = 1 + pick(40), h = 1 + pick(40), x = pick(kSide) - 8, y = pick(kSide) - 8;
+      const float z = depths[pick(5)];
+      const bool write = pick(6) != 0;
+      const uint32_t color = 0xFF000000u | static_cast<uint32_t>(rng() & 0xFFFFFF);
+      dev.SetZWriteEnable(write);
+      if (k % 40 == 39) {
+        dev.Depth();  // resolving must not change what the tiles hold
+        continue;
+      }
+      if (k % 20 == 9) {
+        // A quad whose depth varies across it: what it leaves is taken as the model's.
+        gfx::TLVertex v[4];
+        for (int i = 0; i < 4; ++i) {
+          v[i].x = x - 0.5f + (i & 1) * w;
+          v[i].y = y - 0.5f + (i >> 1) * h;
+          v[i].z = (i & 1) ? 0.1f : 0.95f;
+          v[i].diffuse = color;
+        }
+        dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, v);
+        std::memcpy(frame.data(), dev.Frame(), frame.size() * 4);
+        std::memcpy(depth.data(), dev.Depth(), depth.size() * 4);
+        continue;
+      }
+      if (pick(2)) {
+        dev.SetSpriteDepth(z);
+        CSprite s;
+        s.Init(0, 0, 0, 0);
+        s.SetColor(color);
+        s.Draw(dev, static_cast<float>(x), static_cast<float>(y), static_cast<float>(w),
+               static_cast<float>(h));
+      } else {
+        gfx::TLVertex v[4];
+        for (int i = 0; i < 4; ++i) {
+          v[i].x = x - 0.5f + (i & 1) * w;
+          v[i].y = y - 0.5f + (i >> 1) * h;
+          v[i].z = z;
+          v[i].diffuse = color;
+        }
+        const gfx::TLVertex list[6] = {v[0], v[1], v[2], v[1], v[3], v[2]};
+        dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleList, 2, list);
+      }
+      for (int py = std::max(y, 0); py < y + h; ++py)
+        for (int px = std::max(x, 0); px < x + w; ++px) {
+          const size_t i = static_cast<size_t>(py) * 800 + px;
+          if (!(z <= depth[i])) continue;
+          frame[i] = color;
+          if (write) depth[i] = z;
+        }
+    }
+    ASSERT_EQ(std::memcmp(dev.Frame(), frame.data(), frame.size() * 4), 0) << "round " << round;
+    ASSERT_EQ(std::memcmp(dev.Depth(), depth.data(), depth.size() * 4), 0) << "round " << round;
   }
 }
 

@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "resource/image.h"
 #include "resource/pack_writer.h"
 #include "resource/png_encode.h"
+#include "scene/blocks.h"
 #include "scene/event_pictures.h"
 #include "support/game_folder.h"
 
@@ -561,6 +564,59 @@ TEST_F(SceneTest, AnimationLoopsOverItsSteps) {
   adv().AnimeStop();
   EXPECT_FALSE(a.running);
   EXPECT_FALSE(adv().scene.chr.Slot(1).visible);
+}
+
+// A layer draws neighbouring blocks that look the same as one quad: the frame must be the one its
+// blocks drawn one by one give, on whole pixels and off them, under a mask whose alphas change
+// along the rows, with some blocks tinted, and for a picture with transparent and half-transparent
+// parts.
+TEST(BlockLayerDraw, JoinedBlocksDrawWhatSingleBlocksDraw) {
+  std::mt19937 rng(3);
+  CImage32 picture, work;
+  picture.Create(800, 600);
+  uint8_t* p = picture.Pixels();
+  for (int i = 0; i < 800 * 600; ++i, p += 4) {
+    const uint32_t c = rng();
+    std::memcpy(p, &c, 4);
+    p[3] = (i / 800 / 40 + i % 800 / 96) % 3 == 0 ? 255 : p[3] % 2 ? 0 : p[3];
+  }
+  scene::BlockMask mask;
+  for (int r = 0; r < scene::kGridRows; ++r)
+    for (int c = 0; c < scene::kGridColumns; ++c)
+      mask.At(r, c) = static_cast<float>((c / 7 + r) % 4 * 100 - 40);
+  struct Case {
+    float x, y;
+    bool masked;
+    int alpha;
+  } cases[] = {{0, 0, false, 255}, {3, -5, false, 255}, {-7, 13, true, 255},
+               {2.5f, 0, false, 200}, {5, 9, false, 90}};
+  for (const Case& k : cases) {
+    gfx::Device joined(800, 600), single(800, 600);
+    scene::BlockLayer a(scene::kGridColumns, scene::kGridRows, scene::kBackgroundTextures);
+    scene::BlockLayer b(scene::kGridColumns, scene::kGridRows, scene::kBackgroundTextures);
+    for (auto [dev, layer] : {std::pair{&joined, &a}, std::pair{&single, &b}}) {
+      dev->SetAlphaBlendEnable(true);
+      dev->Clear(0xFF203040u, 1.0f);
+      ASSERT_TRUE(layer->Create(*dev));
+      ASSERT_TRUE(layer->Upload(picture, work));
+      layer->SetAlpha(k.alpha);
+      for (int i = 0; i < layer->Count(); i += 23) layer->Block(i).SetColor(0x80FF40);  // tinted
+    }
+    a.Draw(joined, k.x, k.y, nullptr, k.masked ? &mask : nullptr);
+    for (int i = 0; i < b.Count(); ++i) {
+      const int r = i / b.Columns(), c = i % b.Columns();
+      if (k.masked) {
+        const float v = mask.Clamped(r, c);
+        if (v <= 0) continue;
+        b.Block(i).SetAlpha(std::min(static_cast<int>(v), 255));
+      }
+      b.Block(i).Draw(single, k.x + 16 * c, k.y + 16 * r, 16, std::min(16, 600 - 16 * r));
+    }
+    EXPECT_EQ(std::memcmp(joined.Frame(), single.Frame(), 800 * 600 * 4), 0) << k.x << " " << k.y;
+    if (!k.masked && k.x == std::floor(k.x)) {
+      EXPECT_LE(joined.FastQuads() * 4, single.FastQuads());
+    }
+  }
 }
 
 TEST(EventPictures, PositionsFollowTheSortedFileNames) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "graphics/clip_polygon.h"
@@ -56,7 +57,30 @@ DeviceTexture::~DeviceTexture() {
 uint8_t* DeviceTexture::Lock(int* pitch) {
   if (shared_) mutex_.lock();
   *pitch = pitch_;
+  cell_opaque_.clear();
   return bits_.get();
+}
+
+bool DeviceTexture::Opaque(int x0, int y0, int x1, int y1) const {
+  if (format_ == D3DFMT_X8R8G8B8 || format_ == D3DFMT_R5G6B5) return true;
+  if (format_ != D3DFMT_A8R8G8B8) return false;
+  constexpr int kCell = 16;
+  const int columns = (width_ + kCell - 1) / kCell;
+  if (cell_opaque_.empty()) cell_opaque_.assign(columns * ((height_ + kCell - 1) / kCell), -1);
+  for (int cy = y0 / kCell; cy * kCell < y1; ++cy)
+    for (int cx = x0 / kCell; cx * kCell < x1; ++cx) {
+      int8_t& known = cell_opaque_[cy * columns + cx];
+      if (known < 0) {
+        known = 1;
+        const int w = std::min(kCell, width_ - cx * kCell), h = std::min(kCell, height_ - cy * kCell);
+        for (int y = 0; y < h && known; ++y) {
+          const uint8_t* t = bits_.get() + static_cast<size_t>(cy * kCell + y) * pitch_ + cx * kCell * 4;
+          for (int x = 0; x < w; ++x) known &= t[4 * x + 3] == 255;
+        }
+      }
+      if (!known) return false;
+    }
+  return true;
 }
 
 void DeviceTexture::Unlock() {
@@ -71,31 +95,89 @@ DepthBuffer::DepthBuffer(int width, int height)
       tile_columns_((width + kTile - 1) / kTile),
       tile_rows_((height + kTile - 1) / kTile),
       pixels_(AllocatePixels<float>(static_cast<size_t>(width) * height + 16)),
+      tile_kind_(tile_columns_ * tile_rows_, kOne),
       tile_value_(tile_columns_ * tile_rows_, 1.0f),
-      tile_split_(tile_columns_ * tile_rows_, 0) {}
+      tile_high_(tile_columns_ * tile_rows_, 1.0f),
+      tile_low_mask_(tile_columns_ * tile_rows_) {}
 
 void DepthBuffer::Clear(float z) {
   std::fill(tile_value_.begin(), tile_value_.end(), z);
-  std::fill(tile_split_.begin(), tile_split_.end(), 0);
+  std::fill(tile_kind_.begin(), tile_kind_.end(), kOne);
+}
+
+void DepthBuffer::FillTile(int i, int tx, int ty) {
+  const int x0 = tx * kTile, x1 = std::min(x0 + kTile, width_);
+  const int y0 = ty * kTile, y1 = std::min(y0 + kTile, height_);
+  const float front = tile_value_[i];
+  if (tile_kind_[i] == kOne) {
+    for (int y = y0; y < y1; ++y) std::fill(Row(y) + x0, Row(y) + x1, front);
+    return;
+  }
+  const float back = tile_high_[i];
+  for (int y = y0; y < y1; ++y) {
+    const unsigned bits = tile_low_mask_[i][y - y0];
+    float* row = Row(y);
+    for (int x = x0; x < x1; ++x) row[x] = bits >> (x - x0) & 1 ? front : back;
+  }
+}
+
+void DepthBuffer::SplitTile(int i, int tx, int ty) {
+  if (tile_kind_[i] == kSplit) return;
+  FillTile(i, tx, ty);
+  if (tile_kind_[i] == kOne) {
+    tile_high_[i] = tile_value_[i];
+    const int w = std::min(kTile, width_ - tx * kTile);
+    tile_low_mask_[i].fill(static_cast<uint16_t>((1u << w) - 1));
+  }
+  tile_kind_[i] = kSplit;
 }
 
 void DepthBuffer::Split(int tx, int ty) {
-  int i = ty * tile_columns_ + tx;
-  if (tile_split_[i]) return;
-  tile_split_[i] = 1;
-  int x0 = tx * kTile, x1 = std::min(x0 + kTile, width_);
-  int y1 = std::min(ty * kTile + kTile, height_);
-  for (int y = ty * kTile; y < y1; ++y) std::fill(Row(y) + x0, Row(y) + x1, tile_value_[i]);
+  const int i = ty * tile_columns_ + tx;
+  SplitTile(i, tx, ty);
+  // Varying depths may land anywhere below the pixels they replace: no lower bound is known.
+  tile_value_[i] = -std::numeric_limits<float>::infinity();
+  tile_low_mask_[i].fill(0);
+}
+
+void DepthBuffer::WriteFront(int i, int tx, int ty, int x0, int y0, int x1, int y1, float z) {
+  std::array<uint16_t, kTile>& mask = tile_low_mask_[i];
+  if (z < tile_value_[i]) {
+    if (tile_kind_[i] == kTwo) {
+      // Two values stay two while the part covers every pixel in front; else a third comes in.
+      const auto bits = static_cast<uint16_t>(((1u << (x1 - x0)) - 1) << (x0 - tx * kTile));
+      bool covers = true;
+      for (int r = 0; r < kTile; ++r) {
+        const bool inside = r >= y0 - ty * kTile && r < y1 - ty * kTile;
+        covers &= (mask[r] & ~(inside ? bits : 0)) == 0;
+      }
+      if (!covers) SplitTile(i, tx, ty);
+    }
+    // In front of every pixel: the written part alone holds the new lower bound.
+    tile_value_[i] = z;
+    mask.fill(0);
+  }
+  if (tile_kind_[i] == kSplit)
+    for (int y = y0; y < y1; ++y) std::fill(Row(y) + x0, Row(y) + x1, z);
+  AddToMask(i, tx, ty, x0, y0, x1, y1);
+}
+
+void DepthBuffer::AddToMask(int i, int tx, int ty, int x0, int y0, int x1, int y1) {
+  std::array<uint16_t, kTile>& mask = tile_low_mask_[i];
+  const auto bits = static_cast<uint16_t>(((1u << (x1 - x0)) - 1) << (x0 - tx * kTile));
+  for (int r = y0 - ty * kTile; r < y1 - ty * kTile; ++r) mask[r] |= bits;
+  const int w = std::min(kTile, width_ - tx * kTile), h = std::min(kTile, height_ - ty * kTile);
+  const auto full = static_cast<uint16_t>((1u << w) - 1);
+  for (int r = 0; r < h; ++r)
+    if (mask[r] != full) return;
+  tile_kind_[i] = kOne;
 }
 
 const float* DepthBuffer::Resolve() {
   for (int ty = 0; ty < tile_rows_; ++ty)
     for (int tx = 0; tx < tile_columns_; ++tx) {
-      int i = ty * tile_columns_ + tx;
-      if (tile_split_[i]) continue;
-      int x0 = tx * kTile, x1 = std::min(x0 + kTile, width_);
-      int y1 = std::min(ty * kTile + kTile, height_);
-      for (int y = ty * kTile; y < y1; ++y) std::fill(Row(y) + x0, Row(y) + x1, tile_value_[i]);
+      const int i = ty * tile_columns_ + tx;
+      if (tile_kind_[i] != kSplit) FillTile(i, tx, ty);
     }
   return pixels_.get();
 }
@@ -109,6 +191,8 @@ Device::Device(int width, int height)
       depth_(width, height),
       context_(std::make_unique<raster::DrawContext>()) {
   std::fill(frame_.get(), frame_.get() + static_cast<size_t>(width) * height, 0xFF000000u);
+  clear_pending_.assign(static_cast<size_t>(depth_.TileColumns()) * depth_.TileRows(), 0);
+  clear_covered_.resize(clear_pending_.size());
   for (int i = 0; i < 256; ++i) palette_[i] = 0xFF000000u | static_cast<uint32_t>(i) * 0x010101u;
   wide_pixels_ = raster::CpuHasAvx2();
 }
@@ -144,12 +228,88 @@ DeviceResult Device::CreateTexture(int width, int height, uint32_t format,
 }
 
 void Device::Clear(uint32_t argb, float z) {
-  std::fill(frame_.get(), frame_.get() + static_cast<size_t>(width_) * height_, argb | 0xFF000000u);
+  clear_color_ = argb | 0xFF000000u;
+  std::fill(clear_pending_.begin(), clear_pending_.end(), 1);
+  std::memset(clear_covered_.data(), 0, clear_covered_.size() * sizeof(clear_covered_[0]));
+  pending_tiles_ = static_cast<int>(clear_pending_.size());
   depth_.Clear(z);
+}
+
+uint16_t Device::TileBits(int tx, int x0, int x1) {
+  const int left = x0 - tx * DepthBuffer::kTile;
+  return static_cast<uint16_t>(((1u << (x1 - x0)) - 1) << left);
+}
+
+void Device::FillTile(int tx, int ty) const {
+  constexpr int kTile = DepthBuffer::kTile;
+  const int x0 = tx * kTile, x1 = std::min(x0 + kTile, width_);
+  const int y0 = ty * kTile, y1 = std::min(y0 + kTile, height_);
+  const auto& covered = clear_covered_[ty * depth_.TileColumns() + tx];
+  for (int y = y0; y < y1; ++y) {
+    uint32_t* row = frame_.get() + static_cast<size_t>(y) * width_;
+    const unsigned bits = covered[y - y0];
+    if (bits == 0) {
+      std::fill(row + x0, row + x1, clear_color_);
+      continue;
+    }
+    for (int x = x0; x < x1; ++x)
+      if (!(bits >> (x - x0) & 1)) row[x] = clear_color_;
+  }
+}
+
+void Device::FillCleared() const {
+  if (pending_tiles_ == 0) return;
+  const int columns = depth_.TileColumns();
+  if (pending_tiles_ == static_cast<int>(clear_pending_.size()) &&
+      std::all_of(clear_covered_.begin(), clear_covered_.end(), [](const auto& c) {
+        return std::all_of(c.begin(), c.end(), [](uint16_t b) { return b == 0; });
+      })) {
+    std::fill(frame_.get(), frame_.get() + static_cast<size_t>(width_) * height_, clear_color_);
+  } else {
+    for (size_t i = 0; i < clear_pending_.size(); ++i)
+      if (clear_pending_[i]) FillTile(static_cast<int>(i) % columns, static_cast<int>(i) / columns);
+  }
+  std::fill(clear_pending_.begin(), clear_pending_.end(), 0);
+  pending_tiles_ = 0;
+}
+
+void Device::FillClearedUnder(const raster::DrawContext& ctx, const raster::RectQuad& q) {
+  if (pending_tiles_ == 0 || q.x0 >= q.x1 || q.y0 >= q.y1) return;
+  constexpr int kTile = DepthBuffer::kTile;
+  // Whether the quad leaves pixels that do not depend on what lay under them: blending off, or
+  // opaque texels in an opaque colour blended by their alpha.
+  bool own = ctx.blend == raster::BlendKind::Replace;
+  if (ctx.blend == raster::BlendKind::Alpha && q.color >> 24 == 255)
+    own = !texture_ || texture_->Opaque(q.x0 + q.tex_dx, q.y0 + q.tex_dy, q.x1 + q.tex_dx,
+                                        q.y1 + q.tex_dy);
+  const int columns = depth_.TileColumns();
+  for (int ty = q.y0 / kTile; ty * kTile < q.y1; ++ty)
+    for (int tx = q.x0 / kTile; tx * kTile < q.x1; ++tx) {
+      const int i = ty * columns + tx;
+      if (!clear_pending_[i]) continue;
+      // Where the quad passes depth everywhere in the tile, its part of the tile gets pixels of
+      // its own; the tile waits on until they cover it.
+      if (own && (!ctx.z_enable || depth_.PassesWhole(tx, ty, q.z))) {
+        const int w = std::min(kTile, width_ - tx * kTile), h = std::min(kTile, height_ - ty * kTile);
+        const int y0 = std::max(q.y0, ty * kTile) - ty * kTile;
+        const int y1 = std::min(q.y1, ty * kTile + kTile) - ty * kTile;
+        const uint16_t bits = TileBits(tx, std::max(q.x0, tx * kTile), std::min(q.x1, tx * kTile + w));
+        auto& covered = clear_covered_[i];
+        for (int r = y0; r < y1; ++r) covered[r] |= bits;
+        const auto full = static_cast<uint16_t>((1u << w) - 1);
+        if (!std::all_of(covered.begin(), covered.begin() + h, [&](uint16_t b) { return b == full; }))
+          continue;
+      } else {
+        FillTile(tx, ty);
+      }
+      clear_pending_[i] = 0;
+      --pending_tiles_;
+    }
 }
 
 bool Device::GetRenderTargetData(Surface& out) const {
   if (out.width_ != width_ || out.height_ != height_) return false;
+  FillCleared();
   std::copy(frame_.get(), frame_.get() + static_cast<size_t>(width_) * height_,
             out.pixels_.begin());
   return true;
@@ -368,9 +528,11 @@ void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVe
       AsRect(ctx, v, &q, &gradient)) {
     if (!gradient) {
       ++fast_quads_;
+      FillClearedUnder(ctx, q);
       raster::DrawRect(ctx, q);
       return;
     }
+    FillCleared();
     const raster::RasterVertex r[4] = {FromTL(v[0], ctx), FromTL(v[1], ctx), FromTL(v[2], ctx),
                                        FromTL(v[3], ctx)};
     if (raster::DrawGradientRect(ctx, q, r)) {
@@ -378,6 +540,7 @@ void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVe
       return;
     }
   }
+  FillCleared();
   for (int i = 0; i < primitive_count; ++i) {
     int idx[3];
     TriangleIndices(type, i, idx);
@@ -425,6 +588,7 @@ bool Device::DrawAlignedSprite(float x, float y, float w, float h, float u0, flo
     if (q.y0 < q.y1 && (q.y0 + q.tex_dy < 0 || q.y1 - 1 + q.tex_dy >= ctx.tex_height)) return false;
   }
   ++fast_quads_;
+  FillClearedUnder(ctx, q);
   raster::DrawRect(ctx, q);
   return true;
 }
@@ -436,6 +600,7 @@ void Device::DrawPrimitive(PrimitiveType type, int start_vertex, int primitive_c
   std::unique_lock<std::mutex> lock;
   if (texture_ && texture_->shared_) lock = std::unique_lock<std::mutex>(texture_->mutex_);
   const raster::DrawContext& ctx = Context();
+  FillCleared();
 
   const Matrix& world = transforms_[static_cast<int>(TransformType::World)];
   const Matrix wvp = D3DXMatrixMultiply(
@@ -511,6 +676,7 @@ void Device::DrawPrimitive(PrimitiveType type, int start_vertex, int primitive_c
 void Device::DrawLine(std::span<const LinePoint> points, uint32_t argb, float width, bool antialias,
                       uint32_t pattern, float pattern_scale) {
   if (points.size() < 2) return;
+  FillCleared();
   const raster::DrawContext ctx =
       MakeContext(frame_.get(), width_, height_, &depth_, states_, nullptr, palette_.data(), false);
   raster::LineStyle style{width, antialias, pattern, pattern_scale};

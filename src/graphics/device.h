@@ -115,6 +115,7 @@ PixelMemory<T> AllocatePixels(size_t count);
 
 namespace raster {
 struct DrawContext;
+struct RectQuad;
 }
 
 // A texture's texels, row after row with no padding between rows.
@@ -136,6 +137,9 @@ class DeviceTexture {
   void Unlock();
 
   const uint8_t* Bits() const { return bits_.get(); }
+  // Whether every texel of [x0, x1) × [y0, y1) is opaque, as far as the 16 × 16 cells it touches
+  // tell (a cell is opaque when all its texels are; worked out when first asked after a Lock).
+  bool Opaque(int x0, int y0, int x1, int y1) const;
 
  private:
   friend class Device;
@@ -147,6 +151,8 @@ class DeviceTexture {
   bool shared_ = false;
   std::mutex mutex_;
   PixelMemory<uint8_t> bits_;
+  // Per 16 × 16 cell: 1 opaque, 0 not, −1 not known yet.
+  mutable std::vector<int8_t> cell_opaque_;
 };
 
 // A plain XRGB surface in system memory: the capture of the render target.
@@ -169,8 +175,16 @@ class Surface {
 };
 
 // The depth buffer, kept per 16 × 16 tile as one value while every pixel of the tile has it (a
-// clear, a sprite covering the tile), and per pixel once drawing splits the tile. The sprites all
-// lie at one depth, so almost no 2D drawing reads or writes a per-pixel depth.
+// clear, a sprite covering the tile), as two values while a constant depth covers part of it,
+// and per pixel once drawing splits the tile further. The sprites all lie at one depth, so almost
+// no 2D drawing reads or writes a per-pixel depth, wherever its blocks lie on the tile grid.
+//
+// A two-value tile holds its front value on the pixels of a mask and its back value on the rest.
+// A split tile keeps bounds on its pixels' values and the mask of the pixels known to hold the
+// lower bound. A constant depth at or in front of the lower bound passes every pixel, and one
+// behind the upper bound none, so a block off the tile grid (a quake, a scroll) is tested once per
+// tile, not per pixel; once the mask covers the tile (the neighbouring blocks of a layer at one
+// depth), the tile holds one value again.
 class DepthBuffer {
  public:
   static constexpr int kTile = 16;
@@ -186,32 +200,63 @@ class DepthBuffer {
 
   enum class Test { None, All, PerPixel };
   // The test of a constant depth z over the part [x0, x1) × [y0, y1) of tile (tx, ty): None when
-  // no pixel passes, All when all pass and the tile already holds the result, PerPixel when the
+  // no pixel passes, All when all pass (the depths are then written here), PerPixel when the
   // caller must test and write the pixels (the tile is then kept per pixel).
   Test ConstantTest(int tx, int ty, int x0, int y0, int x1, int y1, float z, bool write) {
-    int i = ty * tile_columns_ + tx;
-    if (tile_split_[i]) return Test::PerPixel;
-    float t = tile_value_[i];
-    if (!(z <= t)) return Test::None;
-    if (!write || z == t) return Test::All;
-    bool whole = x0 == tx * kTile && y0 == ty * kTile && x1 == std::min(x0 + kTile, width_) &&
-                 y1 == std::min(y0 + kTile, height_);
-    if (whole) {
+    const int i = ty * tile_columns_ + tx;
+    if (tile_kind_[i] == kOne) {
+      const float t = tile_value_[i];
+      if (!(z <= t)) return Test::None;
+      if (!write || z == t) return Test::All;
+      const bool whole = x0 == tx * kTile && y0 == ty * kTile &&
+                         x1 == std::min(x0 + kTile, width_) && y1 == std::min(y0 + kTile, height_);
+      if (whole) {
+        tile_value_[i] = z;
+        return Test::All;
+      }
+      // The part in front, the rest behind.
+      tile_kind_[i] = kTwo;
+      tile_high_[i] = t;
       tile_value_[i] = z;
+      tile_low_mask_[i].fill(0);
+      AddToMask(i, tx, ty, x0, y0, x1, y1);
       return Test::All;
     }
-    Split(tx, ty);
-    return Test::PerPixel;
+    if (!(z <= tile_high_[i])) return Test::None;
+    if (!(z <= tile_value_[i])) {
+      if (tile_kind_[i] == kTwo) SplitTile(i, tx, ty);
+      return Test::PerPixel;
+    }
+    if (write) WriteFront(i, tx, ty, x0, y0, x1, y1, z);
+    return Test::All;
   }
+  // Whether a constant depth z passes at every pixel of tile (tx, ty).
+  bool PassesWhole(int tx, int ty, float z) const { return z <= tile_value_[ty * tile_columns_ + tx]; }
   // Makes the tile per pixel, for a caller writing varying depths.
   void Split(int tx, int ty);
   float* Row(int y) { return pixels_.get() + static_cast<size_t>(y) * width_; }
 
  private:
+  enum Kind : uint8_t { kOne, kTwo, kSplit };
+  // Writes the pixels of tile i from its one or two values.
+  void FillTile(int i, int tx, int ty);
+  // Keeps the tile per pixel from now on.
+  void SplitTile(int i, int tx, int ty);
+  // Writes z, at or in front of every pixel of tile i (two values or split), over the part
+  // [x0, x1) × [y0, y1).
+  void WriteFront(int i, int tx, int ty, int x0, int y0, int x1, int y1, float z);
+  // Adds the part to the mask of tile i; a mask covering the tile makes it one value.
+  void AddToMask(int i, int tx, int ty, int x0, int y0, int x1, int y1);
+
   int width_, height_, tile_columns_, tile_rows_;
   PixelMemory<float> pixels_;
+  std::vector<Kind> tile_kind_;
+  // Per tile: its value, the front value of two, or the lower bound of a split tile's pixels.
   std::vector<float> tile_value_;
-  std::vector<uint8_t> tile_split_;
+  // The back value of two, or the upper bound of a split tile's pixels.
+  std::vector<float> tile_high_;
+  // Sixteen rows of bits: the pixels of a two-value or split tile that hold tile_value_.
+  std::vector<std::array<uint16_t, kTile>> tile_low_mask_;
 };
 
 // The states the game sets; everything else is fixed (culling off, fog off, texture stage 0
@@ -248,12 +293,20 @@ class Device {
   platform::MessageBoxes* MessageBoxes() const { return boxes_; }
 
   // The render target. Clear fills the target and the depth buffer, ClearDepth the depth alone.
+  // The target's fill is deferred per 16 × 16 tile and skipped where an opaque draw covers the
+  // tile first (a background), so a frame pays for the pixels it draws, not for the clear too.
   void Clear(uint32_t argb, float z);
   void ClearDepth(float z) { depth_.Clear(z); }
   void BeginScene() {}
   void EndScene() {}
-  const uint32_t* Frame() const { return frame_.get(); }
-  uint32_t* MutableFrame() { return frame_.get(); }
+  const uint32_t* Frame() const {
+    FillCleared();
+    return frame_.get();
+  }
+  uint32_t* MutableFrame() {
+    FillCleared();
+    return frame_.get();
+  }
   const float* Depth() { return depth_.Resolve(); }
   // Copies the render target into a surface of the same size; false for another size.
   bool GetRenderTargetData(Surface& out) const;
@@ -334,6 +387,14 @@ class Device {
   friend class DeviceTexture;
   // What the draws read of the states and the bound texture, rebuilt after they change.
   const raster::DrawContext& Context();
+  // Fills the tiles still waiting for the clear colour: all of them, or those under the
+  // fast path's quad where it does not give every pixel of its own; only the pixels no opaque
+  // draw has covered.
+  void FillCleared() const;
+  void FillClearedUnder(const raster::DrawContext& ctx, const raster::RectQuad& q);
+  void FillTile(int tx, int ty) const;
+  // Sixteen bits a row: x0 .. x1 − 1 of tile column tx.
+  static uint16_t TileBits(int tx, int x0, int x1);
 
   int width_, height_;
   PixelMemory<uint32_t> frame_;
@@ -353,6 +414,12 @@ class Device {
   int general_triangles_ = 0;
   bool context_dirty_ = true;
   bool wide_pixels_ = false;
+  // The tiles of the target that still wait for the clear colour, and how many do; per tile, the
+  // pixels that opaque draws have given their own colour meanwhile (16 rows of bits).
+  uint32_t clear_color_ = 0xFF000000u;
+  mutable std::vector<uint8_t> clear_pending_;
+  std::vector<std::array<uint16_t, DepthBuffer::kTile>> clear_covered_;
+  mutable int pending_tiles_ = 0;
   std::unique_ptr<raster::DrawContext> context_;
 };
 

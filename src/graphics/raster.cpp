@@ -96,7 +96,8 @@ void RectRows(const B& blend, const DrawContext& ctx, const RectQuad& q, int x0,
               int y1) {
   constexpr int bpp = kBytes<F>;
   if constexpr (F != 0 && !kDepth) {
-    constexpr bool kWide = F == D3DFMT_A8R8G8B8 || F == D3DFMT_X8R8G8B8;
+    constexpr bool kWide =
+        F == D3DFMT_A8R8G8B8 || F == D3DFMT_X8R8G8B8 || F == D3DFMT_A4R4G4B4;
     if (kWide && ctx.wide) return TexturedRowsAvx2(ctx, q, x0, x1, y0, y1);
     return TexturedRows<Lanes4, B, F, kWhite>(blend, ctx, q, x0, x1, y0, y1);
   }
@@ -153,31 +154,51 @@ void RectRows(const B& blend, const DrawContext& ctx, const RectQuad& q, int x0,
 }
 
 // Walks the quad tile by tile against the depth buffer; runs of tiles that pass whole are drawn
-// as one stretch of rows without touching per-pixel depth. `rows(depth, x0, x1, y0, y1)` draws a
-// stretch, testing per-pixel depth when `depth` (a std::bool_constant) is true.
+// as one stretch of rows without touching per-pixel depth, and tile rows that pass whole from the
+// quad's left to its right join the rows above them, so a quad whose test is the same everywhere
+// is drawn in one stretch wherever it lies on the tile grid. `rows(depth, x0, x1, y0, y1)` draws
+// a stretch, testing per-pixel depth when `depth` (a std::bool_constant) is true.
 template <class Rows>
 void ForDepthRuns(const DrawContext& ctx, const RectQuad& q, Rows&& rows) {
   constexpr std::false_type kPass{};
   constexpr std::true_type kTest{};
   if (!ctx.z_enable) return rows(kPass, q.x0, q.x1, q.y0, q.y1);
   DepthBuffer& depth = *ctx.depth;
+  using Test = DepthBuffer::Test;
+  const int tx0 = q.x0 / kTile, tx1 = (q.x1 + kTile - 1) / kTile;
+  Test tests[kMaxSpan / kTile + 1];
+  int pass0 = q.y0, pass1 = q.y0;  // the rows that passed whole, not drawn yet
   for (int ty = q.y0 / kTile; ty * kTile < q.y1; ++ty) {
-    int ry0 = std::max(q.y0, ty * kTile), ry1 = std::min(q.y1, ty * kTile + kTile);
+    const int ry0 = std::max(q.y0, ty * kTile), ry1 = std::min(q.y1, ty * kTile + kTile);
+    bool all = true;
+    for (int tx = tx0; tx < tx1; ++tx) {
+      const int sx0 = std::max(q.x0, tx * kTile), sx1 = std::min(q.x1, tx * kTile + kTile);
+      tests[tx - tx0] = depth.ConstantTest(tx, ty, sx0, ry0, sx1, ry1, q.z, ctx.z_write);
+      all &= tests[tx - tx0] == Test::All;
+    }
+    if (all) {
+      if (pass0 == pass1) pass0 = ry0;
+      pass1 = ry1;
+      continue;
+    }
+    if (pass0 < pass1) rows(kPass, q.x0, q.x1, pass0, pass1);
+    pass0 = pass1 = ry1;
     int run0 = -1, run1 = -1;
-    for (int tx = q.x0 / kTile; tx * kTile < q.x1; ++tx) {
-      int sx0 = std::max(q.x0, tx * kTile), sx1 = std::min(q.x1, tx * kTile + kTile);
-      DepthBuffer::Test t = depth.ConstantTest(tx, ty, sx0, ry0, sx1, ry1, q.z, ctx.z_write);
-      if (t == DepthBuffer::Test::All) {
+    for (int tx = tx0; tx < tx1; ++tx) {
+      const int sx0 = std::max(q.x0, tx * kTile), sx1 = std::min(q.x1, tx * kTile + kTile);
+      const Test t = tests[tx - tx0];
+      if (t == Test::All) {
         if (run0 < 0) run0 = sx0;
         run1 = sx1;
         continue;
       }
       if (run0 >= 0) rows(kPass, run0, run1, ry0, ry1);
       run0 = -1;
-      if (t == DepthBuffer::Test::PerPixel) rows(kTest, sx0, sx1, ry0, ry1);
+      if (t == Test::PerPixel) rows(kTest, sx0, sx1, ry0, ry1);
     }
     if (run0 >= 0) rows(kPass, run0, run1, ry0, ry1);
   }
+  if (pass0 < pass1) rows(kPass, q.x0, q.x1, pass0, pass1);
 }
 
 template <class B, uint32_t F, bool kWhite>
@@ -241,6 +262,17 @@ LANTHORN_PIXEL int FloorToInt(float f) {
   return i - (static_cast<float>(i) > f);
 }
 
+#if defined(__SSE2__)
+// FloorToInt on four lanes.
+LANTHORN_PIXEL __m128i FloorToInt4(__m128 f) {
+  const __m128 inside =
+      _mm_and_ps(_mm_cmpgt_ps(f, _mm_set1_ps(-2.0e9f)), _mm_cmplt_ps(f, _mm_set1_ps(2.0e9f)));
+  const __m128i i = _mm_cvttps_epi32(f);
+  const __m128i above = _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(i), f));
+  return _mm_and_si128(_mm_add_epi32(i, above), _mm_castps_si128(inside));
+}
+#endif
+
 template <uint32_t F, bool kGouraud, bool kPersp>
 void SourceRow(const Triangle& t, const DrawContext& ctx, int y, int x0, int n, uint32_t* out) {
   const float dy = static_cast<float>(y) - t.oy;
@@ -248,6 +280,7 @@ void SourceRow(const Triangle& t, const DrawContext& ctx, int y, int x0, int n, 
   for (int ch = 0; ch < 4; ++ch) row[ch] = t.c[ch].Row(dy);
   const float ru = t.u.Row(dy), rv = t.v.Row(dy), rq = t.q.Row(dy);
   const P4 flat = Splat4(t.color);
+  const bool white = !kGouraud && t.color == 0xFFFFFFFFu;
   for (int i = 0; i < n; i += 4) {
     const float x = static_cast<float>(x0 + i);
     P4 col = kGouraud ? Gouraud4(t, row, x) : flat;
@@ -255,6 +288,26 @@ void SourceRow(const Triangle& t, const DrawContext& ctx, int y, int x0, int n, 
       Store4(out + i, col);
     } else {
       uint32_t tex[4];
+#if defined(__SSE2__)
+      if (!kPersp && t.wrap_u_mask >= 0 && t.wrap_v_mask >= 0) {
+        // The same operations as below on four lanes at once (power-of-two sizes wrap by mask).
+        const __m128 d = _mm_sub_ps(_mm_add_ps(_mm_set1_ps(x), _mm_setr_ps(0, 1, 2, 3)),
+                                    _mm_set1_ps(t.ox));
+        const __m128 u = _mm_add_ps(_mm_set1_ps(ru), _mm_mul_ps(_mm_set1_ps(t.u.dx), d));
+        const __m128 v = _mm_add_ps(_mm_set1_ps(rv), _mm_mul_ps(_mm_set1_ps(t.v.dx), d));
+        alignas(16) int tu[4], tv[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(tu),
+                        _mm_and_si128(FloorToInt4(u), _mm_set1_epi32(t.wrap_u_mask)));
+        _mm_store_si128(reinterpret_cast<__m128i*>(tv),
+                        _mm_and_si128(FloorToInt4(v), _mm_set1_epi32(t.wrap_v_mask)));
+        for (int k = 0; k < 4; ++k)
+          tex[k] = Texel<F>(ctx.tex_bits + static_cast<size_t>(tv[k]) * ctx.tex_pitch, tu[k],
+                            ctx.palette);
+        // Times white is the texel itself.
+        Store4(out + i, white ? Load4(tex) : Modulate(Load4(tex), col));
+        continue;
+      }
+#endif
       for (int k = 0; k < 4; ++k) {
         float d = (x + k) - t.ox;
         float u = ru + t.u.dx * d, v = rv + t.v.dx * d;

@@ -40,8 +40,8 @@ void DrawRect(const DrawContext& ctx, const RectQuad& q);
 
 // Whether this processor runs AVX2 (checked once).
 bool CpuHasAvx2();
-// The rows [y0, y1) × [x0, x1) of a quad with an A8R8G8B8 or X8R8G8B8 texture bound, without
-// per-pixel depth, eight pixels a step; only when CpuHasAvx2().
+// The rows [y0, y1) × [x0, x1) of a quad with an A8R8G8B8, X8R8G8B8 or A4R4G4B4 (glyph) texture
+// bound, without per-pixel depth, eight pixels a step; only when CpuHasAvx2().
 void TexturedRowsAvx2(const DrawContext& ctx, const RectQuad& q, int x0, int x1, int y0, int y1);
 
 // A vertex on the target: position in pixels, depth, 1/w, colour channels 0–255 (b, g, r, a),

@@ -113,9 +113,20 @@ struct Lanes8 {
   static LANTHORN_PIXEL P Or(P a, P b) { return {_mm256_or_si256(a.v, b.v)}; }
   template <uint32_t F>
   static LANTHORN_PIXEL P Texels(const uint8_t* row, const uint32_t*) {
-    static_assert(F == D3DFMT_A8R8G8B8 || F == D3DFMT_X8R8G8B8);
-    P t = Load(reinterpret_cast<const uint32_t*>(row));
-    return F == D3DFMT_X8R8G8B8 ? OpaqueAlpha(t) : t;
+    static_assert(F == D3DFMT_A8R8G8B8 || F == D3DFMT_X8R8G8B8 || F == D3DFMT_A4R4G4B4);
+    if constexpr (F == D3DFMT_A4R4G4B4) {
+      // As the four-pixel loop does: the low nibbles (b, r) and high nibbles (g, a) of the bytes
+      // interleave into B, G, R, A, and each nibble n becomes n × 17.
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+      const __m128i nibble = _mm_set1_epi8(0x0F);
+      const __m128i lo = _mm_and_si128(x, nibble);
+      const __m128i hi = _mm_and_si128(_mm_srli_epi16(x, 4), nibble);
+      const __m256i t = _mm256_set_m128i(_mm_unpackhi_epi8(lo, hi), _mm_unpacklo_epi8(lo, hi));
+      return {_mm256_or_si256(t, _mm256_slli_epi16(t, 4))};
+    } else {
+      P t = Load(reinterpret_cast<const uint32_t*>(row));
+      return F == D3DFMT_X8R8G8B8 ? OpaqueAlpha(t) : t;
+    }
   }
 };
 
@@ -143,6 +154,8 @@ void RowsOfFormat(const DrawContext& ctx, const RectQuad& q, int x0, int x1, int
 void TexturedRowsAvx2(const DrawContext& ctx, const RectQuad& q, int x0, int x1, int y0, int y1) {
   if (ctx.tex_format == D3DFMT_X8R8G8B8)
     RowsOfFormat<D3DFMT_X8R8G8B8>(ctx, q, x0, x1, y0, y1);
+  else if (ctx.tex_format == D3DFMT_A4R4G4B4)
+    RowsOfFormat<D3DFMT_A4R4G4B4>(ctx, q, x0, x1, y0, y1);
   else
     RowsOfFormat<D3DFMT_A8R8G8B8>(ctx, q, x0, x1, y0, y1);
 }

@@ -107,6 +107,15 @@ int CSprite::Draw(gfx::Device& device, float x, float y, float w, float h) {
   return Submit(device);
 }
 
+bool CSprite::DrawAlignedRun(gfx::Device& device, float x, float y, float w, float h, float u1) {
+  const uint32_t diffuse = static_cast<uint32_t>(alpha_[0]) << 24 | color_[0];
+  for (int i = 1; i < 4; ++i)
+    if ((static_cast<uint32_t>(alpha_[i]) << 24 | color_[i]) != diffuse) return false;
+  Bind(device);
+  if (!texture_) return device.DrawAlignedSprite(x, y, w, h, 0.0f, 0.0f, 1.0f, 1.0f, diffuse);
+  return device.DrawAlignedSprite(x, y, w, h, u0_, v0_, u1, v1_, diffuse);
+}
+
 int CSprite::DrawRotated(gfx::Device& device, float x, float y, float w, float h, float degrees) {
   FillColors(device, false);
   const float rad = degrees * 0.01745328f;

@@ -31,6 +31,16 @@ class CSprite {
                float x3, float y3);
   // Draw on the stored device at the stored position and size; 0 without a stored device.
   int Draw();
+  // The axis-aligned quad at (x, y), w × h pixels, with the texture range widened on the right to
+  // u1, drawn whole by the device's aligned path: the neighbouring blocks of one picture that
+  // share this sprite's look, drawn as one. False, nothing drawn, where that path does not take
+  // it (off whole pixels, a colour per corner); the blocks are then drawn one by one.
+  bool DrawAlignedRun(gfx::Device& device, float x, float y, float w, float h, float u1);
+  // Whether `other` draws with this sprite's texture, blend mode, colours and alphas.
+  bool SameLook(const CSprite& other) const {
+    return texture_ == other.texture_ && blend_mode_ == other.blend_mode_ &&
+           alpha_ == other.alpha_ && color_ == other.color_;
+  }
 
   void SetBlendMode(int mode) { blend_mode_ = mode; }
   // Alphas are clamped to 0–255.
@@ -55,6 +65,7 @@ class CSprite {
   float Width() const { return w_; }
   float Height() const { return h_; }
   CTexture* Texture() const { return texture_; }
+  float U1() const { return u1_; }
   // The vertices of the last draw.
   const std::array<gfx::TLVertex, 4>& Vertices() const { return vertices_; }
 

@@ -104,26 +104,50 @@ void BlockLayer::SetBlendMode(int mode) {
 
 void BlockLayer::Draw(gfx::Device& device, float x, float y, const Wave* wave,
                       const BlockMask* mask) {
+  // The alpha a block takes from the mask (0: not drawn), or −1 without one.
+  auto mask_alpha = [&](int r, int c) {
+    if (!mask) return -1;
+    const float v = mask->Clamped(r, c);
+    return v <= 0 ? 0 : v >= 255 ? 255 : static_cast<int>(v);
+  };
   for (int r = 0; r < rows_; ++r) {
     const float top = y + r * kBlockSize;
     const float h = BlockHeight(r);
     const float shift_top = wave ? wave->Shift(r) : 0.0f;
     const float shift_bottom = wave ? wave->Shift(r + 1) : 0.0f;
-    for (int c = 0; c < columns_; ++c) {
+    for (int c = 0; c < columns_;) {
       CSprite& s = sprites_[r * columns_ + c];
-      if (mask) {
-        const float v = mask->Clamped(r, c);
-        const int a = v <= 0 ? 0 : v >= 255 ? 255 : static_cast<int>(v);
-        if (a == 0) continue;
-        s.SetAlpha(a);
+      const int a = mask_alpha(r, c);
+      if (a == 0) {
+        ++c;
+        continue;
       }
+      if (a > 0) s.SetAlpha(a);
       const float left = x + c * kBlockSize;
-      if (!wave) {
-        s.Draw(device, left, top, kBlockSize, h);
-      } else {
+      if (wave) {
         s.DrawQuad(device, left + shift_top, top, left + shift_top + kBlockSize, top,
                    left + shift_bottom, top + h, left + shift_bottom + kBlockSize, top + h);
+        ++c;
+        continue;
       }
+      // The blocks to the right that lie beside this one in its texture and look the same are
+      // drawn with it as one quad, which costs one block's set-up instead of one each.
+      int end = c + 1;
+      for (; end < columns_; ++end) {
+        const int b = r * columns_ + end;
+        if (b % 16 == 0) break;  // the next cell row of the texture, or the next texture
+        if (mask_alpha(r, end) != a) break;
+        if (a > 0) sprites_[b].SetAlpha(a);
+        if (!s.SameLook(sprites_[b])) break;
+      }
+      const float run_width = static_cast<float>(kBlockSize * (end - c));
+      if (end - c > 1 &&
+          s.DrawAlignedRun(device, left, top, run_width, h, sprites_[r * columns_ + end - 1].U1())) {
+        c = end;
+        continue;
+      }
+      for (; c < end; ++c)
+        sprites_[r * columns_ + c].Draw(device, x + c * kBlockSize, top, kBlockSize, h);
     }
   }
 }
