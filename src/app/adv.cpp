@@ -6,7 +6,9 @@
 #include "resource/image.h"
 
 CADV::CADV(Process& process)
-    : town(process.graphics, process.system_pkd, save_record, script, process.town_bgm, panels.Art()),
+    : save_load(process.graphics, panels, slots, system_data, save_record, process.system_pkd,
+                process.system_se[1], SaveLoadHooksOf()),
+      town(process.graphics, process.system_pkd, save_record, script, process.town_bgm, panels.Art()),
       movie_layer(process.graphics, process.sound, process.platform.clock),
       movie_room(process.graphics, movie_layer, process.system_se),
       modes(DefaultModes()),

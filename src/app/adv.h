@@ -39,6 +39,7 @@
 #include "screens/music_room.h"
 #include "screens/picture_gallery.h"
 #include "screens/save_load.h"
+#include "screens/slot_table.h"
 #include "screens/system_menu.h"
 #include "screens/title.h"
 #include "screens/town_map.h"
@@ -206,7 +207,9 @@ class CADV final : public DeviceClient {
   // a file that is missing is logged and its slot stays silent.
   void LoadSystemSounds();
 
-  // Shared input rules and drawing helpers of the screens (src/screens/adv_panels.cpp).
+  // Shared input rules and drawing helpers of the screens (src/screens/panels.cpp).
+  // The frame's input as the screens read it (the rules below are its Decide and Cancel).
+  ScreenInput InputForScreen();
   // A decide: a left click (only when `hit`), Space, Return or numpad Enter; never while a
   // confirmation dialog is open.
   bool IsDecide(bool hit = true);
@@ -250,17 +253,9 @@ class CADV final : public DeviceClient {
   void ReturnToTitle();
   void SetTitleState(int32_t state);
 
-  // --- save slots (src/save/adv_save_slots.cpp) and the save/load screen
-  // (src/screens/save_load.cpp) ------------------------------------------------------------
-  static constexpr int kSlotCount = 48;  // the screen shows 0-35
-  struct SlotInfo {
-    CTexture thumbnail;  // 8 × 8 XRGB at start; the screen may fill it from the slot's .bmp
-    int64_t file_time = 0;  // modification time of the slot file (seconds), 0 none known
-    int64_t file_size = 0;
-    std::string label;  // "%02d/%02d/%02d %02d:%02d:%02d(%s)"
-    bool thumbnail_shown = false;
-  };
-  std::array<SlotInfo, kSlotCount> slots;
+  // --- save slots (src/save/engine/adv_save_slots.cpp) and the save/load screen
+  // (src/screens/save_load.*; these entry points in adv_save_load_glue.cpp) --------------------
+  SlotTable slots;
   // The record at engine start: zeroed, version 202; the slot thumbnails made.
   void ResetRecord();
   // "<current folder>\SAVE\<n>.dat": the 6,640-byte record, written whole or not at all.
@@ -272,12 +267,10 @@ class CADV final : public DeviceClient {
   bool LoadSlot(int n);
   // The same rebuild from history entry i.
   bool RestoreCheckpoint(int i);  // false: refused, nothing changed
-  // The save/load screen (its Proc and Flip are with the mode steps).
   SaveLoadScreen save_load;
   // Reads the slot files' times and thumbnails for slots 0-35 (done when the screen opens).
   void RefreshSaveLoadSlots();
   void LoadSlotThumbnail(int n);  // the slot's texture from "SAVE\<n>.bmp"
-  void UpdateShownLabel(int n);
   // The text a slot's label shows: its time, or "-- NO DATA --".
   const std::string& SaveLoadLabel(int n) const;
 
@@ -392,6 +385,7 @@ class CADV final : public DeviceClient {
   void BacklogSetup();
   void DialogArtSetup();
   void SaveLoadSetup();
+  SaveLoadHooks SaveLoadHooksOf();
   void SystemMenuSetup();
   void ChoiceSetup();
   void LoadTitleResources();

@@ -4,25 +4,17 @@
 
 #include "app/adv.h"
 #include "app/process.h"
-#include "platform/dik.h"
 #include "platform/log.h"
 #include "screens/cells.h"
 
-bool CADV::IsDecide(bool hit) {
-  if (confirm_open) return false;
-  CInput& input = process_.input;
-  // Every key is read, so a press is never left over for a later frame.
-  bool decide = input.KeyPressed(DIK_SPACE);
-  decide |= input.KeyPressed(DIK_RETURN);
-  decide |= input.KeyPressed(DIK_NUMPADENTER);
-  if (input.AltEnterHeld()) decide = false;
-  return decide || (left_click && hit);
+ScreenInput CADV::InputForScreen() {
+  return ScreenInput(process_.input, pointer, left_click, right_click, pointer_inside, confirm_open,
+                    frame_time);
 }
 
-bool CADV::IsCancel() {
-  bool cancel = process_.input.KeyPressed(DIK_ESCAPE);
-  return cancel || (right_click && pointer_inside);
-}
+bool CADV::IsDecide(bool hit) { return InputForScreen().Decide(hit); }
+
+bool CADV::IsCancel() { return InputForScreen().Cancel(); }
 
 bool CADV::PointerBoxOverlaps(float left, float top, float right, float bottom) const {
   return PointerBoxHits(pointer, left, top, right, bottom);
