@@ -8,6 +8,7 @@
 CADV::CADV(Process& process)
     : save_load(process.graphics, panels, slots, system_data, save_record, process.system_pkd,
                 process.system_se[1], SaveLoadHooksOf()),
+      backlog(process.graphics, text_box, history, checkpoints, fill_sprites[kFillBlack]),
       town(process.graphics, process.system_pkd, save_record, script, process.town_bgm, panels.Art()),
       movie_layer(process.graphics, process.sound, process.platform.clock),
       movie_room(process.graphics, movie_layer, process.system_se),
