@@ -6,7 +6,9 @@
 #include "resource/image.h"
 
 CADV::CADV(Process& process)
-    : save_load(process.graphics, panels, slots, system_data, save_record, process.system_pkd,
+    : choice(process.graphics, panels, text_box, script, save_record, process.system_pkd,
+             process.system_se),
+      save_load(process.graphics, panels, slots, system_data, save_record, process.system_pkd,
                 process.system_se[1], SaveLoadHooksOf()),
       backlog(process.graphics, text_box, history, checkpoints, fill_sprites[kFillBlack]),
       town(process.graphics, process.system_pkd, save_record, script, process.town_bgm, panels.Art()),

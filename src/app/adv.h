@@ -162,7 +162,10 @@ class CADV final : public DeviceClient {
   VoiceQueueFields voice_queue;  // filled by "@text,", played by the story
   HistoryStore history;  // the message history's pages
   CheckpointHistory checkpoints;  // ... and their snapshots
-  ChoiceScreen choice;  // "@select" and "@battle_select" (src/screens/choices.*)
+  // The panels every screen draws its boxes with (src/screens/panels.*).
+  Panels panels;
+  // "@select" and "@battle_select" (src/screens/choices.*; entry points in adv_choices_glue.cpp)
+  ChoiceScreen choice;
   ButtonBar button_bar;  // under the text window (src/screens/button_bar.*)
 
   // Text commands (src/script/adv_text_commands.cpp).
@@ -223,7 +226,6 @@ class CADV final : public DeviceClient {
   void FramedPanel(float x, float y, float w, float h, uint32_t fill_rgb, uint32_t outline_rgb);
   // The nine-slice frame of the dialog art (needs DialogArtSetup).
   void WindowFrame(float x, float y, int columns, int rows);
-  Panels panels;
 
   // The story mode (src/script/adv_story.cpp): the button bar, and what it opens.
   void ButtonBarSetup();  // the bar's sprites, made with the text box
