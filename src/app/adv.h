@@ -282,8 +282,7 @@ class CADV final : public DeviceClient {
   void OpenConfig(GameMode return_mode);
 
   // --- the confirmation dialog (src/screens/dialogs.cpp), the in-story system menu
-  // (src/screens/system_menu.cpp) and the message history (src/screens/backlog.*; its entry
-  // points in adv_backlog_glue.cpp)
+  // (src/screens/system_menu.cpp) and the message history (src/screens/backlog.cpp)
   ConfirmationDialog confirmation;
   SystemMenu system_menu;
   BacklogScreen backlog;

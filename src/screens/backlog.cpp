@@ -64,6 +64,7 @@ bool BacklogScreen::GoBackAllowed() const {
 }
 
 void BacklogScreen::Show(int i) {
+  if (i < 0 || i >= static_cast<int>(history_.entries.size())) return;  // no such page
   const HistoryEntry& e = history_.entries[static_cast<size_t>(i)];
   text_box_.Advance(-1);
   text_box_.SetNamePlate(e.name_plate != 0);

@@ -235,6 +235,7 @@ void SaveLoadScreen::RefreshSlots() {
 
 // The slot's texture becomes a 160 × 120 copy of its thumbnail file.
 void SaveLoadScreen::LoadThumbnail(int n) {
+  if (n < 0 || n >= kSaveLoadSlots) return;  // not a slot of the screen
   thumbnail_loaded[n] = false;
   if (!LoadCanvasBMP(SlotFile(n, "bmp"), kThumbnailWidth, kThumbnailHeight, thumbnail_pixels_))
     return;
@@ -248,6 +249,7 @@ void SaveLoadScreen::LoadThumbnail(int n) {
 
 const std::string& SaveLoadScreen::Label(int n) const {
   static const std::string no_data = "-- NO DATA --";
+  if (n < 0 || n >= kSaveLoadSlots) return no_data;  // not a slot of the screen
   return slots_[n].file_time != 0 ? shown_labels[n] : no_data;
 }
 
