@@ -83,7 +83,7 @@ class SaveLoadScreen {
   // The text a slot's label shows: its time, or "-- NO DATA --".
   const std::string& Label(int n) const;
 
-  // The screen's state, read and set by the tests as the player's actions leave it.
+  // The screen's state: what the player left it at, read by the engine and the tests.
   bool is_save = false;  // SaveLoadIsSave
   GameMode return_mode = MODE_ADV;  // SaveLoadReturnMode
   int32_t cursor = 0;  // SaveLoadCursor: 0-5 a slot of the page, or one of the values above
