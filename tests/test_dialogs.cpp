@@ -329,6 +329,10 @@ TEST_F(DialogTest, HistoryPagesBackAndForthAndClosesToTheCurrentPage) {
   EXPECT_EQ(adv().backlog.index, 1);
   ClickAt(764, 537);  // ... does nothing on the newest shown page
   EXPECT_EQ(adv().backlog.index, 1);
+  // A page number the history does not hold leaves the page shown.
+  for (int i : {-1, kHistoryEntries}) adv().ShowBacklogEntry(i);
+  EXPECT_EQ(adv().backlog.shown, 1);
+  EXPECT_EQ(adv().text_box.Line(0), SJ("に▽ふた"));
   EXPECT_EQ(adv().game_mode, MODE_BACKLOG);
   ClickAt(764, 450);  // the up arrow
   EXPECT_EQ(adv().backlog.index, 0);

@@ -1,9 +1,11 @@
 // The input rules: presses latched until read and dropped when released first, one press per
-// hold, wheel notches with their pause, and what a failed poll keeps.
+// hold, wheel notches with their pause, and what a failed poll keeps; the screens' decide and
+// cancel rules on top of them.
 #include <gtest/gtest.h>
 
 #include "app/input.h"
 #include "platform/dik.h"
+#include "screens/screen_input.h"
 
 namespace {
 
@@ -143,6 +145,56 @@ TEST(Input, FailedPollKeepsLatchesAndReacquires) {
   input.PollKeyboard();
   EXPECT_TRUE(input.KeyPressed(DIK_ESCAPE));
   EXPECT_FALSE(input.KeyDown(DIK_RETURN));
+}
+
+// The screens' decide and cancel: which presses and clicks count, and that a press is left in
+// place when the rule does not read it (a dialog open), so the dialog drawn later still gets it.
+TEST(Input, ScreenDecideAndCancelRules) {
+  struct Case {
+    const char* name;
+    uint8_t key;  // 0 none
+    bool alt = false, left_click = false, hit = false, right_click = false, inside = true;
+    bool dialog = false;
+    bool decide, cancel, key_left;  // key_left: the press is still there afterwards
+  } cases[] = {
+      {"space", DIK_SPACE, false, false, false, false, true, false, true, false, false},
+      {"numpad enter", DIK_NUMPADENTER, false, false, false, false, true, false, true, false, false},
+      {"alt+enter is no decide", DIK_RETURN, true, false, false, false, true, false, false, false,
+       false},
+      {"click on the element", 0, false, true, true, false, true, false, true, false, false},
+      {"click beside it", 0, false, true, false, false, true, false, false, false, false},
+      {"a dialog keeps the key", DIK_SPACE, false, true, true, false, true, true, false, false,
+       true},
+      {"escape", DIK_ESCAPE, false, false, false, false, true, false, false, true, false},
+      {"right click inside", 0, false, false, false, true, true, false, false, true, false},
+      {"right click outside", 0, false, false, false, true, false, false, false, false, false},
+  };
+  for (const Case& c : cases) {
+    platform::InputDevice device;
+    CInput input;
+    input.Init(device);
+    if (c.alt) device.OnKey(DIK_LMENU, true);
+    if (c.key) device.OnKey(c.key, true);
+    input.PollKeyboard();
+    bool left = c.left_click, right = c.right_click;
+    ScreenInput in(input, {100, 100}, left, right, c.inside, c.dialog, 16);
+    EXPECT_EQ(in.Decide(c.hit), c.decide) << c.name;
+    if (c.key != DIK_ESCAPE && c.key) {
+      EXPECT_EQ(input.KeyPressed(c.key), c.key_left) << c.name;
+    } else {
+      EXPECT_EQ(in.Cancel(), c.cancel) << c.name;
+    }
+  }
+
+  // An answered right click is gone for the rest of the frame.
+  platform::InputDevice device;
+  CInput input;
+  input.Init(device);
+  bool left = false, right = true;
+  ScreenInput in(input, {0, 0}, left, right, true, false, 16);
+  in.TakeRightClick();
+  EXPECT_FALSE(right);
+  EXPECT_FALSE(in.Cancel());
 }
 
 }  // namespace

@@ -458,6 +458,11 @@ TEST_F(SaveLoadTest, LabelsAndThumbnailsComeFromTheSlotFiles) {
     EXPECT_EQ(adv().SaveLoadLabel(n), "-- NO DATA --") << n;
     EXPECT_FALSE(adv().slots[n].thumbnail_shown) << n;
   }
+  // A number the screen has no slot for reads as empty and loads nothing.
+  for (int n : {-1, 36, 48, 1000}) {
+    EXPECT_EQ(adv().SaveLoadLabel(n), "-- NO DATA --") << n;
+    adv().LoadSlotThumbnail(n);
+  }
   ASSERT_TRUE(game.Key(DIK_ESCAPE));
 
   // Slot 4 from an earlier run: its picture green above, blue below. The canvas is a bitmap:

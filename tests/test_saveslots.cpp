@@ -247,7 +247,7 @@ TEST_F(SaveSlotTest, LabelIsTheFilesLocalTime) {
       folder.path() + "/SAVE/2.dat",
       std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(t)));
   ASSERT_TRUE(adv().RefreshSlotInfo(2));
-  const CADV::SlotInfo& slot = adv().slots[2];
+  const SlotInfo& slot = adv().slots[2];
   EXPECT_EQ(slot.label, expected);
   EXPECT_EQ(slot.file_time, static_cast<int64_t>(t));
   EXPECT_EQ(slot.file_size, 6640);
@@ -428,7 +428,7 @@ TEST_F(SaveSlotTest, DamagedOrForeignSlotFilesAreRefusedAndNothingChanges) {
   EXPECT_FALSE(adv().LoadSlot(9));
   EXPECT_TRUE(process().log.Contains("Savedata could not be read."));
   EXPECT_FALSE(adv().LoadSlot(-1));
-  EXPECT_FALSE(adv().SaveSlot(CADV::kSlotCount));
+  EXPECT_FALSE(adv().SaveSlot(kSaveSlotCount));
   EXPECT_FALSE(folder.Exists("SAVE/48.dat"));
 }
 

@@ -6,11 +6,16 @@
 #include "resource/image.h"
 
 CADV::CADV(Process& process)
-    : title(TitleContextOf(process)),
+    : choice(process.graphics, panels, text_box, script, save_record, process.system_pkd,
+             process.system_se),
+      title(TitleContextOf(process)),
+      save_load(process.graphics, panels, slots, system_data, save_record, process.system_pkd,
+                process.system_se[1], SaveLoadHooksOf()),
       config(process.graphics, process.system_pkd, panels, system_data, process.system_se,
              process.platform.clock, fill_sprites[kFillPlain]),
       confirmation(process.graphics, panels),
       system_menu(process.graphics, text_box),
+      backlog(process.graphics, text_box, history, checkpoints, fill_sprites[kFillBlack]),
       town(process.graphics, process.system_pkd, save_record, script, process.town_bgm, panels.Art()),
       movie_layer(process.graphics, process.sound, process.platform.clock),
       movie_room(process.graphics, movie_layer, process.system_se),

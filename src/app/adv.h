@@ -40,6 +40,7 @@
 #include "screens/picture_gallery.h"
 #include "screens/save_load.h"
 #include "screens/screen_input.h"
+#include "screens/slot_table.h"
 #include "screens/system_menu.h"
 #include "screens/title.h"
 #include "screens/town_map.h"
@@ -162,7 +163,10 @@ class CADV final : public DeviceClient {
   VoiceQueueFields voice_queue;  // filled by "@text,", played by the story
   HistoryStore history;  // the message history's pages
   CheckpointHistory checkpoints;  // ... and their snapshots
-  ChoiceScreen choice;  // "@select" and "@battle_select" (src/screens/choices.*)
+  // The panels every screen draws its boxes with (src/screens/panels.*).
+  Panels panels;
+  // "@select" and "@battle_select" (src/screens/choices.*; entry points in adv_choices_glue.cpp)
+  ChoiceScreen choice;
   ButtonBar button_bar;  // under the text window (src/screens/button_bar.*)
 
   // Text commands (src/script/adv_text_commands.cpp).
@@ -209,7 +213,7 @@ class CADV final : public DeviceClient {
 
   // Shared input rules and drawing helpers of the screens (ScreenInput's rules, Panels).
   // The frame's input as the screens read it (the decide and cancel rules are its own).
-  ScreenInput ScreenFrame() const;
+  ScreenInput InputForScreen();
   // A decide: a left click (only when `hit`), Space, Return or numpad Enter; never while a
   // confirmation dialog is open.
   bool IsDecide(bool hit = true);
@@ -223,7 +227,6 @@ class CADV final : public DeviceClient {
   void FramedPanel(float x, float y, float w, float h, uint32_t fill_rgb, uint32_t outline_rgb);
   // The nine-slice frame of the dialog art (needs DialogArtSetup).
   void WindowFrame(float x, float y, int columns, int rows);
-  Panels panels;
 
   // The story mode (src/script/adv_story.cpp): the button bar, and what it opens.
   void ButtonBarSetup();  // the bar's sprites, made with the text box
@@ -254,17 +257,9 @@ class CADV final : public DeviceClient {
   void ReturnToTitle();
   void SetTitleState(int32_t state);
 
-  // --- save slots (src/save/adv_save_slots.cpp) and the save/load screen
-  // (src/screens/save_load.cpp) ------------------------------------------------------------
-  static constexpr int kSlotCount = 48;  // the screen shows 0-35
-  struct SlotInfo {
-    CTexture thumbnail;  // 8 × 8 XRGB at start; the screen may fill it from the slot's .bmp
-    int64_t file_time = 0;  // modification time of the slot file (seconds), 0 none known
-    int64_t file_size = 0;
-    std::string label;  // "%02d/%02d/%02d %02d:%02d:%02d(%s)"
-    bool thumbnail_shown = false;
-  };
-  std::array<SlotInfo, kSlotCount> slots;
+  // --- save slots (src/save/engine/adv_save_slots.cpp) and the save/load screen
+  // (src/screens/save_load.*; these entry points in adv_save_load_glue.cpp) --------------------
+  SlotTable slots;
   // The record at engine start: zeroed, version 202; the slot thumbnails made.
   void ResetRecord();
   // "<current folder>\SAVE\<n>.dat": the 6,640-byte record, written whole or not at all.
@@ -276,12 +271,10 @@ class CADV final : public DeviceClient {
   bool LoadSlot(int n);
   // The same rebuild from history entry i.
   bool RestoreCheckpoint(int i);  // false: refused, nothing changed
-  // The save/load screen (its Proc and Flip are with the mode steps).
   SaveLoadScreen save_load;
   // Reads the slot files' times and thumbnails for slots 0-35 (done when the screen opens).
   void RefreshSaveLoadSlots();
   void LoadSlotThumbnail(int n);  // the slot's texture from "SAVE\<n>.bmp"
-  void UpdateShownLabel(int n);
   // The text a slot's label shows: its time, or "-- NO DATA --".
   const std::string& SaveLoadLabel(int n) const;
 
@@ -397,6 +390,7 @@ class CADV final : public DeviceClient {
   void BacklogSetup();
   void DialogArtSetup();
   void SaveLoadSetup();
+  SaveLoadHooks SaveLoadHooksOf();
   void SystemMenuSetup();
   void ChoiceSetup();
   void LoadTitleResources();

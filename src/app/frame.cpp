@@ -101,14 +101,14 @@ int CADV::FrameProc(uint32_t elapsed) {
 }
 
 // The frame's input as the screens read it, and the decide and cancel rules they share.
-ScreenInput CADV::ScreenFrame() const {
-  return ScreenInput{process_.input, pointer,      left_click,     right_click,
-                     pointer_inside, confirm_open, toggle_request, frame_time};
+ScreenInput CADV::InputForScreen() {
+  return ScreenInput(process_.input, pointer, left_click, right_click, pointer_inside, confirm_open,
+                     frame_time, toggle_request);
 }
 
-bool CADV::IsDecide(bool hit) { return ScreenFrame().Decide(hit); }
+bool CADV::IsDecide(bool hit) { return InputForScreen().Decide(hit); }
 
-bool CADV::IsCancel() { return ScreenFrame().Cancel(); }
+bool CADV::IsCancel() { return InputForScreen().Cancel(); }
 
 bool CADV::PointerBoxOverlaps(float left, float top, float right, float bottom) const {
   return PointerBoxHits(pointer, left, top, right, bottom);

@@ -15,7 +15,8 @@ void CADV::OpenConfig(GameMode return_mode) {
 
 void CADV::Config_Proc() {
   const SystemData& d = system_data;
-  switch (config.Proc(ScreenFrame())) {
+  ScreenInput in = InputForScreen();
+  switch (config.Proc(in)) {
     case ConfigStep::kLeave:
       game_mode = config.return_mode;
       SaveSystemData();  // a failure keeps the settings in memory; nothing to tell the player

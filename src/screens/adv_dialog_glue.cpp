@@ -13,10 +13,6 @@ void Close(CADV& adv) {
 
 }  // namespace
 
-void OpaqueDialogPanel(CADV& adv, float x, float y, float w, float h, uint32_t rgb) {
-  OpaqueDialogPanel(adv.panels, adv.process().graphics.Device(), x, y, w, h, rgb);
-}
-
 // FrameProc's overlay step.
 void CADV::ConfirmDialog() {
   RunConfirmation();
@@ -34,7 +30,8 @@ void CADV::OpenTitleConfirmation() {
 }
 
 void CADV::RunConfirmation() {
-  switch (confirmation.Run(ScreenFrame())) {
+  ScreenInput in = InputForScreen();
+  switch (confirmation.Run(in)) {
     case ConfirmAnswer::kClosed: Close(*this); break;
     case ConfirmAnswer::kQuit: quit_confirmed = true; break;
     case ConfirmAnswer::kBackToTitle: GoBackToTitle(); break;

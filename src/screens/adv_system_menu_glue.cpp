@@ -15,7 +15,8 @@ void CADV::OpenSystemMenu() {
 }
 
 void CADV::RunSystemMenu() {
-  switch (system_menu.Run(ScreenFrame())) {
+  ScreenInput in = InputForScreen();
+  switch (system_menu.Run(in)) {
     case SystemMenuStep::kSave: OpenSaveLoad(true); break;
     case SystemMenuStep::kLoad: OpenSaveLoad(false); break;
     case SystemMenuStep::kSettings: OpenConfig(MODE_ADV); break;

@@ -130,7 +130,8 @@ void CADV::StartMenuScript(const std::string& path, bool first_script) {
 // The title's answer: a screen over it, the story, or a gallery entered with the title as the
 // place its replays end.
 void CADV::Title_Flip() {
-  const TitleStep step = title.Flip(ScreenFrame());
+  ScreenInput in = InputForScreen();
+  const TitleStep step = title.Flip(in);
   auto enter = [this](void (CADV::*init)(), GameMode room) {
     (this->*init)();
     game_mode = room;

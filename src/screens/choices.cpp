@@ -1,6 +1,4 @@
-// The choices: "@select" boxes and the "@battle_select" timed choice. The story's draw step runs
-// ChoiceProc or TimedChoiceProc once a frame while one is shown; everything of the choice's frame
-// (hover, keys, drawing, the clock, the decision) happens in them.
+// The choices: "@select" boxes and the "@battle_select" timed choice.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -8,12 +6,17 @@
 
 #include "screens/choices.h"
 
-#include "app/adv.h"
-#include "app/process.h"
+#include "audio/sound.h"
+#include "graphics/graphics.h"
+#include "graphics/text_box.h"
 #include "platform/dik.h"
 #include "platform/log.h"
 #include "platform/sjis.h"
+#include "resource/image.h"
 #include "resource/sjis_text.h"
+#include "save/save_record.h"
+#include "save/system_data.h"
+#include "screens/panels.h"
 #include "script/script_log.h"
 
 namespace {
@@ -48,25 +51,6 @@ const Texts& T() {
   return texts;
 }
 
-// A box of exactly w × h at (x, y) with the panel's rounded corners. Every pixel is covered once,
-// so a translucent box is even all over.
-void ChoiceBox(CADV& adv, float x, float y, float w, float h, uint32_t rgb, int alpha) {
-  gfx::Device& device = adv.process().graphics.Device();
-  CSprite& corner = adv.panels.Corner();
-  corner.SetColor(rgb);
-  corner.SetAlpha(alpha);
-  corner.DrawRotated(device, x, y, 8, 8, 0);
-  corner.DrawRotated(device, x + w - 8, y, 8, 8, 90);
-  corner.DrawRotated(device, x + w - 8, y + h - 8, 8, 8, 180);
-  corner.DrawRotated(device, x, y + h - 8, 8, 8, 270);
-  CSprite& fill = adv.panels.Fill();
-  fill.SetColor(rgb);
-  fill.SetAlpha(alpha);
-  fill.Draw(device, x, y + 8, 8, h - 16);
-  fill.Draw(device, x + 8, y, w - 16, h);
-  fill.Draw(device, x + w - 8, y + 8, 8, h - 16);
-}
-
 // A timed choice's row: the label, then the item's own text when it has one that is not the
 // label itself, cut to what the row holds.
 constexpr int kTimedRowChars = 23;  // 670 pixels of 28-pixel characters
@@ -77,126 +61,154 @@ std::string TimedRowText(const std::string& label, const std::string& text) {
 }
 
 // Up and Down move the selection through the items, wrapping at both ends.
-void MoveSelection(CInput& input, int32_t& selection, int count) {
+void MoveSelection(ScreenInput& in, int32_t& selection, int count) {
   if (count <= 0) return;
-  if (input.KeyPressed(DIK_UP)) selection = selection <= 0 ? count - 1 : selection - 1;
-  if (input.KeyPressed(DIK_DOWN)) selection = selection >= count - 1 ? 0 : selection + 1;
+  if (in.Key(DIK_UP)) selection = selection <= 0 ? count - 1 : selection - 1;
+  if (in.Key(DIK_DOWN)) selection = selection >= count - 1 ? 0 : selection + 1;
 }
 
 }  // namespace
 
-void CADV::ChoiceSetup() {
-  gfx::Device& device = process_.graphics.Device();
-  for (CGlyphFont& f : choice.images) f.Init(device);
-  for (size_t i = 0; i < choice.timed_labels.size(); ++i) {
-    choice.timed_labels[i].Init(device);
-    choice.timed_labels[i].SetText(T().labels[i]);
+ChoiceScreen::ChoiceScreen(CGraphics& graphics, Panels& panels, const CTEXTBOX& text_box,
+                           const CScript& script, const SaveRecord& record,
+                           const CPackFile& system, std::array<CSoundBuffer, 16>& system_se)
+    : graphics_(graphics),
+      panels_(panels),
+      text_box_(text_box),
+      script_(script),
+      record_(record),
+      system_(system),
+      se_(system_se) {}
+
+// A box of exactly w × h at (x, y) with the panel's rounded corners. Every pixel is covered once,
+// so a translucent box is even all over.
+void ChoiceScreen::Box(float x, float y, float w, float h, uint32_t rgb, int alpha) {
+  gfx::Device& device = graphics_.Device();
+  CSprite& corner = panels_.Corner();
+  corner.SetColor(rgb);
+  corner.SetAlpha(alpha);
+  corner.DrawRotated(device, x, y, 8, 8, 0);
+  corner.DrawRotated(device, x + w - 8, y, 8, 8, 90);
+  corner.DrawRotated(device, x + w - 8, y + h - 8, 8, 8, 180);
+  corner.DrawRotated(device, x, y + h - 8, 8, 8, 270);
+  CSprite& fill = panels_.Fill();
+  fill.SetColor(rgb);
+  fill.SetAlpha(alpha);
+  fill.Draw(device, x, y + 8, 8, h - 16);
+  fill.Draw(device, x + 8, y, w - 16, h);
+  fill.Draw(device, x + w - 8, y + 8, 8, h - 16);
+}
+
+void ChoiceScreen::Setup() {
+  gfx::Device& device = graphics_.Device();
+  for (CGlyphFont& f : images) f.Init(device);
+  for (size_t i = 0; i < timed_labels.size(); ++i) {
+    timed_labels[i].Init(device);
+    timed_labels[i].SetText(T().labels[i]);
   }
 
   // The picture as 16 × 16 tiles, 256 to a texture, row by row; sprite (row r, column c) is
-  // choice.battle_tiles[c × 12 + r].
-  for (CTexture& t : choice.battle_textures) t.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8);
+  // battle_tiles_[c × 12 + r].
+  for (CTexture& t : battle_textures_) t.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8);
   constexpr float k = 1.0f / 256;
-  for (int r = 0; r < ChoiceScreen::kBattleTileRows; ++r) {
-    for (int c = 0; c < ChoiceScreen::kBattleTileColumns; ++c) {
-      const int t = r * ChoiceScreen::kBattleTileColumns + c;
+  for (int r = 0; r < kBattleTileRows; ++r) {
+    for (int c = 0; c < kBattleTileColumns; ++c) {
+      const int t = r * kBattleTileColumns + c;
       const int cell = t % 256;
       const float u = 16.0f * static_cast<float>(cell % 16) * k;
       const float v = 16.0f * static_cast<float>(cell / 16) * k;
-      CSprite& s = choice.battle_tiles[static_cast<size_t>(c * ChoiceScreen::kBattleTileRows + r)];
+      CSprite& s = battle_tiles_[static_cast<size_t>(c * kBattleTileRows + r)];
       s.Init(0, 0, 16, 16, u, v, u + 16 * k, v + 16 * k,
-             &choice.battle_textures[static_cast<size_t>(t / 256)]);
+             &battle_textures_[static_cast<size_t>(t / 256)]);
       s.SetDevice(&device);
     }
   }
   static constexpr const char* kPicture = "SYSTEM\\battle_select.png";
   CImage32 picture;
-  if (picture.LoadFromPNG(kPicture, process_.system_pkd) != 0 ||
-      picture.Width() != 16 * ChoiceScreen::kBattleTileColumns || picture.Height() != 16 * ChoiceScreen::kBattleTileRows) {
+  if (picture.LoadFromPNG(kPicture, system_) != 0 ||
+      picture.Width() != 16 * kBattleTileColumns || picture.Height() != 16 * kBattleTileRows) {
     WriteLog(2, std::string(kPicture) + " could not be loaded", "CADV::ChoiceSetup", 0);
     return;
   }
   CImage32 work;
   if (!work.Create(256, 256)) return;
-  constexpr int kTiles = ChoiceScreen::kBattleTileRows * ChoiceScreen::kBattleTileColumns;
+  constexpr int kTiles = kBattleTileRows * kBattleTileColumns;
   for (int t = 0; t < kTiles; ++t) {
     const int cell = t % 256;
     work.CopyRect(picture, 16 * (cell % 16), 16 * (cell / 16), 16, 16,
-                  16 * (t % ChoiceScreen::kBattleTileColumns), 16 * (t / ChoiceScreen::kBattleTileColumns));
+                  16 * (t % kBattleTileColumns), 16 * (t / kBattleTileColumns));
     if (cell == 255 || t == kTiles - 1) {
-      choice.battle_textures[static_cast<size_t>(t / 256)].Upload(work.Pixels());
+      battle_textures_[static_cast<size_t>(t / 256)].Upload(work.Pixels());
       work.Fill(0);
     }
   }
 }
 
-void CADV::ApplyChoiceModeRules() {
-  if (!system_data.AutoAtChoice) story.auto_mode = false;
-  if (!system_data.SkipAtChoice) script_state.skip_mode = false;
+void ChoiceScreen::ApplyModeRules(const SystemData& settings, bool& auto_mode, bool& skip_mode) {
+  if (!settings.AutoAtChoice) auto_mode = false;
+  if (!settings.SkipAtChoice) skip_mode = false;
 }
 
-void CADV::ShowChoices(const ChoiceList& choices) {
-  choice.Reset();
-  choice.list = choices;
+bool ChoiceScreen::Show(const ChoiceList& choices) {
+  Reset();
+  list = choices;
   // Nothing to choose: waiting for a decide would only hold the story on an empty screen.
   if (choices.count <= 0) {
-    LogScript(script, 2, "@select : no choice to show");
-    return;
+    LogScript(script_, 2, "@select : no choice to show");
+    return false;
   }
   for (int i = 0; i < choices.count; ++i) {
-    CGlyphFont& image = choice.images[static_cast<size_t>(i)];
-    image.SetSpecialGlyphs(text_box.SpecialGlyphPicture());
+    CGlyphFont& image = images[static_cast<size_t>(i)];
+    image.SetSpecialGlyphs(text_box_.SpecialGlyphPicture());
     image.SetBaseColor(kGlyphWhite);
     image.SetText(choices.items[static_cast<size_t>(i)].text);
     image.BuildGlyphs();
   }
-  adv_state = ADV_CHOICE;
-  ApplyChoiceModeRules();
+  return true;
 }
 
-void CADV::ShowTimedChoices(const ChoiceList& choices) {
-  const float pulse = choice.pulse_angle;
-  choice.Reset();
-  choice.list = choices;
-  choice.pulse_angle = pulse;
+void ChoiceScreen::ShowTimed(const ChoiceList& choices) {
+  const float pulse = pulse_angle;
+  Reset();
+  list = choices;
+  pulse_angle = pulse;
   // Each row keeps its fixed label, which games name their options by on the page before; an
   // item text of its own follows the label. Built here so they take the special glyphs loaded
   // now.
-  for (size_t i = 0; i < choice.timed_labels.size(); ++i) {
-    CGlyphFont& label = choice.timed_labels[i];
+  for (size_t i = 0; i < timed_labels.size(); ++i) {
+    CGlyphFont& label = timed_labels[i];
     const std::string& text =
         static_cast<int>(i) < choices.count ? choices.items[i].text : std::string();
     label.SetText(TimedRowText(T().labels[i], text));
-    label.SetSpecialGlyphs(text_box.SpecialGlyphPicture());
+    label.SetSpecialGlyphs(text_box_.SpecialGlyphPicture());
     label.BuildGlyphs();
   }
-  adv_state = ADV_TIMED_CHOICE;
-  process_.system_se[kWatchSlot].Play(true);
-  ApplyChoiceModeRules();
+  se_[kWatchSlot].Play(true);
 }
 
-void CADV::ChoiceProc() {
-  const int count = choice.list.count;
-  const bool input_open = !system_menu_open && !confirm_open;
+std::optional<std::string> ChoiceScreen::Proc(ScreenInput& in, bool menu_open) {
+  const int count = list.count;
+  const platform::Point pointer = in.pointer;
+  const bool input_open = !menu_open && !in.dialog_open;
   bool hit = false;
   if (input_open) {
     for (int i = 0; i < count; ++i) {
       const int top = BoxTop(count, i);
       if (pointer.x >= kBoxLeft && pointer.x < kBoxLeft + kBoxWidth && pointer.y >= top &&
           pointer.y < top + kBoxHeight) {
-        choice.hovered = i;
+        hovered = i;
         hit = true;
       }
     }
-    MoveSelection(process_.input, choice.hovered, count);
+    MoveSelection(in, hovered, count);
   }
 
   for (int i = 0; i < count; ++i) {
-    const bool hot = i == choice.hovered;
+    const bool hot = i == hovered;
     const float top = static_cast<float>(BoxTop(count, i));
-    ChoiceBox(*this, kBoxLeft, top, kBoxWidth, kBoxHeight, hot ? kHotBox : kColdBox,
-              hot ? kHotAlpha : kColdAlpha);
-    CGlyphFont& text = choice.images[static_cast<size_t>(i)];
+    Box(kBoxLeft, top, kBoxWidth, kBoxHeight, hot ? kHotBox : kColdBox,
+        hot ? kHotAlpha : kColdAlpha);
+    CGlyphFont& text = images[static_cast<size_t>(i)];
     text.SetPosition(static_cast<float>(kBoxLeft + (kBoxWidth - text.Width()) / 2),
                      top + kTextDrop);
     text.SetColor(hot ? kHotText : kColdText);
@@ -204,53 +216,53 @@ void CADV::ChoiceProc() {
     text.Draw();
   }
 
-  if (!input_open || count <= 0 || !IsDecide(hit)) return;
-  choice.decided = true;
-  FollowChoiceTarget(choice.list.items[static_cast<size_t>(choice.hovered)].target);
+  if (!input_open || count <= 0 || !in.Decide(hit)) return std::nullopt;
+  decided = true;
+  return list.items[static_cast<size_t>(hovered)].target;
 }
 
-void CADV::TimedChoiceProc() {
-  if (system_menu_open) return;
-  gfx::Device& device = process_.graphics.Device();
-  ChoiceScreen& c = choice;
-  const int count = c.list.count;
-  const int32_t needed = save_record.LocalVariables[99];
+std::optional<std::string> ChoiceScreen::TimedProc(ScreenInput& in, bool menu_open) {
+  if (menu_open) return std::nullopt;
+  gfx::Device& device = graphics_.Device();
+  const platform::Point pointer = in.pointer;
+  const int count = list.count;
+  const int32_t needed = record_.LocalVariables[99];
   auto available = [&](int i) {
-    return c.list.items[static_cast<size_t>(i)].requirement >= needed;
+    return list.items[static_cast<size_t>(i)].requirement >= needed;
   };
 
   bool hit = false;
-  if (!confirm_open && pointer.x > 64 && pointer.x < 734) {
+  if (!in.dialog_open && pointer.x > 64 && pointer.x < 734) {
     for (int i = 0; i < count; ++i) {
       if (pointer.y > 220 + 32 * i && pointer.y < 252 + 32 * i && available(i)) {
-        c.hovered = i;
+        hovered = i;
         hit = true;
       }
     }
   }
 
-  for (int r = 0; r < ChoiceScreen::kBattleTileRows; ++r)
-    for (int col = 0; col < ChoiceScreen::kBattleTileColumns; ++col)
-      choice.battle_tiles[static_cast<size_t>(col * ChoiceScreen::kBattleTileRows + r)].Draw(
+  for (int r = 0; r < kBattleTileRows; ++r)
+    for (int col = 0; col < kBattleTileColumns; ++col)
+      battle_tiles_[static_cast<size_t>(col * kBattleTileRows + r)].Draw(
           device, static_cast<float>(48 + 16 * col), static_cast<float>(172 + 16 * r), 16, 16);
 
-  c.pulse_angle += 0.3f * static_cast<float>(frame_time);
-  if (c.pulse_angle > 360.0f) c.pulse_angle = std::fmod(c.pulse_angle, 360.0f);
+  pulse_angle += 0.3f * static_cast<float>(in.elapsed);
+  if (pulse_angle > 360.0f) pulse_angle = std::fmod(pulse_angle, 360.0f);
   constexpr double kRadians = 3.14159265358979323846 / 180.0;
-  const int p = 128 + static_cast<int>(64.0 * std::sin(c.pulse_angle * kRadians));
-  const float y = static_cast<float>(218 + 32 * c.hovered);
-  RoundedPanel(64, y, 670, 30, 0xFFB060, p / 2);
+  const int p = 128 + static_cast<int>(64.0 * std::sin(pulse_angle * kRadians));
+  const float y = static_cast<float>(218 + 32 * hovered);
+  panels_.Rounded(device, 64, y, 670, 30, 0xFFB060, p / 2);
   const gfx::LinePoint outline[5] = {{64, y}, {734, y}, {734, y + 30}, {64, y + 30}, {64, y}};
-  process_.graphics.Line().Draw(device, outline, 5, static_cast<uint32_t>(p) << 24 | 0xFF6060, 0);
+  graphics_.Line().Draw(device, outline, 5, static_cast<uint32_t>(p) << 24 | 0xFF6060, 0);
 
   // The rows start in one column, the widest centred on x 384, so the labels stand one under
   // the other.
   int widest = 0;
   for (int i = 0; i < count; ++i)
-    widest = std::max(widest, choice.timed_labels[static_cast<size_t>(i)].Width());
+    widest = std::max(widest, timed_labels[static_cast<size_t>(i)].Width());
   for (int i = 0; i < count; ++i) {
     if (!available(i)) continue;
-    CGlyphFont& label = choice.timed_labels[static_cast<size_t>(i)];
+    CGlyphFont& label = timed_labels[static_cast<size_t>(i)];
     label.SetColor(0xFFFFFF);
     label.SetAlpha(255);
     label.SetPosition(static_cast<float>(384 - widest / 2), static_cast<float>(220 + 32 * i));
@@ -263,29 +275,27 @@ void CADV::TimedChoiceProc() {
   segment.Init(0, 0, 16, 16);
   bool beep = false;
   for (int k = 0; k < kTimedChoiceSegments; ++k) {
-    const bool lit = int64_t{k} * c.list.limit_ms / kTimedChoiceSegments < c.elapsed;
-    if (lit && k >= kFirstBeepSegment && !c.segment_lit[static_cast<size_t>(k)]) beep = true;
-    if (lit) c.segment_lit[static_cast<size_t>(k)] = true;
+    const bool lit = int64_t{k} * list.limit_ms / kTimedChoiceSegments < elapsed;
+    if (lit && k >= kFirstBeepSegment && !segment_lit[static_cast<size_t>(k)]) beep = true;
+    if (lit) segment_lit[static_cast<size_t>(k)] = true;
     segment.SetColor(SegmentColor(k));
     segment.SetAlpha(lit ? 255 : 128);
     segment.Draw(device, static_cast<float>(186 + 10 * k), 191, 16, 16);
   }
-  if (beep) process_.system_se[kBeepSlot].Play(false);
+  if (beep) se_[kBeepSlot].Play(false);
 
-  c.elapsed = static_cast<int32_t>(std::min<int64_t>(int64_t{c.elapsed} + frame_time, INT32_MAX));
-  if (!confirm_open) MoveSelection(process_.input, c.hovered, count);
+  elapsed = static_cast<int32_t>(std::min<int64_t>(int64_t{elapsed} + in.elapsed, INT32_MAX));
+  if (!in.dialog_open) MoveSelection(in, hovered, count);
 
   // Without items only the clock can end the choice.
-  const bool decided = count > 0 && IsDecide(hit);
-  const bool timed_out = c.elapsed > c.list.limit_ms;
-  if (timed_out) c.hovered = kTimeoutSlot;
-  if (!decided && !timed_out) return;
+  const bool chosen = count > 0 && in.Decide(hit);
+  const bool timed_out = elapsed > list.limit_ms;
+  if (timed_out) hovered = kTimeoutSlot;
+  if (!chosen && !timed_out) return std::nullopt;
 
-  process_.system_se[kWatchSlot].Stop();
-  if (timed_out) process_.system_se[kTimeoutBeepSlot].Play(false);
-  c.decided = true;
-  const std::string target = c.hovered == kTimeoutSlot
-                                 ? c.list.timeout_target
-                                 : c.list.items[static_cast<size_t>(c.hovered)].target;
-  FollowChoiceTarget(target);
+  se_[kWatchSlot].Stop();
+  if (timed_out) se_[kTimeoutBeepSlot].Play(false);
+  decided = true;
+  return hovered == kTimeoutSlot ? list.timeout_target
+                                 : list.items[static_cast<size_t>(hovered)].target;
 }

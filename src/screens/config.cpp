@@ -343,7 +343,7 @@ ConfigStep ConfigScreen::Leave() {
 // ---------------------------------------------------------------------------------------------
 // Update step
 
-ConfigStep ConfigScreen::Proc(const ScreenInput& in) {
+ConfigStep ConfigScreen::Proc(ScreenInput& in) {
   ConfigScreen& s = *this;
   if (in.dialog_open) return ConfigStep::kStay;
   // A Return pressed as part of Alt+Return switches the display; it is not a decide as well.
@@ -354,12 +354,12 @@ ConfigStep ConfigScreen::Proc(const ScreenInput& in) {
   s.tab_hit = false;
   s.hovered_tab = -1;
   for (int p = 0; p < 3; ++p) {
-    if (in.PointerOn(kTabX, TabHitTop(p), 768, TabHitTop(p) + 96)) {
+    if (in.PointerBox(kTabX, TabHitTop(p), 768, TabHitTop(p) + 96)) {
       s.hovered_tab = p;
       s.tab_hit = hit = true;
     }
   }
-  if (in.PointerOn(kReturnX, kReturnY, kReturnX + 64, kReturnY + 64)) {
+  if (in.PointerBox(kReturnX, kReturnY, kReturnX + 64, kReturnY + 64)) {
     s.hovered_row = s.hovered_button = -1;
     hit = true;
   }
@@ -368,7 +368,7 @@ ConfigStep ConfigScreen::Proc(const ScreenInput& in) {
     const RowLayout& l = kLayout[page][r];
     for (int j = 0; j < l.count; ++j) {
       const int left = ButtonLeft(l, j), top = RowTop(r);
-      if (in.PointerOn(left, top, left + l.width, top + 16)) {
+      if (in.PointerBox(left, top, left + l.width, top + 16)) {
         s.hovered_row = r;
         s.hovered_button = j;
         s.hovered_left = left;

@@ -71,7 +71,7 @@ class ConfigScreen {
   // Once at start: the cells of the dialog art, the flag's picture and its normals.
   void Setup();
   // The update step: hovering, the cancel, the decide on a tab, a button or the return button.
-  ConfigStep Proc(const ScreenInput& in);
+  ConfigStep Proc(ScreenInput& in);
   // The draw step: the flag advanced by `elapsed`, the window, tabs, rows and the outline.
   void Flip(uint32_t elapsed);
 

@@ -36,22 +36,21 @@ void OpaqueDialogPanel(Panels& panels, gfx::Device& device, float x, float y, fl
   panels.Rounded(device, x, y, w + 8, h, rgb, 255);
 }
 
-ConfirmAnswer ConfirmationDialog::Run(const ScreenInput& in) {
-  CInput& keys = in.keys;
+ConfirmAnswer ConfirmationDialog::Run(ScreenInput& in) {
   gfx::Device& device = graphics_.Device();
 
   bool hit = false;
-  if (in.PointerOn(kYesX, kButtonY, kYesX + kButtonW, kButtonY + kButtonH)) {
+  if (in.PointerBox(kYesX, kButtonY, kYesX + kButtonW, kButtonY + kButtonH)) {
     selection = 0;
     hit = true;
-  } else if (in.PointerOn(kNoX, kButtonY, kNoX + kButtonW, kButtonY + kButtonH)) {
+  } else if (in.PointerBox(kNoX, kButtonY, kNoX + kButtonW, kButtonY + kButtonH)) {
     selection = 1;
     hit = true;
   }
-  if (keys.KeyPressed(DIK_LEFT)) selection = 0;
-  if (keys.KeyPressed(DIK_RIGHT)) selection = 1;
+  if (in.Key(DIK_LEFT)) selection = 0;
+  if (in.Key(DIK_RIGHT)) selection = 1;
 
-  if (keys.KeyPressed(DIK_ESCAPE) || keys.ButtonDown(1)) {
+  if (in.Key(DIK_ESCAPE) || in.Held(1)) {
     title = false;
     return ConfirmAnswer::kClosed;
   }
@@ -65,10 +64,10 @@ ConfirmAnswer ConfirmationDialog::Run(const ScreenInput& in) {
                      DT_CENTER);
 
   // The shared decide rule without its dialog condition: every key is read.
-  bool decide = keys.KeyPressed(DIK_SPACE);
-  decide |= keys.KeyPressed(DIK_RETURN);
-  decide |= keys.KeyPressed(DIK_NUMPADENTER);
-  decide |= in.left_click && hit;
+  bool decide = in.Key(DIK_SPACE);
+  decide |= in.Key(DIK_RETURN);
+  decide |= in.Key(DIK_NUMPADENTER);
+  decide |= in.LeftClick() && hit;
   if (!decide) return ConfirmAnswer::kOpen;
   if (selection == 1) {
     title = false;

@@ -14,7 +14,6 @@
 #include "graphics/texture.h"
 #include "screens/screen_input.h"
 
-class CADV;
 class CGraphics;
 class Panels;
 
@@ -43,7 +42,7 @@ class ConfirmationDialog {
   // One frame, after the mode's draw step: the dialog reads the keys itself, as every screen
   // ignores its own input meanwhile. Escape or the held right button closes it without an
   // answer, and it is not drawn in that frame.
-  ConfirmAnswer Run(const ScreenInput& in);
+  ConfirmAnswer Run(ScreenInput& in);
 
   bool title = false;  // ConfirmTitle: the dialog asks about going back to the title
   int32_t selection = 1;  // ConfirmSelection: 0 the left button (yes), 1 the right one (no)
@@ -58,4 +57,3 @@ class ConfirmationDialog {
 // into the question (the confirmation dialog, the save screen's overwrite question).
 void OpaqueDialogPanel(Panels& panels, gfx::Device& device, float x, float y, float w, float h,
                        uint32_t rgb);
-void OpaqueDialogPanel(CADV& adv, float x, float y, float w, float h, uint32_t rgb);

@@ -76,10 +76,9 @@ void SystemMenu::Open() {
   if (m.cursor_shown_before) text_box_.SetCursorVisible(false);
 }
 
-SystemMenuStep SystemMenu::Run(const ScreenInput& in) {
+SystemMenuStep SystemMenu::Run(ScreenInput& in) {
   SystemMenu& m = *this;
   gfx::Device& device = graphics_.Device();
-  CInput& input = in.keys;
   const platform::Point pointer = in.pointer;
   const bool confirm_open = in.dialog_open;
   const float elapsed = static_cast<float>(in.elapsed);
@@ -111,14 +110,14 @@ SystemMenuStep SystemMenu::Run(const ScreenInput& in) {
       closed = true;
       if (m.cursor_shown_before) text_box_.SetCursorVisible(true);
       m.state = 0;
-      input.ClearWheel();
+      in.ClearWheel();
     }
   } else if (!confirm_open) {
-    if (input.KeyPressed(DIK_LEFT)) {
+    if (in.Key(DIK_LEFT)) {
       --m.selection;
       if (m.selection < first) m.selection = kSystemMenuClose;
     }
-    if (input.KeyPressed(DIK_RIGHT)) {
+    if (in.Key(DIK_RIGHT)) {
       ++m.selection;
       if (m.selection > kSystemMenuClose) m.selection = first;
     }
@@ -141,7 +140,7 @@ SystemMenuStep SystemMenu::Run(const ScreenInput& in) {
   if (closed) return SystemMenuStep::kClosed;
   if (m.state != 0 || confirm_open) return SystemMenuStep::kStay;
   const bool decide = in.Decide(hit);
-  bool cancel = input.KeyPressed(DIK_BACK);
+  bool cancel = in.Key(DIK_BACK);
   cancel |= in.Cancel();
   if (cancel) {
     m.selection = kSystemMenuClose;

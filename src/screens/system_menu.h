@@ -43,7 +43,7 @@ class SystemMenu {
   // The items at their start places, sliding in, the close button selected.
   void Open();
   // One frame, by the story's draw step in place of the button bar.
-  SystemMenuStep Run(const ScreenInput& in);
+  SystemMenuStep Run(ScreenInput& in);
 
   int32_t state = 0;  // SystemMenuState: 1 sliding in, 0 idle, -1 sliding out
   int32_t selection = kSystemMenuClose;  // SystemMenuSelection: 0 save … 3 title, 4 close

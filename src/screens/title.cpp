@@ -193,7 +193,7 @@ void TitleScreen::DrawItems() {
   }
 }
 
-TitleStep TitleScreen::Menu(const ScreenInput& in) {
+TitleStep TitleScreen::Menu(ScreenInput& in) {
   bool hit = false;
   if (!in.dialog_open) {
     for (int i = 0; i < kTitleItems; ++i) {
@@ -206,8 +206,8 @@ TitleStep TitleScreen::Menu(const ScreenInput& in) {
   c_.draw_layers();
   DrawItems();
   if (in.dialog_open) return TitleStep::kStay;
-  if (in.keys.KeyPressed(DIK_UP)) selection = NextActiveItem(*this, selection, -1);
-  if (in.keys.KeyPressed(DIK_DOWN)) selection = NextActiveItem(*this, selection, 1);
+  if (in.Key(DIK_UP)) selection = NextActiveItem(*this, selection, -1);
+  if (in.Key(DIK_DOWN)) selection = NextActiveItem(*this, selection, 1);
   if (!in.Decide(hit)) return TitleStep::kStay;
   c_.system_se[kOkSound].Play(false);
   switch (selection) {
@@ -243,7 +243,7 @@ TitleStep TitleScreen::Menu(const ScreenInput& in) {
   return TitleStep::kStay;
 }
 
-TitleStep TitleScreen::Flip(const ScreenInput& in) {
+TitleStep TitleScreen::Flip(ScreenInput& in) {
   if (state >= kTitleLoaded && state <= kTitleMusic) {
     // Both are read, so neither press is left over for the menu.
     const bool decide = in.Decide();

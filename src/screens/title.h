@@ -96,7 +96,7 @@ class TitleScreen {
   // archives, into its character-layer texture.
   void PlaceMenuPicture();
   // The draw step.
-  TitleStep Flip(const ScreenInput& in);
+  TitleStep Flip(ScreenInput& in);
   // The opaque black cover over the whole screen at `alpha`.
   void DrawCover(int alpha);
 
@@ -117,7 +117,7 @@ class TitleScreen {
 
  private:
   void StartMusic();
-  TitleStep Menu(const ScreenInput& in);
+  TitleStep Menu(ScreenInput& in);
   void DrawItems();
 
   TitleContext c_;

@@ -9,13 +9,10 @@
 // scene field holds), in the order below.
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 #include "app/adv.h"
 #include "app/process.h"
@@ -23,7 +20,6 @@
 #include "platform/log.h"
 #include "resource/dib.h"
 #include "resource/pack_file.h"
-#include "save/slot_label.h"
 #include "script/script_log.h"
 
 namespace {
@@ -31,14 +27,6 @@ namespace {
 constexpr char kLoadSlot[] = "CADV::LoadSlot";
 constexpr char kRestore[] = "CADV::RestoreCheckpoint";
 constexpr int kThumbWidth = 160, kThumbHeight = 120, kThumbStep = 5;
-
-std::string SlotPath(int n) {
-  return platform::fs::CurrentFolder() + "\\SAVE\\" + std::to_string(n) + ".dat";
-}
-
-bool ValidSlot(int n) {
-  return n >= 0 && n < CADV::kSlotCount;
-}
 
 template <size_t N>
 bool Terminated(const char (&field)[N]) {
@@ -265,22 +253,16 @@ void CADV::ResetRecord() {
   // Every byte is a named field or padding array, so this zeroes the whole record.
   save_record = SaveRecord{};
   save_record.Version = kSaveRecordVersion;
-  gfx::Device& device = process_.graphics.Device();
-  for (SlotInfo& slot : slots) {
-    slot.thumbnail.Create(device, 8, 8, gfx::D3DFMT_X8R8G8B8);
-    slot.file_time = slot.file_size = 0;
-    slot.label.clear();
-    slot.thumbnail_shown = false;
-  }
+  slots.Reset(process_.graphics.Device());
 }
 
 bool CADV::SaveSlot(int n) {
-  if (!ValidSlot(n)) {
+  if (!SlotTable::Valid(n)) {
     WriteLog(2, ScriptFormat("slot %d does not exist", n), "CADV::SaveSlot", __LINE__);
     return false;
   }
   platform::fs::MakeDirs(platform::fs::CurrentFolder() + "\\SAVE");
-  return platform::fs::WriteAtomic(SlotPath(n), &save_record, sizeof save_record);
+  return platform::fs::WriteAtomic(SlotTable::Path(n), &save_record, sizeof save_record);
 }
 
 // The screen is sampled every fifth pixel of every fifth row. The canvas is bottom-up like a
@@ -312,33 +294,14 @@ bool CADV::WriteThumbnail(const std::string& path) {
   return canvas.SaveBMP(path);
 }
 
-bool CADV::RefreshSlotInfo(int n) {
-  if (!ValidSlot(n)) return false;
-  const std::string path = SlotPath(n);
-  const std::filesystem::path host = platform::fs::HostPath(path);
-  std::error_code size_error, time_error;
-  const auto size = std::filesystem::file_size(host, size_error);
-  const auto time = std::filesystem::last_write_time(host, time_error);
-  if (size_error || time_error) {
-    WriteLog(2, "SYSTEM ERROR: _stat failed.->" + path, "CADV::RefreshSlotInfo", __LINE__);
-    return false;
-  }
-  SlotInfo& slot = slots[static_cast<size_t>(n)];
-  slot.file_size = static_cast<int64_t>(size);
-  slot.file_time = std::chrono::duration_cast<std::chrono::seconds>(
-                       std::chrono::file_clock::to_sys(time).time_since_epoch())
-                       .count();
-  slot.label = SlotTimeLabel(slot.file_time);
-  slot.thumbnail_shown = true;
-  return true;
-}
+bool CADV::RefreshSlotInfo(int n) { return slots.Refresh(n); }
 
 bool CADV::LoadSlot(int n) {
-  if (!ValidSlot(n)) {
+  if (!SlotTable::Valid(n)) {
     WriteLog(2, ScriptFormat("slot %d does not exist", n), kLoadSlot, __LINE__);
     return false;
   }
-  const std::string path = SlotPath(n);
+  const std::string path = SlotTable::Path(n);
   const auto bytes = platform::fs::ReadAll(path);
   if (!bytes) {
     WriteLog(2, "Savedata could not be read. -> " + path, kLoadSlot, __LINE__);
