@@ -93,6 +93,7 @@ class MovieDecoder {
  private:
   struct State;
   MovieDecoder();
+  static double VideoLength(State& s);
   static std::unique_ptr<MovieDecoder> Finish(std::unique_ptr<MovieDecoder> d, bool audio,
                                               const MovieLimits& limits, MovieOpenResult* result);
 
