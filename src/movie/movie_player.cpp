@@ -231,10 +231,11 @@ bool CMoviePlayer::Decode() {
         p.bits = std::move(spare_.back());
         spare_.pop_back();
       }
-      p.bits.assign(s.bits, s.bits + s.size);
+      const double pts = s.pts;
+      decoder_->TakeSampleBits(p.bits);  // the picture's bytes, without a copy
       // Times that run backwards or leap ahead (damaged files) are held to the last picture's
       // and at most a second past it, so no picture waits for a time that never comes.
-      p.pts = s.pts >= last_pts_ ? std::min(s.pts, last_pts_ + 1.0) : last_pts_;
+      p.pts = pts >= last_pts_ ? std::min(pts, last_pts_ + 1.0) : last_pts_;
       last_pts_ = p.pts;
       pictures_.push_back(std::move(p));
       return true;

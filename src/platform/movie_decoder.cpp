@@ -110,6 +110,13 @@ std::string MovieDecoder::CodecVersion() { return AV_STRINGIFY(LIBAVCODEC_VERSIO
 
 void MovieDecoder::Abort() { state_->abort = true; }
 
+void MovieDecoder::TakeSampleBits(std::vector<uint8_t>& bits) {
+  if (!sample_.bits) return;
+  state_->rgb.swap(bits);
+  sample_.bits = nullptr;
+  sample_.size = 0;
+}
+
 std::unique_ptr<MovieDecoder> MovieDecoder::Open(std::string_view game_path, bool audio,
                                                  const MovieLimits& limits,
                                                  MovieOpenResult* result) {
