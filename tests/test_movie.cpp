@@ -225,6 +225,21 @@ TEST_F(MovieTest, OpenGivesExtentsAndTheFirstPicture) {
   EXPECT_FLOAT_EQ(p.U(), 1.0f);
 }
 
+// The stop time is the movie's length, with or without a sound track beside the pictures.
+TEST_F(MovieTest, StopTimeIsTheLengthOfThePictures) {
+  const struct {
+    int frames;
+    bool audio;
+  } cases[] = {{20, false}, {20, true}, {75, false}, {1, false}};
+  for (const auto& c : cases) {
+    const std::string name = "len" + std::to_string(c.frames) + (c.audio ? "a" : "") + ".mpg";
+    Encode(name, Spec(64, 48, c.frames, c.audio));
+    CMoviePlayer p;
+    ASSERT_EQ(p.Open(device, &sound, name, true), movie::kOk) << name;
+    EXPECT_NEAR(p.StopTime(), double(c.frames) / kFps, 0.08) << name;
+  }
+}
+
 TEST_F(MovieTest, FailuresShowTheirMessagesAndLeaveAnEmptyPlayer) {
   folder.Write("notamovie.mpg", std::vector<uint8_t>(3000, 0x41));
   struct Case {
@@ -285,10 +300,9 @@ TEST_F(MovieTest, PictureFollowsTheSoundToTheEndAndTheLastPictureStays) {
     sound.Render(480);
     const double t = sound.FramesRendered() / 48000.0;
     // The movie thread catches up with the sound pulled so far: the picture due at t is shown.
-    ASSERT_TRUE(WaitFor([&] {
-      p.Texture();
-      return p.DrawnPts() >= t - 0.040;
-    })) << "picture " << p.DrawnPts() << " stuck behind sound " << t;
+    ASSERT_TRUE(p.CatchUp(2000));
+    p.Texture();
+    ASSERT_GE(p.DrawnPts(), t - 0.040) << "picture stuck behind sound " << t;
     EXPECT_LE(p.DrawnPts(), t + 0.001) << "picture ahead of the sound";
     worst = std::max(worst, t - p.DrawnPts());
     EXPECT_EQ(p.PollEnd(), 0) << "ended before its sound at " << t;
@@ -297,6 +311,7 @@ TEST_F(MovieTest, PictureFollowsTheSoundToTheEndAndTheLastPictureStays) {
   // The rest of the sound plays out, then the movie completes.
   ASSERT_TRUE(WaitFor([&] {
     sound.Render(48);
+    p.CatchUp(2000);
     return p.PollEnd() == -1 || sound.FramesRendered() > 48000 * 3;
   }));
   EXPECT_LT(sound.FramesRendered(), 48000 * 3) << "never completed";

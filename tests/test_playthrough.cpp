@@ -184,13 +184,24 @@ TEST_F(DemoPlaythrough, EveryBranchEndsBackAtTheTitle) {
     EXPECT_EQ(Count(log_, fragment), times) << fragment;
 
   // Every ending leads back to the same title screen; from the first ending on it offers the
-  // galleries, which the first start did not.
+  // galleries, which the first start did not, and once the riverside's movie was seen (the
+  // third ending on) the movie item too: those titles differ only in its row.
   const uint64_t title = Shot("title_home.png");
   ASSERT_NE(title, 0u);
   EXPECT_NE(Shot("title.png"), title);
-  for (const char* shot : {"title_hand.png", "title_search.png", "title_look.png", "title_late.png"})
-    EXPECT_EQ(Shot(shot), title) << shot;
+  EXPECT_EQ(Shot("title_hand.png"), title);
+  const uint64_t with_movies = Shot("title_search.png");
+  EXPECT_NE(with_movies, title);
+  for (const char* shot : {"title_look.png", "title_late.png"})
+    EXPECT_EQ(Shot(shot), with_movies) << shot;
+  auto outside_movie_item = [&](const char* shot) {
+    const Bytes png = folder_.Read(std::string("out/") + shot);
+    return std::pair{FrameHash(png, 0, 0, 800, 400), FrameHash(png, 0, 436, 800, 600)};
+  };
+  EXPECT_EQ(outside_movie_item("title_search.png"), outside_movie_item("title_home.png"));
   EXPECT_NE(Shot("timed_choice.png"), title);
+  // The riverside's movie each time it was passed, and Akane's run toward Mio once.
+  EXPECT_EQ(Count(log_, "movie texture size(1024 x 512)"), 4);
 
   // The memories the endings keep: home 2, her hand 5, Mio 9, the fireworks 1; none for waiting.
   const Bytes progress = File("data.dat");
@@ -369,6 +380,50 @@ TEST_F(DemoPlaythrough, TheGalleriesShowWhatTheStoryUnlockedAndReplayIt) {
   EXPECT_EQ(area("memory_replay.png", 0, 0, 800, 440),
             area("memory_replay_back.png", 0, 0, 800, 440));
   EXPECT_NE(Shot("title_back.png"), Shot("music_room.png"));
+}
+
+// The story's movies and the movie room: the riverside's movie runs to its end and the story goes
+// on over its last picture; Escape ends Akane's run at once; the title's movie item, alive now,
+// leads into the room, whose third entry plays to its end in the frame over the list.
+TEST_F(DemoPlaythrough, MoviesPlayInTheStoryAndInTheRoom) {
+  ASSERT_EQ(Play("movies.txt"), 0);
+  ExpectCleanRun();
+  EXPECT_EQ(Count(log_, "movie texture size(1024 x 512)"), 3);
+  auto area = [&](const char* shot, int x0, int y0, int x1, int y1) {
+    return FrameHash(folder_.Read(std::string("out/") + shot), x0, y0, x1, y1);
+  };
+  // Beside Hina, above the text box: the bank, then the movie in its place. At the end Hina's
+  // page comes over the last picture, which stays until the click that stops the movie.
+  constexpr int kBeside[] = {560, 120, 800, 360};
+  auto beside = [&](const char* shot) {
+    return area(shot, kBeside[0], kBeside[1], kBeside[2], kBeside[3]);
+  };
+  ASSERT_NE(beside("river_page.png"), 0u);
+  EXPECT_NE(beside("river_movie.png"), beside("river_page.png"));
+  EXPECT_NE(beside("river_movie_end.png"), beside("river_movie.png"));
+  EXPECT_EQ(beside("river_movie_kept.png"), beside("river_movie_end.png"));
+  EXPECT_EQ(beside("river_after.png"), beside("river_page.png"));
+  EXPECT_NE(Shot("river_movie_end.png"), Shot("river_movie.png"));  // Hina's page over it
+  // Two frames after Escape the movie's sky is gone (it stays while a movie plays on).
+  EXPECT_NE(area("search_skipped.png", 0, 0, 400, 100), area("search_movie.png", 0, 0, 400, 100));
+  EXPECT_EQ(Count(log_, "ev_carys01.png"), 1);
+  // The room: the movie in its frame, run to its end and kept there.
+  constexpr int kFrame[] = {136, 70, 664, 466};
+  auto frame = [&](const char* shot) {
+    return area(shot, kFrame[0], kFrame[1], kFrame[2], kFrame[3]);
+  };
+  ASSERT_TRUE(HasShot("movie_room.png"));
+  EXPECT_NE(frame("room_movie.png"), frame("movie_room.png"));
+  EXPECT_NE(frame("room_movie_end.png"), frame("room_movie.png"));
+  EXPECT_EQ(frame("room_movie_kept.png"), frame("room_movie_end.png"));
+  EXPECT_NE(Shot("title_back.png"), Shot("room_movie_kept.png"));
+  // The story's two movies are recorded as seen (with the memory the ending kept); the room's
+  // plays record nothing.
+  const Bytes progress = File("data.dat");
+  ASSERT_EQ(progress.size(), 398u);
+  EXPECT_EQ(progress[213 + 0] & 1, 1);
+  EXPECT_EQ(progress[213 + 1] & 1, 1);
+  EXPECT_EQ(progress[213 + 2] & 1, 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "movie/movie_player.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -14,7 +15,6 @@ namespace {
 
 constexpr size_t kPictures = 3;  // decoded pictures waiting for their time
 constexpr size_t kMostPictures = 32;  // more while the sound lags behind in the file
-constexpr int kRingQuarters = 4;  // the sound buffer: one second, refilled by quarters
 constexpr uint32_t kDecodeBudgetMs = 2000;  // a read or decode that takes longer ends the movie
 
 }  // namespace
@@ -82,11 +82,10 @@ Result CMoviePlayer::Open(gfx::Device& device, platform::SoundDevice* sound,
     const uint32_t bytes = static_cast<uint32_t>(st.audio_rate) * format.BlockAlign();
     buffer_ = sound->CreateBuffer(format, bytes);
     if (buffer_) {
-      const uint32_t quarter = bytes / kRingQuarters / format.BlockAlign() * format.BlockAlign();
-      platform::Notification marks[kRingQuarters];
-      // Between the quarters, so none fires at the start of play, before any sound was used.
-      for (int i = 0; i < kRingQuarters; ++i) marks[i] = {quarter * i + quarter / 2, &wake_};
-      buffer_->SetNotificationPositions(marks);
+      // No notifications: while the movie runs its thread reads the play position every few
+      // milliseconds and writes what it has. The sound of a file may lie later in it than the
+      // pictures the thread holds, so a notification could come when there is nothing to write,
+      // and a device that waits for its feeders to answer one (the null device) would stall.
       buffer_->SetVolume(VolumeToMillibels(level_));
       channels_ = st.audio_channels;
       rate_ = st.audio_rate;
@@ -149,6 +148,23 @@ int CMoviePlayer::PollEnd() {
   return -1;
 }
 
+bool CMoviePlayer::CatchUp(uint32_t timeout_ms) {
+  if (!thread_.joinable()) return true;
+  const uint64_t asked = catch_up_asked_.fetch_add(1) + 1;
+  wake_.Set();
+  std::unique_lock lock(catch_up_mutex_);
+  return catch_up_done_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                                 [&] { return caught_up_ >= asked; });
+}
+
+void CMoviePlayer::Caught(uint64_t asked) {
+  {
+    std::lock_guard lock(catch_up_mutex_);
+    caught_up_ = asked;
+  }
+  catch_up_done_.notify_all();
+}
+
 void CMoviePlayer::Close() {
   if (thread_.joinable()) {
     quit_ = true;
@@ -174,6 +190,8 @@ void CMoviePlayer::Close() {
   ring_frames_ = channels_ = rate_ = 0;
   run_started_ = 0;
   running_ = quit_ = finished_ = complete_ = false;
+  catch_up_asked_ = 0;
+  caught_up_ = 0;
   clock_seconds_ = 0;
   dropped_ = 0;
 }
@@ -213,10 +231,11 @@ bool CMoviePlayer::Decode() {
         p.bits = std::move(spare_.back());
         spare_.pop_back();
       }
-      p.bits.assign(s.bits, s.bits + s.size);
+      const double pts = s.pts;
+      decoder_->TakeSampleBits(p.bits);  // the picture's bytes, without a copy
       // Times that run backwards or leap ahead (damaged files) are held to the last picture's
       // and at most a second past it, so no picture waits for a time that never comes.
-      p.pts = s.pts >= last_pts_ ? std::min(s.pts, last_pts_ + 1.0) : last_pts_;
+      p.pts = pts >= last_pts_ ? std::min(pts, last_pts_ + 1.0) : last_pts_;
       last_pts_ = p.pts;
       pictures_.push_back(std::move(p));
       return true;
@@ -300,7 +319,15 @@ void CMoviePlayer::FillSound() {
 }
 
 void CMoviePlayer::Thread() {
+  // A thread that has ended answers every request to catch up.
+  struct Done {
+    CMoviePlayer& p;
+    ~Done() { p.Caught(UINT64_MAX); }
+  } done{*this};
+  uint64_t answered = 0;
   while (!quit_.load()) {
+    // Read before the clock: an answer covers only the clock read after the request.
+    const uint64_t asked = catch_up_asked_.load();
     const bool running = running_.load();
     const double now = ClockNow();
     FillSound();
@@ -337,7 +364,8 @@ void CMoviePlayer::Thread() {
       complete_ = true;
       return;
     }
-    // Wait for the next picture's time, a sound notification, or Run, Stop and Close.
+    // Wait for the next picture's time (a few milliseconds at most while running), or for Run,
+    // Stop, Close and CatchUp.
     uint32_t wait = 50;
     if (running) {
       wait = 5;
@@ -346,6 +374,8 @@ void CMoviePlayer::Thread() {
         wait = static_cast<uint32_t>(std::clamp(ms, 1.0, 5.0));
       }
     }
+    // Nothing is due and nothing needs decoding: caught up with the clock read above.
+    if (asked > answered) Caught(answered = asked);
     wake_.Wait(wait);
   }
 }

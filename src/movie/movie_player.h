@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -56,6 +57,11 @@ class CMoviePlayer {
 
   // For movies without sound, before Open: the clock that times them (a system clock by default).
   void SetClock(platform::Clock* clock) { clock_ = clock ? clock : &system_clock_; }
+  // For a frame loop whose clock leaps rather than runs (a headless game): waits, at most
+  // `timeout_ms`, until the movie thread has caught up with the clock as it stands now: every
+  // picture that is due shown or dropped, the sound written ahead and the end noticed if it has
+  // come. True when it has (or when there is no thread).
+  bool CatchUp(uint32_t timeout_ms);
   // For tests and tools: the movie's clock (seconds), the time of the picture drawn last, the
   // pictures shown and dropped, the sound buffer.
   double ClockSeconds() const { return clock_seconds_.load(); }
@@ -72,6 +78,7 @@ class CMoviePlayer {
   };
 
   void Thread();
+  void Caught(uint64_t asked);
   double ClockNow();
   void FillSound();
   bool Decode();
@@ -104,6 +111,12 @@ class CMoviePlayer {
   int64_t written_ = 0, played_ = 0, sound_end_ = -1;  // frames
   uint32_t last_cursor_ = 0;
   int ring_frames_ = 0, channels_ = 0, rate_ = 0;
+
+  // CatchUp's requests, and the last one the movie thread has answered.
+  std::atomic<uint64_t> catch_up_asked_{0};
+  std::mutex catch_up_mutex_;
+  std::condition_variable catch_up_done_;
+  uint64_t caught_up_ = 0;  // under catch_up_mutex_
 
   // The clock of a movie without sound, set by Run and Stop.
   std::mutex clock_mutex_;

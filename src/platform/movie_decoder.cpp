@@ -110,6 +110,13 @@ std::string MovieDecoder::CodecVersion() { return AV_STRINGIFY(LIBAVCODEC_VERSIO
 
 void MovieDecoder::Abort() { state_->abort = true; }
 
+void MovieDecoder::TakeSampleBits(std::vector<uint8_t>& bits) {
+  if (!sample_.bits) return;
+  state_->rgb.swap(bits);
+  sample_.bits = nullptr;
+  sample_.size = 0;
+}
+
 std::unique_ptr<MovieDecoder> MovieDecoder::Open(std::string_view game_path, bool audio,
                                                  const MovieLimits& limits,
                                                  MovieOpenResult* result) {
@@ -179,6 +186,36 @@ av::Codec OpenCodec(AVStream* stream) {
 
 }  // namespace
 
+// The length of a file without sound, from its pictures: the demuxer's estimate for a program
+// stream is the last time stamp it finds, which leaves out the pictures after it (those a packet
+// holds past its first, and the last one's own duration). The packets of the video stream are
+// counted (the parser gives one a picture) and the file is rewound; 0 when it cannot be, or when
+// the call budget runs out first.
+double MovieDecoder::VideoLength(State& s) {
+  AVFormatContext* f = s.format.get();
+  if (!f->pb || !(f->pb->seekable & AVIO_SEEKABLE_NORMAL)) return 0;
+  const AVRational rate = av_guess_frame_rate(f, f->streams[s.video_index], nullptr);
+  if (rate.num <= 0 || rate.den <= 0) return 0;
+  int64_t pictures = 0;
+  AVPacket* p = s.packet.get();
+  bool complete = false;
+  for (;;) {
+    if (s.Stopped()) break;
+    const int r = av_read_frame(f, p);
+    if (r < 0) {
+      complete = r == AVERROR_EOF;
+      break;
+    }
+    if (p->stream_index == s.video_index) ++pictures;
+    av_packet_unref(p);
+  }
+  if (av_seek_frame(f, -1, 0, AVSEEK_FLAG_BYTE) < 0) {
+    s.input_done = true;  // nothing can be read again: the movie ends at once
+    return 0;
+  }
+  return complete ? double(pictures) / av_q2d(rate) : 0.0;
+}
+
 std::unique_ptr<MovieDecoder> MovieDecoder::Finish(std::unique_ptr<MovieDecoder> d, bool audio,
                                                    const MovieLimits& limits,
                                                    MovieOpenResult* result) {
@@ -235,6 +272,8 @@ std::unique_ptr<MovieDecoder> MovieDecoder::Finish(std::unique_ptr<MovieDecoder>
   // Everything else in the file is skipped by the demuxer.
   for (unsigned i = 0; i < f->nb_streams; ++i)
     if (int(i) != s.video_index && int(i) != s.audio_index) f->streams[i]->discard = AVDISCARD_ALL;
+  if (av_find_best_stream(f, AVMEDIA_TYPE_AUDIO, -1, vi, nullptr, 0) < 0)
+    st.duration = std::max(st.duration, VideoLength(s));
   *result = MovieOpenResult::Ok;
   return d;
 }

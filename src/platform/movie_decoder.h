@@ -81,6 +81,9 @@ class MovieDecoder {
   // Valid after Next returned Video or Audio, until the next call.
   const MovieSample& Sample() const { return sample_; }
   const MovieAudio& Audio() const { return audio_; }
+  // Hands the last video sample's bytes over instead of a copy: they are swapped with `bits`,
+  // whose storage the decoder then uses for its next picture. Sample() has no bits afterwards.
+  void TakeSampleBits(std::vector<uint8_t>& bits);
   // With `convert` false, video frames are decoded but not turned into RGB (Sample() then has
   // no bits): for skipping frames that are already late.
   void SetConvert(bool convert) { convert_ = convert; }
@@ -93,6 +96,7 @@ class MovieDecoder {
  private:
   struct State;
   MovieDecoder();
+  static double VideoLength(State& s);
   static std::unique_ptr<MovieDecoder> Finish(std::unique_ptr<MovieDecoder> d, bool audio,
                                               const MovieLimits& limits, MovieOpenResult* result);
 

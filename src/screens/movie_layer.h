@@ -42,6 +42,12 @@ class MovieLayer {
   void Draw(float x, float y, float w, float h);
   void DrawFullScreen() { Draw(0, 0, 800, 600); }
 
+  // For a headless frame loop, after its clock and sound have moved on: lets the movie thread
+  // catch up with them, so the frame shows the picture that is due (at most two seconds).
+  void CatchUp() {
+    if (active_ && !completed_ && player_) player_->CatchUp(2000);
+  }
+
   // The story's update step: true while it must wait for the movie this frame. The one frame
   // after the end was reported the story goes on (and every frame after it).
   bool HoldsStory();
