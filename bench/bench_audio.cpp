@@ -2,13 +2,17 @@
 // playing) as a fraction of real time, with sources at 44.1 kHz that are resampled to the 48 kHz
 // device next to its peer, the same sources at 48 kHz that are only converted. And decoding an
 // Ogg Vorbis file through the stream's feeder (open, play, the two-second buffer refilled on
-// notifications, rendered by the null device) next to plain ov_read of the same file.
+// notifications, rendered by the null device) next to plain ov_read of the same file. And what
+// starting and stopping a stream or an effect costs the caller (the frame), next to one bare
+// condition-variable hand-off to another thread and back.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 #include <vorbis/vorbisfile.h>
 
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +22,7 @@
 #include <vector>
 
 #include "audio/ogg_encode.h"
+#include "audio/sound.h"
 #include "audio/stream_sound.h"
 #include "platform/sound_device.h"
 
@@ -54,6 +59,26 @@ struct Fixture {
     std::vector<uint8_t> ogg = EncodeOgg(kOggSeconds, 44100);
     std::ofstream("music.ogg", std::ios::binary)
         .write(reinterpret_cast<const char*>(ogg.data()), static_cast<std::streamsize>(ogg.size()));
+    std::vector<uint8_t> wav = EffectWav();
+    std::ofstream("effect.wav", std::ios::binary)
+        .write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
+  }
+  // One second of a quiet 48 kHz mono tone.
+  static std::vector<uint8_t> EffectWav() {
+    std::vector<uint8_t> b;
+    auto put = [&b](uint32_t v, int bytes) {
+      for (int i = 0; i < bytes; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    const uint32_t frames = 48000;
+    b.insert(b.end(), {'R', 'I', 'F', 'F'});
+    put(36 + frames * 2, 4);
+    b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    put(16, 4), put(1, 2), put(1, 2), put(48000, 4), put(96000, 4), put(2, 2), put(16, 2);
+    b.insert(b.end(), {'d', 'a', 't', 'a'});
+    put(frames * 2, 4);
+    for (uint32_t i = 0; i < frames; ++i)
+      put(static_cast<uint16_t>(static_cast<int16_t>(4000 * std::sin(i * 0.05))), 2);
+    return b;
   }
   ~Fixture() {
     std::error_code ec;
@@ -150,10 +175,115 @@ void BM_OggPlainOvRead(benchmark::State& state) {
       benchmark::Counter(state.iterations() * kOggSeconds, benchmark::Counter::kIsRate);
 }
 
+using Clock = std::chrono::steady_clock;
+double Seconds(Clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
+
+// The caller's side of Play and Stop on a looping stream, as the story's frame pays it: Open is
+// left out (it reads the file's headers), the first fill is waited for untimed, and a little is
+// rendered so the feeder has refilled once. Arg 1: Stop comes during a slow fade.
+void BM_StreamPlayStopOnCaller(benchmark::State& state) {
+  TheFixture();
+  platform::NullSoundDevice dev(kDeviceRate);
+  CStreamSound stream;
+  stream.SetDevice(&dev);
+  stream.SetVolume(99);
+  std::vector<float> out(2 * 480);
+  double play = 0, stop = 0;
+  for (auto _ : state) {
+    if (stream.Open("music.ogg") != 0) {
+      state.SkipWithError("cannot open");
+      return;
+    }
+    Clock::time_point t0 = Clock::now();
+    bool started = stream.Play(true);
+    Clock::time_point t1 = Clock::now();
+    if (!started) {
+      state.SkipWithError("cannot play");
+      return;
+    }
+    while (dev.PlayingBuffers() == 0) std::this_thread::sleep_for(std::chrono::microseconds(50));
+    dev.Render(out.data(), 480);
+    if (state.range(0) == 1) stream.FadeOut(2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));  // the feeder is idle again
+    Clock::time_point t2 = Clock::now();
+    stream.Stop();
+    Clock::time_point t3 = Clock::now();
+    play += Seconds(t1 - t0);
+    stop += Seconds(t3 - t2);
+    state.SetIterationTime(Seconds((t1 - t0) + (t3 - t2)));
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["play_us"] = play / n * 1e6;
+  state.counters["stop_us"] = stop / n * 1e6;
+}
+
+// The same for an effect: Play, a FadeOut that has ticked once, then Stop.
+void BM_EffectFadeStopOnCaller(benchmark::State& state) {
+  TheFixture();
+  platform::NullSoundDevice dev(kDeviceRate);
+  CSoundBuffer effect;
+  effect.SetDevice(&dev);
+  effect.SetVolume(99);
+  if (!effect.Load("effect.wav")) {
+    state.SkipWithError("cannot load");
+    return;
+  }
+  double fade = 0, stop = 0;
+  for (auto _ : state) {
+    effect.Play(true);
+    Clock::time_point t0 = Clock::now();
+    effect.FadeOut(2);
+    Clock::time_point t1 = Clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));  // past the first tick
+    Clock::time_point t2 = Clock::now();
+    effect.Stop();
+    Clock::time_point t3 = Clock::now();
+    fade += Seconds(t1 - t0);
+    stop += Seconds(t3 - t2);
+    state.SetIterationTime(Seconds((t1 - t0) + (t3 - t2)));
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["fade_us"] = fade / n * 1e6;
+  state.counters["stop_us"] = stop / n * 1e6;
+}
+
+// The peer: one hand-off to a thread waiting on a condition variable, and its answer back.
+void BM_BareConditionVariableWake(benchmark::State& state) {
+  std::mutex m;
+  std::condition_variable cv;
+  uint64_t posted = 0, seen = 0;
+  bool quit = false;
+  std::thread waiter([&] {
+    std::unique_lock lock(m);
+    while (!quit) {
+      cv.wait(lock, [&] { return posted != seen || quit; });
+      seen = posted;
+      cv.notify_all();
+    }
+  });
+  for (auto _ : state) {
+    std::unique_lock lock(m);
+    ++posted;
+    cv.notify_all();
+    cv.wait(lock, [&] { return seen == posted; });
+  }
+  {
+    std::lock_guard lock(m);
+    quit = true;
+  }
+  cv.notify_all();
+  waiter.join();
+}
+
 BENCHMARK(BM_Mix34_Resampled)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Mix34_DeviceRate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OggFeederPath)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OggPlainOvRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StreamPlayStopOnCaller)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseManualTime();
+BENCHMARK(BM_EffectFadeStopOnCaller)->Unit(benchmark::kMicrosecond)->UseManualTime();
+BENCHMARK(BM_BareConditionVariableWake)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace
 
