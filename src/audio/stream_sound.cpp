@@ -197,7 +197,9 @@ void CStreamSound::Stop() {
     was_playing = state_ == 1;
     ended = EndTrackLocked();
   }
-  // The feeder lets go of its share of the track (decoder and file) when it wakes.
+  // A feeder that holds the track closes its decoder and file when it wakes; let go first, so
+  // that is not left to this thread.
+  ended.reset();
   if (was_playing) wake_.Set();
 }
 
