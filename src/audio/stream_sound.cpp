@@ -140,7 +140,8 @@ int CStreamSound::Open(std::string_view path) {
   vorbis_info* info = ov_info(&track->vf, -1);
   track->channels = info ? info->channels : 2;
   track->rate =
-      info ? static_cast<int>(std::clamp<long>(info->rate, 0, platform::kMaxSampleRate + 1)) : 32000;
+      info ? static_cast<int>(std::clamp<long>(info->rate, 0, platform::kMaxSampleRate + 1))
+           : 32000;
   int result = MakeBuffer(*track);
   std::lock_guard lock(mutex_);
   track_ = std::move(track);
