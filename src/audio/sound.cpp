@@ -7,14 +7,11 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <system_error>
 
 #include "platform/fs.h"
 
 namespace {
-
-void SleepMs(int ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 // The largest sound-effect file read: the largest buffer a device makes, and room for the
 // headers and chunks around its PCM. A larger file is refused before it is read.
@@ -62,13 +59,12 @@ bool CSound::Create(platform::SoundOutput& output) {
 // --- CSoundBuffer
 
 CSoundBuffer::~CSoundBuffer() {
-  EndFadeThread();
-}
-
-void CSoundBuffer::EndFadeThread() {
-  if (!fade_thread_.joinable()) return;
-  fade_running_ = false;
-  fade_thread_.join();
+  {
+    std::lock_guard lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_all();
+  if (fade_thread_.joinable()) fade_thread_.join();
 }
 
 bool CSoundBuffer::Load(std::string_view path) {
@@ -85,6 +81,7 @@ bool CSoundBuffer::Load(std::string_view path) {
               file.begin() + static_cast<std::ptrdiff_t>(wave.pcm_offset + wave.pcm_bytes));
   file.clear();
 
+  std::lock_guard lock(mutex_);
   buffer_.reset();
   // A trailing part of a frame cannot be played; the buffer holds whole frames.
   size_t bytes = pcm_.size();
@@ -113,7 +110,8 @@ bool CSoundBuffer::Load(std::string_view path) {
 bool CSoundBuffer::Play(bool loop) {
   if (!loaded_) return false;
   Stop();
-  buffer_->SetVolume(VolumeToMillibels(volume_.load()));
+  std::lock_guard lock(mutex_);
+  buffer_->SetVolume(VolumeToMillibels(volume_));
   buffer_->SetCurrentPosition(0);
   buffer_->Play(loop);
   loop_ = loop;
@@ -124,82 +122,83 @@ bool CSoundBuffer::Play(bool loop) {
 
 bool CSoundBuffer::Stop() {
   if (!loaded_) return false;
+  std::lock_guard lock(mutex_);
   if (!playing_) return true;
-  if (fade_running_ || fade_state_ == 1) {
-    fade_level_ = 100.0f;
-    fade_running_ = false;
-    fade_ended_.Wait(2000);
-    fade_ended_.Reset();
-    // The thread has seen the cleared flag and is leaving; it must be gone before the buffer
-    // can change under it.
-    EndFadeThread();
-    buffer_->Stop();
-    fade_state_ = 0;
-  } else {
-    buffer_->Stop();
-  }
+  // A fade ends here; its thread finds nothing to do at its next tick.
+  if (fading_) fade_level_ = 100.0f;
+  fading_ = false;
+  buffer_->Stop();
   playing_ = false;
   return true;
 }
 
 void CSoundBuffer::SetVolume(int percent) {
   percent = std::clamp(percent, 0, 99);
+  std::lock_guard lock(mutex_);
   volume_ = static_cast<float>(percent + 1);
-  if (loaded_ && playing_) buffer_->SetVolume(VolumeToMillibels(volume_.load()));
+  if (loaded_ && playing_) buffer_->SetVolume(VolumeToMillibels(volume_));
 }
 
 void CSoundBuffer::SetLevel(int level) {
   level = std::clamp(level, 0, 100);
   if (!loaded_) return;
+  std::lock_guard lock(mutex_);
   fade_level_ = static_cast<float>(100 - level);
-  buffer_->SetVolume(VolumeToMillibels(volume_.load(), level));
+  buffer_->SetVolume(VolumeToMillibels(volume_, level));
 }
 
 bool CSoundBuffer::FadeOut(int kind) {
   if (!IsPlaying()) return false;
-  if (fade_running_) return true;
-  switch (kind) {
-    case 0: fade_step_ = 8; break;
-    case 1: fade_step_ = 3; break;
-    case 2: fade_step_ = 1; break;
-    default: break;  // keeps the step of the fade before
+  {
+    std::lock_guard lock(mutex_);
+    if (fading_) return true;
+    switch (kind) {
+      case 0: fade_step_ = 8; break;
+      case 1: fade_step_ = 3; break;
+      case 2: fade_step_ = 1; break;
+      default: break;  // keeps the step of the fade before
+    }
+    fade_tick_time_ = clock_.Now();
+    fading_ = true;
   }
-  EndFadeThread();  // one that ended by itself
-  fade_state_ = 1;
-  fade_running_ = true;
-  fade_ended_.Reset();
-  fade_thread_ = std::thread(&CSoundBuffer::FadeThread, this);
+  if (fade_thread_.joinable()) {
+    wake_.notify_all();
+  } else {
+    try {
+      fade_thread_ = std::thread(&CSoundBuffer::FadeThread, this);
+    } catch (const std::system_error&) {
+      std::fputs("Create Thread failed.\n", stderr);
+      std::lock_guard lock(mutex_);
+      fading_ = false;  // the sound plays on at its volume
+    }
+  }
   return true;
 }
 
+// Every tick more than 32 ms after the one before sets the volume for the level and then adds the
+// step; the first tick that finds the level above 99 stops the sound.
 void CSoundBuffer::FadeThread() {
-  uint32_t t = clock_.Now();
-  for (;;) {
-    if (!fade_running_ || !device_) {
-      fade_ended_.Set();
-      return;
+  std::unique_lock lock(mutex_);
+  while (!quit_) {
+    if (!fading_) {
+      wake_.wait(lock);
+      continue;
     }
-    uint32_t now = clock_.Now();
-    if (now - t > 32) {
-      if (fade_state_ == 0) {
-        fade_running_ = false;
-      } else {
-        float level = fade_level_.load();
-        if (level > 99.0f) break;
-        current_volume_ = static_cast<float>(VolumeToMillibels(volume_.load(), 100.0 - level));
-        // Stop may have raised the level meanwhile; its value wins.
-        while (!fade_level_.compare_exchange_weak(level, level + fade_step_.load())) {
-        }
-      }
-      buffer_->SetVolume(static_cast<int32_t>(current_volume_.load()));
-      t = now;
+    const uint32_t now = clock_.Now();
+    if (now - fade_tick_time_ <= 32) {
+      wake_.wait_for(lock, std::chrono::milliseconds(fade_tick_time_ + 33 - now));
+      continue;
     }
-    SleepMs(8);
+    if (fade_level_ > 99.0f) {
+      buffer_->Stop();
+      current_volume_ = static_cast<float>(platform::kVolumeSilent);
+      playing_ = false;
+      fading_ = false;
+      continue;
+    }
+    current_volume_ = static_cast<float>(VolumeToMillibels(volume_, 100.0 - fade_level_));
+    fade_level_ += static_cast<float>(fade_step_);
+    buffer_->SetVolume(static_cast<int32_t>(current_volume_));
+    fade_tick_time_ = now;
   }
-  buffer_->Stop();
-  fade_state_ = 0;
-  current_volume_ = static_cast<float>(platform::kVolumeSilent);
-  playing_ = false;
-  fade_running_ = false;
-  fade_ended_.Set();
 }

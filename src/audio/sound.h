@@ -7,8 +7,10 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -16,7 +18,6 @@
 
 #include "audio/wave_file.h"
 #include "platform/clock.h"
-#include "platform/event.h"
 #include "platform/sound_device.h"
 
 // 2000 × ln(percent / 100 × level / 100), toward zero; −10000 at and below the floor.
@@ -33,8 +34,9 @@ class CSound {
   std::unique_ptr<platform::SoundDevice> device_;
 };
 
-// One sound effect: a WAV file loaded whole into one buffer, played once or looped, with a fade
-// thread of its own.
+// One sound effect: a WAV file loaded whole into one buffer, played once or looped. Its fades run
+// on a thread of its own, started by the first FadeOut and kept for the object's life; it sleeps
+// until the next tick or a new fade, and Stop never waits for it.
 class CSoundBuffer {
  public:
   CSoundBuffer() = default;
@@ -69,25 +71,27 @@ class CSoundBuffer {
 
  private:
   void FadeThread();
-  void EndFadeThread();
 
+  // The caller's alone.
   platform::SoundDevice* device_ = nullptr;
-  std::unique_ptr<platform::SoundBuffer> buffer_;
   WaveFormat format_{};
   std::vector<uint8_t> pcm_;
   std::string file_name_;
-  std::atomic<float> volume_{100.0f};
   bool loaded_ = false;
-  std::atomic<bool> playing_{false};
   bool loop_ = false;
-
-  // Shared with the fade thread.
-  std::atomic<int> fade_state_{0};  // 0 none, 1 fading out
-  std::atomic<float> fade_level_{0.0f};
-  std::atomic<int> fade_step_{8};  // a first FadeOut of an unknown kind fades like kind 0
-  std::atomic<bool> fade_running_{false};
-  std::atomic<float> current_volume_{0.0f};
-  platform::Event fade_ended_{platform::EventKind::ManualReset};
-  std::thread fade_thread_;
   platform::SystemClock clock_;  // the audio threads keep real time, whatever the game's clock
+
+  // Shared with the fade thread, guarded by mutex_; the buffer is replaced only under it.
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::unique_ptr<platform::SoundBuffer> buffer_;
+  float volume_ = 100.0f;
+  std::atomic<bool> playing_{false};  // written under mutex_
+  bool fading_ = false;
+  float fade_level_ = 0.0f;
+  int fade_step_ = 8;  // a first FadeOut of an unknown kind fades like kind 0
+  uint32_t fade_tick_time_ = 0;
+  float current_volume_ = 0.0f;
+  bool quit_ = false;
+  std::thread fade_thread_;  // started by the first FadeOut
 };

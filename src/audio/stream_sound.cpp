@@ -5,20 +5,21 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "audio/sound.h"
+#include "platform/fs.h"
 
 namespace {
 
 void DebugOutput(const char* text) {
   std::fputs(text, stderr);
 }
-void SleepMs(int ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+
+// How long an idle feeder sleeps between looks when nothing wakes it.
+constexpr uint32_t kIdleWaitMs = 60'000;
 
 // A stream whose decoder keeps failing without progress is treated as ended rather than
 // decoded for ever.
@@ -39,187 +40,218 @@ const ov_callbacks kFileCallbacks = {ReadFile, SeekFile, nullptr, TellFile};
 
 }  // namespace
 
-struct CStreamSound::Decoder {
-  Decoder() = default;
-  Decoder(const Decoder&) = delete;
-  Decoder& operator=(const Decoder&) = delete;
-  ~Decoder() {
-    if (open) ov_clear(&vf);
+// One opened file: the file, its decoder and its buffer. While the stream plays, the decoder is
+// the feeder's alone; the buffer is used only under the stream's mutex.
+struct CStreamSound::Track {
+  explicit Track(platform::Event& wake)
+      : first_half(platform::EventKind::AutoReset, wake),
+        second_half(platform::EventKind::AutoReset, wake) {}
+  Track(const Track&) = delete;
+  Track& operator=(const Track&) = delete;
+  ~Track() {
+    buffer.reset();  // before the events its notifications point at
+    if (decoder_open) ov_clear(&vf);
   }
+  platform::fs::File file;  // the decoder reads it but does not close it
   OggVorbis_File vf{};
-  bool open = false;
+  bool decoder_open = false;
+  int channels = 2;
+  int rate = 32000;
+  uint32_t buffer_bytes = 0;
+  bool loop = false;  // written before the track is handed to the feeder
+  platform::Event first_half;
+  platform::Event second_half;
+  std::unique_ptr<platform::SoundBuffer> buffer;
+};
+
+// What the feeder keeps of the track it feeds. The staging block stays from track to track.
+struct CStreamSound::Feed {
+  void Restart(uint32_t buffer_bytes) {
+    const size_t half = buffer_bytes / 2;
+    staging.resize(std::max({staging.size(), size_t{buffer_bytes}, half + 4096}));
+    pending = 0;
+    last_volume = 1.0f;
+    first_fill = true;
+    end_reached[0] = end_reached[1] = false;
+    decoded_since_seek = true;  // the start may be retried once from the top
+  }
+  std::vector<uint8_t> staging;
+  size_t pending = 0;
+  float last_volume = 1.0f;
+  bool first_fill = true;
+  bool end_reached[2] = {false, false};
+  bool decoded_since_seek = true;
 };
 
 CStreamSound::CStreamSound() = default;
 
 CStreamSound::~CStreamSound() {
   Stop();
-  if (feeder_.joinable())
-    feeder_.join();  // a feeder that outlived Stop's wait ends at its next pass
-  ReleaseBuffer();
-  CloseFile();
+  {
+    std::lock_guard lock(mutex_);
+    quit_ = true;
+  }
+  wake_.Set();
+  if (feeder_.joinable()) feeder_.join();
 }
 
 int CStreamSound::SetDevice(platform::SoundDevice* device) {
   if (!device) return -1;
   if (state_ == 1) Stop();  // a feeder must not lose its buffer under it (comes at start-up)
   device_ = device;
-  ReleaseBuffer();
+  std::lock_guard lock(mutex_);
+  if (track_) track_->buffer.reset();
   volume_ = 99.0f;
   return 0;
 }
 
-void CStreamSound::CloseFile() {
-  decoder_.reset();
-  file_.reset();
+std::shared_ptr<CStreamSound::Track> CStreamSound::EndTrackLocked() {
+  std::shared_ptr<Track> track = std::move(track_);
+  if (track && track->buffer) {
+    track->buffer->Stop();
+    track->buffer.reset();
+  }
   file_open_ = false;
-}
-
-void CStreamSound::ReleaseBuffer() {
-  buffer_.reset();
-  buffer_bytes_ = 0;
-}
-
-void CStreamSound::JoinFinishedFeeder() {
-  // The feeder sets state 0 as its last act, so this join does not wait.
-  if (feeder_.joinable() && state_ == 0) feeder_.join();
+  fading_ = false;
+  current_volume_ = static_cast<float>(platform::kVolumeSilent);
+  state_ = 0;
+  return track;
 }
 
 int CStreamSound::Open(std::string_view path) {
   if (state_ == 1) return -1;
-  JoinFinishedFeeder();
-  CloseFile();
-  path_ = std::string(path);
-  file_ = platform::fs::Open(path, "rb");
-  if (!file_) return -1;
-  auto decoder = std::make_unique<Decoder>();
-  if (ov_open_callbacks(file_.get(), &decoder->vf, nullptr, 0, kFileCallbacks) < 0) {
-    file_.reset();
-    return -1;
+  std::shared_ptr<Track> old;
+  {
+    std::lock_guard lock(mutex_);
+    old = std::move(track_);
+    file_open_ = false;
   }
-  decoder->open = true;
-  decoder_ = std::move(decoder);
+  old.reset();  // closes the file open before, unless a feeder still lets go of it
+
+  auto track = std::make_shared<Track>(wake_);
+  track->file = platform::fs::Open(path, "rb");
+  if (!track->file) return -1;
+  if (ov_open_callbacks(track->file.get(), &track->vf, nullptr, 0, kFileCallbacks) < 0) return -1;
+  track->decoder_open = true;
+  const std::string p(path);
+  size_t slash = p.find_last_of('\\');
+  name_ = slash == std::string::npos ? p : p.substr(slash + 1);
+
+  vorbis_info* info = ov_info(&track->vf, -1);
+  track->channels = info ? info->channels : 2;
+  track->rate =
+      info ? static_cast<int>(std::clamp<long>(info->rate, 0, platform::kMaxSampleRate + 1))
+           : 32000;
+  int result = MakeBuffer(*track);
+  std::lock_guard lock(mutex_);
+  track_ = std::move(track);
   file_open_ = true;
-  size_t slash = path_.find_last_of('\\');
-  name_ = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+  return result;
+}
 
-  vorbis_info* info = ov_info(&decoder_->vf, -1);
-  channels_ = info ? info->channels : 2;
-  rate_ = info ? static_cast<int>(std::clamp<long>(info->rate, 0, platform::kMaxSampleRate + 1))
-               : 32000;
-
-  ReleaseBuffer();
+int CStreamSound::MakeBuffer(Track& track) const {
   if (!device_) return -2;
-  const uint64_t bytes = 2ull * static_cast<uint64_t>(rate_) * static_cast<uint64_t>(channels_) * 2;
-  if (channels_ < 1 || bytes == 0 || bytes > platform::kMaxBufferBytes) return -2;
-  buffer_ = device_->CreateBuffer(platform::PcmFormat{channels_, rate_, 16},
-                                  static_cast<uint32_t>(bytes));
-  if (!buffer_) return -2;
-  buffer_bytes_ = static_cast<uint32_t>(bytes);
-  first_half_event_.Reset();
-  second_half_event_.Reset();
-  const platform::Notification positions[] = {{0, &first_half_event_},
-                                              {buffer_bytes_ / 2, &second_half_event_}};
-  if (!buffer_->SetNotificationPositions(positions)) {
-    ReleaseBuffer();
-    return -2;
-  }
-  platform::SoundBuffer::Region a, b;
-  if (buffer_->Lock(0, buffer_bytes_, a, b)) {
-    std::memset(a.data, 0, a.bytes);
-    buffer_->Unlock();
-  }
+  const uint64_t bytes =
+      2ull * static_cast<uint64_t>(track.rate) * static_cast<uint64_t>(track.channels) * 2;
+  if (track.channels < 1 || bytes == 0 || bytes > platform::kMaxBufferBytes) return -2;
+  // A new buffer is silent.
+  auto buffer = device_->CreateBuffer(platform::PcmFormat{track.channels, track.rate, 16},
+                                      static_cast<uint32_t>(bytes));
+  if (!buffer) return -2;
+  const platform::Notification positions[] = {
+      {0, &track.first_half}, {static_cast<uint32_t>(bytes / 2), &track.second_half}};
+  if (!buffer->SetNotificationPositions(positions)) return -2;
+  track.buffer = std::move(buffer);
+  track.buffer_bytes = static_cast<uint32_t>(bytes);
   return 0;
 }
 
 bool CStreamSound::Play(bool loop) {
-  // Without a buffer (no device, Open's −2) there is nothing a feeder could play into.
-  if (fading_ || state_ == 1 || !file_open_ || !buffer_) return false;
-  JoinFinishedFeeder();
-  state_ = 1;
-  loop_ = loop;
-  fade_level_ = 0.0f;
-  current_volume_ = 0.0f;
-  fading_ = false;
-  platform::SoundBuffer::Region a, b;
-  if (buffer_->Lock(0, buffer_bytes_, a, b)) {
-    std::memset(a.data, 0, a.bytes);
-    buffer_->Unlock();
+  {
+    std::lock_guard lock(mutex_);
+    // Without a buffer (no device, Open's −2) there is nothing a feeder could play into.
+    if (fading_ || state_ == 1 || !track_ || !track_->buffer) return false;
+    track_->loop = loop;
+    fade_level_ = 0.0f;
+    current_volume_ = 0.0f;
+    state_ = 1;
   }
-  first_half_event_.Reset();
-  second_half_event_.Reset();
-  thread_ended_.Reset();
-  feeder_ = std::thread(&CStreamSound::Feeder, this);
-  if (!thread_started_.Wait(2000)) DebugOutput("Create Thread timeout.\n");
-  thread_started_.Reset();
+  if (feeder_.joinable()) {
+    wake_.Set();
+  } else {
+    try {
+      feeder_ = std::thread(&CStreamSound::Feeder, this);
+    } catch (const std::system_error&) {
+      DebugOutput("Create Thread failed.\n");  // the stream counts as playing until Stop
+    }
+  }
   started_by_play_ = true;
   return true;
 }
 
 void CStreamSound::Stop() {
   started_by_play_ = false;
-  if (state_ == 1) {
-    // The feeder ends the stream at its next fade tick.
-    fade_level_ = 99.0f;
-    if (!fading_) {
-      fade_step_ = 100;
-      fading_ = true;
-    }
-    if (thread_ended_.Wait(2000)) thread_ended_.Reset();
-    JoinFinishedFeeder();
-    return;
+  std::shared_ptr<Track> ended;
+  bool was_playing = false;
+  {
+    std::lock_guard lock(mutex_);
+    was_playing = state_ == 1;
+    ended = EndTrackLocked();
   }
-  JoinFinishedFeeder();
-  if (file_open_) CloseFile();
-  current_volume_ = static_cast<float>(platform::kVolumeSilent);
-  ReleaseBuffer();
-  fading_ = false;
+  // A feeder that holds the track closes its decoder and file when it wakes; let go first, so
+  // that is not left to this thread.
+  ended.reset();
+  if (was_playing) wake_.Set();
 }
 
 void CStreamSound::FadeOut(int kind) {
   started_by_play_ = false;
-  if (fading_) return;
-  switch (kind) {
-    case 0: fade_step_ = 5, fade_interval_ = 33; break;
-    case 1: fade_step_ = 2, fade_interval_ = 33; break;
-    case 2: fade_step_ = 1, fade_interval_ = 33; break;
-    case 3: fade_step_ = 15, fade_interval_ = 6; break;
-    default: break;  // keeps the fade before
+  {
+    std::lock_guard lock(mutex_);
+    if (fading_) return;
+    switch (kind) {
+      case 0: fade_step_ = 5, fade_interval_ = 33; break;
+      case 1: fade_step_ = 2, fade_interval_ = 33; break;
+      case 2: fade_step_ = 1, fade_interval_ = 33; break;
+      case 3: fade_step_ = 15, fade_interval_ = 6; break;
+      default: break;  // keeps the fade before
+    }
+    fade_level_ = 0.0f;
+    fade_tick_time_ = clock_.Now();
+    fading_ = true;
   }
-  fade_level_ = 0.0f;
-  uint32_t now = clock_.Now();
-  fade_tick_time_ = now;
-  pass_time_ = now;
-  fading_ = true;  // last: the feeder reads the fade's fields once it sees this
+  wake_.Set();
 }
 
 void CStreamSound::SetVolume(int percent) {
   percent = std::clamp(percent, 0, 99);
-  volume_ = static_cast<float>(percent + 1);
-}
-
-int32_t CStreamSound::FadedMillibels() const {
-  return VolumeToMillibels(volume_.load(), 100.0 - fade_level_.load());
+  {
+    std::lock_guard lock(mutex_);
+    volume_ = static_cast<float>(percent + 1);
+  }
+  wake_.Set();
 }
 
 // Plain while no fade has been applied, else scaled by the fade.
-void CStreamSound::ApplyVolume() {
-  if (current_volume_.load() == 0.0f) {
-    buffer_->SetVolume(VolumeToMillibels(volume_.load()));
+void CStreamSound::ApplyVolumeLocked(platform::SoundBuffer& buffer) {
+  if (current_volume_ == 0.0f) {
+    buffer.SetVolume(VolumeToMillibels(volume_));
   } else {
-    int32_t mb = FadedMillibels();
+    int32_t mb = VolumeToMillibels(volume_, 100.0 - fade_level_);
     current_volume_ = static_cast<float>(mb);
-    buffer_->SetVolume(mb);
+    buffer.SetVolume(mb);
   }
 }
 
-bool CStreamSound::Decode(std::vector<uint8_t>& staging, size_t& pending, size_t want,
-                          bool& decoded_since_seek) {
+bool CStreamSound::Decode(Track& track, Feed& feed, size_t want) {
+  std::vector<uint8_t>& staging = feed.staging;
+  size_t& pending = feed.pending;
+  bool& decoded_since_seek = feed.decoded_since_seek;
   int errors = 0;
   while (pending <= want) {
     int bitstream = 0;
     size_t room = std::min<size_t>(4096, staging.size() - pending);
-    long got = ov_read(&decoder_->vf, reinterpret_cast<char*>(staging.data() + pending),
+    long got = ov_read(&track.vf, reinterpret_cast<char*>(staging.data() + pending),
                        static_cast<int>(room), 0, 2, 1, &bitstream);
     if (got < 0) {
       if (++errors <= kMaxDecodeErrors) continue;  // a hole or a bad packet: skipped
@@ -228,8 +260,8 @@ bool CStreamSound::Decode(std::vector<uint8_t>& staging, size_t& pending, size_t
     if (got > 0) {
       // A chained file whose later part changes the format cannot go into this buffer; it ends
       // there (a looping stream starts again from the top).
-      vorbis_info* info = ov_info(&decoder_->vf, bitstream);
-      if (!info || info->channels != channels_ || info->rate != rate_) got = 0;
+      vorbis_info* info = ov_info(&track.vf, bitstream);
+      if (!info || info->channels != track.channels || info->rate != track.rate) got = 0;
     }
     if (got > 0) {
       pending += static_cast<size_t>(got);
@@ -238,7 +270,7 @@ bool CStreamSound::Decode(std::vector<uint8_t>& staging, size_t& pending, size_t
       continue;
     }
     // The end of the file. A loop that gave no sound since the last seek would spin for ever.
-    if (loop_ && decoded_since_seek && ov_time_seek(&decoder_->vf, 0.0) == 0) {
+    if (track.loop && decoded_since_seek && ov_time_seek(&track.vf, 0.0) == 0) {
       decoded_since_seek = false;
       continue;
     }
@@ -249,87 +281,101 @@ bool CStreamSound::Decode(std::vector<uint8_t>& staging, size_t& pending, size_t
   return true;
 }
 
-void CStreamSound::EndThread(bool signal_ended) {
-  if (buffer_) buffer_->Stop();
-  CloseFile();
-  ReleaseBuffer();
-  fading_ = false;
-  current_volume_ = static_cast<float>(platform::kVolumeSilent);
-  // Last: once the main thread sees state 0 it may open, play or join at once.
-  state_ = 0;
-  if (signal_ended) thread_ended_.Set();
-}
-
 void CStreamSound::Feeder() {
-  const size_t half = buffer_bytes_ / 2;
-  std::vector<uint8_t> staging(std::max<size_t>(buffer_bytes_, half + 4096));
-  size_t pending = 0;
-  float last_volume = 1.0f;
-  bool first_fill = true;
-  bool end_reached[2] = {false, false};
-  bool decoded_since_seek = true;  // the start may be retried once from the top
-  thread_started_.Set();
-
-  while (buffer_) {
-    int fill = -1;  // the half to fill this pass
-    if (first_fill) {
-      fill = 0;
-    } else {
-      if (first_half_event_.Wait(0)) {
-        if (end_reached[1]) break;
-        fill = 1;
-      } else if (second_half_event_.Wait(0)) {
-        if (end_reached[0]) break;
-        fill = 0;
+  Feed feed;
+  std::shared_ptr<Track> track;  // the track being fed
+  std::unique_lock lock(mutex_);
+  while (!quit_) {
+    if (state_ != 1 || track_ != track || !track->buffer) {
+      if (track) {
+        // Stopped or ended: its decoder and file go, outside the lock.
+        std::shared_ptr<Track> ended = std::move(track);
+        lock.unlock();
+        ended.reset();
+        lock.lock();
+      } else if (state_ == 1 && track_ && track_->buffer) {
+        track = track_;
+        feed.Restart(track->buffer_bytes);
+      } else {
+        lock.unlock();
+        wake_.Wait(kIdleWaitMs);
+        lock.lock();
       }
-      pass_time_ = clock_.Now();
-    }
-
-    uint32_t now = clock_.Now();
-    if (fading_ && now - fade_tick_time_ > fade_interval_) {
-      float level = fade_level_.load();
-      current_volume_ = static_cast<float>(VolumeToMillibels(volume_.load(), 100.0 - level));
-      // Stop may have raised the level meanwhile; its value wins.
-      while (!fade_level_.compare_exchange_weak(level, level + fade_step_.load())) {
-      }
-      buffer_->SetVolume(static_cast<int32_t>(current_volume_.load()));
-      fade_tick_time_ = now;
-    }
-    if (fading_ && fade_level_ > 99.0f) {
-      EndThread(true);
-      return;
-    }
-
-    if (fill < 0) {
-      if (volume_.load() != last_volume) {
-        ApplyVolume();
-        last_volume = volume_.load();
-      }
-      SleepMs(8);
       continue;
     }
-
-    platform::SoundBuffer::Region a, b;
-    if (buffer_->Lock(static_cast<uint32_t>(fill * half), static_cast<uint32_t>(half), a, b)) {
-      if (end_reached[0] || end_reached[1] || state_ != 1) {
-        std::memset(a.data, 0, a.bytes);
-      } else {
-        if (!Decode(staging, pending, half, decoded_since_seek)) end_reached[fill] = true;
-        std::memcpy(a.data, staging.data(), half);
-        pending -= half;
-        std::memmove(staging.data(), staging.data() + half, pending);
-      }
-      buffer_->Unlock();
-      if (first_fill) {
-        ApplyVolume();
-        last_volume = volume_.load();
-        buffer_->Play(true);
-        first_fill = false;
-      }
+    uint32_t sleep_ms = 0;
+    if (!FeedPass(lock, *track, feed, sleep_ms)) {
+      lock.unlock();
+      wake_.Wait(sleep_ms);
+      lock.lock();
     }
-    SleepMs(1);
   }
-  // Both halves after the end have been heard. Also signalled here, so a Stop that saw the
-  // stream playing a moment before does not wait out its two seconds.
-  EndThread(true);
+}
+
+bool CStreamSound::FeedPass(std::unique_lock<std::mutex>& lock, Track& track, Feed& feed,
+                            uint32_t& sleep_ms) {
+  int fill = -1;  // the half to fill this pass
+  if (feed.first_fill) {
+    fill = 0;
+  } else if (track.first_half.Wait(0)) {
+    fill = 1;
+  } else if (track.second_half.Wait(0)) {
+    fill = 0;
+  }
+  // The half to refill held the end of a file that does not loop and has now been heard.
+  if (fill >= 0 && !feed.first_fill && feed.end_reached[fill]) {
+    EndTrackLocked();
+    return true;
+  }
+
+  const uint32_t now = clock_.Now();
+  if (fading_ && now - fade_tick_time_ > fade_interval_) {
+    current_volume_ = static_cast<float>(VolumeToMillibels(volume_, 100.0 - fade_level_));
+    fade_level_ += static_cast<float>(fade_step_);
+    track.buffer->SetVolume(static_cast<int32_t>(current_volume_));
+    fade_tick_time_ = now;
+  }
+  if (fading_ && fade_level_ > 99.0f) {
+    EndTrackLocked();
+    return true;
+  }
+
+  if (fill < 0) {
+    if (volume_ != feed.last_volume) {
+      ApplyVolumeLocked(*track.buffer);
+      feed.last_volume = volume_;
+    }
+    // Until the next fade tick, a notification or a command.
+    sleep_ms = fading_ ? fade_tick_time_ + fade_interval_ + 1 - now : kIdleWaitMs;
+    return false;
+  }
+
+  const size_t half = track.buffer_bytes / 2;
+  const bool silence = feed.end_reached[0] || feed.end_reached[1];
+  bool more = true;
+  if (!silence) {
+    lock.unlock();
+    more = Decode(track, feed, half);
+    lock.lock();
+    if (state_ != 1 || track_.get() != &track) return true;  // stopped meanwhile
+  }
+  platform::SoundBuffer::Region a, b;
+  if (!track.buffer->Lock(static_cast<uint32_t>(fill * half), static_cast<uint32_t>(half), a, b))
+    return true;  // tried again at the next notification
+  if (silence) {
+    std::memset(a.data, 0, a.bytes);
+  } else {
+    if (!more) feed.end_reached[fill] = true;
+    std::memcpy(a.data, feed.staging.data(), half);
+    feed.pending -= half;
+    std::memmove(feed.staging.data(), feed.staging.data() + half, feed.pending);
+  }
+  track.buffer->Unlock();
+  if (feed.first_fill) {
+    ApplyVolumeLocked(*track.buffer);
+    feed.last_volume = volume_;
+    track.buffer->Play(true);
+    feed.first_fill = false;
+  }
+  return true;
 }

@@ -11,6 +11,7 @@ void Event::Set() {
   }
   // Every waiter wakes; for an auto-reset event the first to re-take the lock consumes it.
   cv_.notify_all();
+  if (forward_) forward_->Set();
 }
 
 void Event::Reset() {
