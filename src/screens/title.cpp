@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/adv.h"
 #include "app/process.h"
@@ -95,8 +96,28 @@ void PlaceTile(CImage32& work, const CImage32& picture, int tile, int sx, int sy
 // ---------------------------------------------------------------------------------------------
 // Resources
 
+// The title's pictures in the order LoadTitleResources (and after it the way back) reads them,
+// so the workers decode them side by side while the first ones are cut into tiles.
+void CADV::ExpectTitlePictures(bool with_return) {
+  std::vector<PictureLoader::Wanted> wanted;
+  char name[32];
+  for (int i = 0; i < kTitleItems; ++i) {
+    std::snprintf(name, sizeof name, "SYSTEM\\TITLE\\%d.png", i);
+    wanted.push_back({&process_.system_pkd, name});
+  }
+  wanted.push_back({&process_.system_pkd, kBlankPicture});
+  wanted.push_back({&process_.system_pkd, kTitlePicture});
+  if (with_return) {
+    wanted.push_back({&process_.system_pkd, kTitlePicture});
+    wanted.push_back({&process_.system_pkd, kBlankPicture});
+  }
+  process_.pictures.Expect(wanted);
+}
+
 void CADV::LoadTitleResources() {
   TitleScreen& t = title;
+  if (!title_pictures_expected_) ExpectTitlePictures(false);
+  title_pictures_expected_ = false;
   gfx::Device& device = process_.graphics.Device();
   process_.bgm.FadeOut(1);
   for (CSoundBuffer& se : process_.script_se) se.FadeOut(0);
@@ -112,7 +133,8 @@ void CADV::LoadTitleResources() {
   for (int i = 0; i < kTitleItems; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "SYSTEM\\TITLE\\%d.png", i);
-    picture.LoadFromPNG(name, process_.system_pkd);  // a missing picture leaves its tiles empty
+    // A missing picture leaves its tiles empty.
+    process_.pictures.Load(process_.system_pkd, name, picture);
     for (int k = 0; k < kTitleTileRows; ++k) {
       for (int j = 0; j < kTitleTileColumns; ++j) {
         const int tile = t.tile_count;
@@ -159,6 +181,9 @@ void CADV::LoadTitleResources() {
 // The way back
 
 void CADV::ReturnToTitle() {
+  // Decoded while the sounds stop and the read positions are written.
+  ExpectTitlePictures(true);
+  title_pictures_expected_ = true;
   process_.bgm.FadeOut(0);
   for (CSoundBuffer& se : process_.script_se)
     if (se.IsPlaying()) se.FadeOut(0);
