@@ -132,8 +132,9 @@ TEST_F(PictureLoaderTest, HundredsExpectedStayWithinTheCapAndTheCount) {
   EXPECT_LE(loader.PeakBytes(), limits.cap_bytes);
   EXPECT_GE(loader.PeakBytes(), picture_bytes);  // it did decode ahead
 
-  // A cap below one picture decodes nothing ahead, and every load still gives its picture.
-  limits.cap_bytes = picture_bytes - 1;
+  // A cap below one picture's decode (its pixels alone, without rows and entry) decodes nothing
+  // ahead, and every load still gives its picture.
+  limits.cap_bytes = 64 * 48 * 4;
   PictureLoader tight(2, limits);
   tight.Expect(wanted);
   tight.WaitIdle();
