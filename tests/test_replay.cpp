@@ -90,23 +90,25 @@ TEST(Replay, FrameTimesHaveALineAFrameAndASummary) {
     size_t end = text.find('\n', pos);
     ASSERT_NE(end, std::string::npos);
     unsigned frame = 0;
-    long long us = -1;
+    long long cpu = -1, wall = -1;
     int n = 0;
     char mark[8] = {};
-    int fields = std::sscanf(text.substr(pos, end - pos).c_str(), "%u %lld %7s %d", &frame, &us,
-                             mark, &n);
+    int fields = std::sscanf(text.substr(pos, end - pos).c_str(), "%u %lld %lld %7s %d", &frame,
+                             &cpu, &wall, mark, &n);
     EXPECT_EQ(frame, static_cast<unsigned>(lines + 1));
-    EXPECT_GE(us, 0);
-    EXPECT_TRUE(fields == 2 || (fields == 4 && std::string(mark) == "load" && n > 0)) << text;
-    loads += fields == 4;
+    EXPECT_GE(cpu, 0);
+    EXPECT_GE(wall, 0);
+    EXPECT_TRUE(fields == 3 || (fields == 5 && std::string(mark) == "load" && n > 0)) << text;
+    loads += fields == 5;
     pos = end + 1;
   }
   EXPECT_EQ(lines, 7);
   auto sum = folder.Read("sum.txt");
-  EXPECT_EQ(std::string(sum.begin(), sum.end())
-                .rfind("frames 7 (" + std::to_string(loads) + " loaded pictures): median ", 0),
+  const std::string summary_text(sum.begin(), sum.end());
+  EXPECT_EQ(summary_text.rfind("frames 7 (" + std::to_string(loads) + " loaded pictures)\nwall: median ", 0),
             0u)
-      << std::string(sum.begin(), sum.end());
+      << summary_text;
+  EXPECT_NE(summary_text.find("\ncpu: median "), std::string::npos) << summary_text;
 
   EXPECT_EQ(RunCommand(Replay() + " " + folder.path() + " in.txt out --frame-times"), 2);
   EXPECT_EQ(RunCommand(Replay() + " --frame-rate 3 " + folder.path() + " in.txt out"), 2);

@@ -633,4 +633,57 @@ TEST(EventPictures, PositionsFollowTheSortedFileNames) {
     EXPECT_EQ(scene::FindEventPicture(scene::EventPictureTable[i]), i);
 }
 
+// A story that names far more pictures ahead than the loader may hold (large ones, broken and
+// missing ones among them) plays as it does with every picture decoded on its frame: the same
+// log and the same frame, and the pictures decoded ahead never pass the loader's cap.
+TEST(PictureLookAhead, ManyPicturesAheadPlayAsWithoutItWithinTheCap) {
+  GameFolder folder;
+  folder.Write("system.pkd", *BuildPack({{"SYSTEM\\blank.png", Picture(800, 600, 0, false)}}));
+  folder.WriteEmptyArchive("thumb.pkd");
+  std::vector<PackSource> pictures = {{"BG\\broken.png", {0x89, 'P', 'N', 'G', 1, 2, 3}},
+                                      {"CHR\\girl.png", Picture(512, 600, 0x40E040, true)}};
+  std::string script = "@textwindow_fast hide\n";
+  for (int i = 0; i < 12; ++i)
+    pictures.push_back({"BG\\big" + std::to_string(i) + ".png",
+                        Picture(1600, 1200, 0x102030u * static_cast<uint32_t>(i + 1), true)});
+  for (int i = 0; i < 36; ++i) {
+    script += "@bg_load big" + std::to_string(i % 12) + ".png\n@bg_change 0\n";
+    if (i % 7 == 3) script += "@bg_load broken.png\n@chr_load B,missing.png\n";
+    if (i % 5 == 1) script += "@chr_load A,girl.png\n@chr_change A,0\n";
+  }
+  folder.Write("grp.pkd", *BuildPack(pictures));
+
+  struct Run {
+    std::string log;
+    uint32_t frame = 0;
+    size_t peak = 0;
+  };
+  auto play = [&](const char* workers) {
+    setenv("LANTHORN_PICTURE_WORKERS", workers, 1);
+    HeadlessGame game;
+    unsetenv("LANTHORN_PICTURE_WORKERS");
+    game.process.log.SetEcho(false);
+    EXPECT_TRUE(game.Boot());
+    CADV& adv = game.process.adv;
+    const std::vector<uint8_t> b = testing_support::ScriptFile(script);
+    EXPECT_TRUE(adv.script.LoadFromMemory("SCP\\t.scp", b.data(), b.size()));
+    adv.game_mode = MODE_ADV;
+    adv.adv_state = ADV_RUNNING;
+    for (int i = 0; i < 4000 && adv.script.GetPosition() < adv.script.TokenCount(); ++i)
+      game.Frame(16);
+    game.Frames(10);
+    EXPECT_GE(adv.script.GetPosition(), adv.script.TokenCount());
+    return Run{game.process.log.Utf8Text(), Fnv(game.process.graphics.Frame(), 800 * 600),
+               game.process.pictures.PeakBytes()};
+  };
+  const Run ahead = play("2"), on_the_frame = play("0");
+  EXPECT_EQ(ahead.log, on_the_frame.log);
+  EXPECT_EQ(ahead.frame, on_the_frame.frame);
+  EXPECT_EQ(on_the_frame.peak, 0u);
+  EXPECT_GT(ahead.peak, 0u);
+  EXPECT_LE(ahead.peak, PictureLoader::Limits{}.cap_bytes);
+  EXPECT_NE(ahead.log.find("PNG Load failed. -> BG\\broken.png"), std::string::npos);
+  EXPECT_NE(ahead.log.find("@chr_load failed. no(1) channel(1) : missing.png"), std::string::npos);
+}
+
 }  // namespace

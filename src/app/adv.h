@@ -351,6 +351,9 @@ class CADV final : public DeviceClient {
   void SceneDrawEffect();
   // A layer transition, the raster, or a screen effect not yet settled holds the story.
   bool SceneWaiting() const;
+  // Tells the picture loader which pictures the script will load next (the picture commands
+  // ahead of the read position), when the position has left the stretch scanned last.
+  void ExpectScriptPictures();
 
   // --- the town map (src/screens/town_map.cpp; these entry points in adv_town_glue.cpp)
   TownMap town;
@@ -420,4 +423,11 @@ class CADV final : public DeviceClient {
 
  private:
   Process& process_;
+  // The stretch of the script the pictures last expected were found in: scanned again when the
+  // read position leaves [ahead_from_, ahead_to_] or another script is loaded.
+  std::string ahead_script_;
+  int32_t ahead_from_ = -1, ahead_to_ = -1;
+  // Set while the way back to the title has already asked for all of the title's pictures.
+  bool title_pictures_expected_ = false;
+  void ExpectTitlePictures(bool with_return);
 };

@@ -22,9 +22,13 @@ bool HeadlessGame::Frame(uint32_t ms) {
     running_ = MessageLoopStep(process);
     return running_;
   }
+  const int64_t cpu_start = platform::ThreadCpuNs();
   const auto start = std::chrono::steady_clock::now();
   running_ = MessageLoopStep(process);
-  on_frame(std::chrono::steady_clock::now() - start);
+  FrameClock t;
+  t.wall = std::chrono::steady_clock::now() - start;
+  t.cpu = std::chrono::nanoseconds(platform::ThreadCpuNs() - cpu_start);
+  on_frame(t);
   return running_;
 }
 

@@ -37,9 +37,13 @@ class HeadlessGame {
 
   bool Running() const { return running_; }
 
-  // When set, called after every frame with the steady-clock time the frame took: the frame loop's
-  // step with the update and draw (the headless present does nothing), for frame-budget tools.
-  std::function<void(std::chrono::nanoseconds)> on_frame;
+  // When set, called after every frame with the time the frame took: the frame loop's step with
+  // the update and draw (the headless present does nothing), for frame-budget tools. Wall time
+  // counts waits (for a picture still decoding, a lock); CPU time is this thread's own work.
+  struct FrameClock {
+    std::chrono::nanoseconds wall{0}, cpu{0};
+  };
+  std::function<void(const FrameClock&)> on_frame;
 
   platform::HeadlessWindow window;
   platform::ManualClock clock;

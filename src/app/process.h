@@ -16,6 +16,7 @@
 #include "platform/sound_device.h"
 #include "platform/window.h"
 #include "resource/pack_file.h"
+#include "resource/picture_loader.h"
 
 // What the game needs of the machine: the real one or a headless one.
 struct Platform {
@@ -35,6 +36,9 @@ struct Process {
   CPackFile system_pkd;
   CPackFile thumb_pkd;
   CPackFile grp_pkd;
+  // Decodes the pictures the engine expects next on worker threads; made after the archives it
+  // reads and gone (its threads joined) before them.
+  PictureLoader pictures{PictureWorkers()};
   CGraphics graphics;
   CADV adv;  // the engine lives with the graphics object
   CInput input;

@@ -58,12 +58,18 @@ uint8_t* DeviceTexture::Lock(int* pitch) {
   if (shared_) mutex_.lock();
   *pitch = pitch_;
   cell_opaque_.clear();
+  return Texels();
+}
+
+uint8_t* DeviceTexture::Texels() const {
+  if (!bits_) bits_ = AllocatePixels<uint8_t>(bytes_);
   return bits_.get();
 }
 
 bool DeviceTexture::Opaque(int x0, int y0, int x1, int y1) const {
   if (format_ == D3DFMT_X8R8G8B8 || format_ == D3DFMT_R5G6B5) return true;
-  if (format_ != D3DFMT_A8R8G8B8) return false;
+  // Texels never written are zero: transparent.
+  if (format_ != D3DFMT_A8R8G8B8 || !bits_) return false;
   constexpr int kCell = 16;
   const int columns = (width_ + kCell - 1) / kCell;
   if (cell_opaque_.empty()) cell_opaque_.assign(columns * ((height_ + kCell - 1) / kCell), -1);
@@ -213,9 +219,11 @@ DeviceResult Device::CreateTexture(int width, int height, uint32_t format,
   std::unique_ptr<DeviceTexture> t(new (std::nothrow) DeviceTexture());
   if (!t) return DeviceResult::OutOfMemory;
   // 32 bytes past the end let the eight-texel reads at a row's end stay inside the allocation.
-  size_t bytes = static_cast<size_t>(width) * height * bpp + 32;
-  t->bits_ = AllocatePixels<uint8_t>(bytes);
-  if (!t->bits_) return DeviceResult::OutOfMemory;
+  t->bytes_ = static_cast<size_t>(width) * height * bpp + 32;
+  // The texels are made (zeroed) when the texture is first written or drawn: most textures
+  // made at start-up wait long for their first picture, and some never get one. A texture
+  // shared with another thread has them at once, so the two never race to make them.
+  if (shared && !t->Texels()) return DeviceResult::OutOfMemory;
   t->device_ = this;
   t->width_ = width;
   t->height_ = height;
@@ -358,7 +366,8 @@ raster::DrawContext MakeContext(uint32_t* frame, int width, int height, DepthBuf
     c.blend = K::Runtime;
   }
   if (!s.alpha_blend) c.src = B::One, c.dst = B::Zero;
-  if (tex) {
+  // A texture whose texels could not be made draws as no texture.
+  if (tex && tex->Bits()) {
     c.tex_bits = tex->Bits();
     c.tex_width = tex->Width();
     c.tex_height = tex->Height();

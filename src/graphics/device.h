@@ -131,12 +131,13 @@ class DeviceTexture {
   int BytesPerPixel() const { return bytes_per_pixel_; }
   int Pitch() const { return pitch_; }
 
-  // The whole level for writing; Unlock ends it. A texture made for sharing with another thread
-  // is locked against drawing between the two.
+  // The whole level for writing (null when memory for it ran out); Unlock ends it. A texture
+  // made for sharing with another thread is locked against drawing between the two.
   uint8_t* Lock(int* pitch);
   void Unlock();
 
-  const uint8_t* Bits() const { return bits_.get(); }
+  // The texels for reading, zero until written (null when memory for them ran out).
+  const uint8_t* Bits() const { return Texels(); }
   // Whether every texel of [x0, x1) × [y0, y1) is opaque, as far as the 16 × 16 cells it touches
   // tell (a cell is opaque when all its texels are; worked out when first asked after a Lock).
   bool Opaque(int x0, int y0, int x1, int y1) const;
@@ -150,7 +151,10 @@ class DeviceTexture {
   uint32_t format_ = 0;
   bool shared_ = false;
   std::mutex mutex_;
-  PixelMemory<uint8_t> bits_;
+  size_t bytes_ = 0;
+  // Made on first use (Texels), so a texture costs no memory before its first picture.
+  uint8_t* Texels() const;
+  mutable PixelMemory<uint8_t> bits_;
   // Per 16 × 16 cell: 1 opaque, 0 not, −1 not known yet.
   mutable std::vector<int8_t> cell_opaque_;
 };

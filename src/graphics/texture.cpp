@@ -54,9 +54,9 @@ int CTexture::Upload(const void* pixels) {
   if (!ready_ || !pixels) return -1;
   int pitch = 0;
   uint8_t* bits = texture_->Lock(&pitch);
-  std::memcpy(bits, pixels, static_cast<size_t>(height_) * pitch);
+  if (bits) std::memcpy(bits, pixels, static_cast<size_t>(height_) * pitch);
   texture_->Unlock();
-  return 0;
+  return bits ? 0 : -1;
 }
 
 int CTexture::UploadRect(const void* pixels, int x, int y, int w, int h) {
@@ -65,6 +65,10 @@ int CTexture::UploadRect(const void* pixels, int x, int y, int w, int h) {
   if (x < 0 || y < 0 || w < 0 || h < 0 || x > width_ - w || y > height_ - h) return -1;
   int pitch = 0;
   uint8_t* bits = texture_->Lock(&pitch);
+  if (!bits) {
+    texture_->Unlock();
+    return -1;
+  }
   const uint8_t* src = static_cast<const uint8_t*>(pixels);
   const size_t row = static_cast<size_t>(w) * bytes_per_pixel_;
   for (int i = 0; i < h; ++i)

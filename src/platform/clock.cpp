@@ -1,5 +1,7 @@
 #include "platform/clock.h"
 
+#include <time.h>
+
 #include <chrono>
 #include <thread>
 
@@ -20,5 +22,11 @@ uint32_t SystemClock::Now() {
 }
 
 void SystemClock::Sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+int64_t ThreadCpuNs() {
+  timespec t{};
+  if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) != 0) return 0;
+  return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+}
 
 }  // namespace platform

@@ -38,4 +38,7 @@ class ManualClock final : public Clock {
   std::atomic<uint32_t> now_;
 };
 
+// CPU time the calling thread has used, in nanoseconds (for tools that time frames).
+int64_t ThreadCpuNs();
+
 }  // namespace platform

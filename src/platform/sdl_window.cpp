@@ -190,17 +190,26 @@ class SdlWindow final : public Window {
     SDL_ShowWindow(window_.get());
     SDL_RaiseWindow(window_.get());
     // A window manager gives a new window the focus itself, and asking for it while the manager
-    // is still framing the window is an X protocol error that ends the program. So wait a
-    // moment for the focus to come; only without it (no window manager) ask for it directly,
-    // by then the window is viewable.
-    const uint32_t until = SDL_GetTicks() + 250;
-    while ((SDL_GetWindowFlags(window_.get()) & SDL_WINDOW_INPUT_FOCUS) == 0 &&
-           !SDL_TICKS_PASSED(SDL_GetTicks(), until)) {
-      SDL_PumpEvents();
-      SDL_Delay(5);
+    // is still framing the window is an X protocol error that ends the program. So with a
+    // manager the game goes on at once and asks for the focus only if it has not come a moment
+    // later (CheckFocus, from the message loop); without one it asks now, the window being
+    // viewable once shown. Off X (no server, or the dummy driver) there is nothing to ask.
+    focus_wait_ = false;
+    if (!HasFocus()) {
+      switch (X11WindowManager(window_.get())) {
+        case X11Manager::kRunning:
+          focus_wait_ = true;
+          focus_deadline_ = SDL_GetTicks() + 250;
+          break;
+        case X11Manager::kNone:
+          // Asked for as soon as the window is viewable: now, or from the message loop.
+          focus_wait_ = true;
+          focus_deadline_ = SDL_GetTicks();
+          CheckFocus();
+          break;
+        case X11Manager::kNoServer: break;
+      }
     }
-    if ((SDL_GetWindowFlags(window_.get()) & SDL_WINDOW_INPUT_FOCUS) == 0)
-      SDL_SetWindowInputFocus(window_.get());
     SDL_GetMouseState(&pointer_x_, &pointer_y_);
     shown_ = true;
   }
@@ -221,6 +230,7 @@ class SdlWindow final : public Window {
   }
 
   bool PeekMessage(Message& out) override {
+    if (focus_wait_) CheckFocus();
     if (!quit_queue_.empty()) {
       out = quit_queue_.front();
       quit_queue_.pop_front();
@@ -360,6 +370,21 @@ class SdlWindow final : public Window {
     return {(w - dw) / 2, (h - dh) / 2, dw, dh};
   }
 
+  bool HasFocus() const {
+    return (SDL_GetWindowFlags(window_.get()) & SDL_WINDOW_INPUT_FOCUS) != 0;
+  }
+  // After the deadline the focus that has not come is asked for once, as soon as the window is
+  // viewable (framed); a window that stays unviewable a second longer is left alone.
+  void CheckFocus() {
+    const uint32_t now = SDL_GetTicks();
+    if (!window_ || HasFocus() || SDL_TICKS_PASSED(now, focus_deadline_ + 1000)) {
+      focus_wait_ = false;
+    } else if (SDL_TICKS_PASSED(now, focus_deadline_) && X11WindowViewable(window_.get())) {
+      focus_wait_ = false;
+      SDL_SetWindowInputFocus(window_.get());
+    }
+  }
+
   bool Translate(const SDL_Event& ev, Message& out) {
     switch (ev.type) {
       case SDL_QUIT:
@@ -435,6 +460,8 @@ class SdlWindow final : public Window {
   std::unique_ptr<SDL_Cursor, SdlCursorDeleter> cursor_;
   std::deque<Message> quit_queue_;
   bool shown_ = false;
+  bool focus_wait_ = false;  // shown under a window manager, the focus not yet come
+  uint32_t focus_deadline_ = 0;
   bool fullscreen_ = false;
   bool lost_ = false;
   Cursor shape_ = Cursor::Game;

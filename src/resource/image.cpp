@@ -65,10 +65,11 @@ size_t RowBuffer32(const PngHeader& h) {
 bool Accept16(const PngHeader& h) { return h.color_type == kColorGray && h.bit_depth == 16; }
 size_t RowBuffer16(const PngHeader& h) { return PaddedRowsSize(16, h.width, h.height); }
 
-// Reads a whole archive entry into memory (with one spare byte, as the entry copy always had).
-// 0, -1 or -2; on success data holds the entry and size its length.
-int ReadEntry(const CPackFile& archive, const std::string& name, std::unique_ptr<uint8_t[]>& data,
-              size_t& size) {
+}  // namespace
+
+// The spare byte is the one the entry copy always had.
+int ReadPictureEntry(const CPackFile& archive, const std::string& name,
+                     std::unique_ptr<uint8_t[]>& data, size_t& size) {
   const int32_t entry_size = archive.EntrySize(name);
   if (entry_size < 0) return -1;
   data.reset(new (std::nothrow) uint8_t[static_cast<size_t>(entry_size) + 1]());
@@ -77,8 +78,6 @@ int ReadEntry(const CPackFile& archive, const std::string& name, std::unique_ptr
   size = static_cast<size_t>(entry_size);
   return 0;
 }
-
-}  // namespace
 
 // ---- CImage32 ----
 
@@ -142,7 +141,7 @@ int CImage32::LoadFromPNG(const std::string& name, const CPackFile& archive) {
   Release();
   std::unique_ptr<uint8_t[]> data;
   size_t size = 0;
-  if (int r = ReadEntry(archive, name, data, size); r != 0) return r;
+  if (int r = ReadPictureEntry(archive, name, data, size); r != 0) return r;
   PngSource source = PngSource::Memory(data.get(), size);
   return LoadFrom(source);
 }
@@ -226,7 +225,7 @@ int CImage16::LoadFromPNG16(const std::string& name, const CPackFile& archive) {
   Release();
   std::unique_ptr<uint8_t[]> data;
   size_t size = 0;
-  if (int r = ReadEntry(archive, name, data, size); r != 0) return r;
+  if (int r = ReadPictureEntry(archive, name, data, size); r != 0) return r;
   PngSource source = PngSource::Memory(data.get(), size);
   return LoadFrom(source);
 }

@@ -37,6 +37,11 @@ using PixelBuffer = std::vector<T, UninitializedAllocator<T>>;
 // zero colour entry.
 inline constexpr size_t kImageHeaderBlockSize = 44;
 
+// Reads a whole archive entry into memory as the picture loaders do (one spare zero byte after
+// it): 0, -1 when it is missing or unreadable, -2 when memory is short.
+int ReadPictureEntry(const CPackFile& archive, const std::string& name,
+                     std::unique_ptr<uint8_t[]>& data, size_t& size);
+
 class CImage32 {
  public:
   CImage32() = default;

@@ -6,7 +6,6 @@
 #include <png.h>
 
 #include <algorithm>
-#include <atomic>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -128,17 +127,16 @@ bool PngSource::Read(uint8_t* out, size_t length) {
 }
 
 namespace {
-// A statistic only, never a decision of the engine: relaxed increments are enough.
-std::atomic<uint64_t> png_decodes{0};
+// A statistic only, never a decision of the engine; each thread counts its own.
+thread_local uint64_t png_decodes = 0;
 }  // namespace
 
-uint64_t PngDecodeCount() {
-  return png_decodes.load(std::memory_order_relaxed);
-}
+uint64_t PngDecodeCount() { return png_decodes; }
+void NotePngDecode() { ++png_decodes; }
 
 int DecodePngRows(PngSource& source, const PngDecodeRules& rules,
                   const std::function<int(const PngHeader&)>& prepare, PngRows& out) {
-  png_decodes.fetch_add(1, std::memory_order_relaxed);
+  ++png_decodes;
   out = PngRows{};
   PngReadGuard guard;
   if (!guard.Ok()) return -1;
@@ -183,4 +181,21 @@ int DecodePngRows(PngSource& source, const PngDecodeRules& rules,
   out.row_bytes = row_bytes;
   out.buffer_size = asked;
   return 0;
+}
+
+uint64_t PngDecodePeakBytes(const uint8_t* data, size_t size) {
+  static constexpr uint8_t kStart[16] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
+                                         0,    0,   0,   13,  'I',  'H',  'D',  'R'};
+  if (!data || size < 26 || std::memcmp(data, kStart, sizeof kStart) != 0) return 0;
+  auto be32 = [&](size_t at) {
+    return uint32_t{data[at]} << 24 | uint32_t{data[at + 1]} << 16 | uint32_t{data[at + 2]} << 8 |
+           data[at + 3];
+  };
+  const uint64_t width = std::min(be32(16), kMaxImageDimension);
+  const uint64_t height = std::min(be32(20), kMaxImageDimension);
+  const uint8_t depth = data[24], colour = data[25];
+  const uint64_t channels = colour == 2 ? 3 : colour == 4 ? 2 : colour == 6 ? 4 : 1;
+  // Rows padded to whole words, as the loaders' row buffers are.
+  const uint64_t row_bytes = (width * channels * std::min<uint8_t>(depth, 16) + 31) / 32 * 4;
+  return width * height * 4 + row_bytes * height;
 }

@@ -76,7 +76,14 @@ struct PngDecodeRules {
 int DecodePngRows(PngSource& source, const PngDecodeRules& rules,
                   const std::function<int(const PngHeader&)>& prepare, PngRows& out);
 
-// How many pictures DecodePngRows has been asked to decode since the program started (any
-// thread). Tools that time frames read it before and after a frame to tell the frames that
-// loaded a picture from the ones that only drew.
+// How many pictures were decoded for the calling thread since it started: by DecodePngRows on
+// it, or for it by a worker (the loader that hands the picture over notes it). Tools that time
+// frames read it before and after a frame to tell the frames that loaded a picture from the
+// ones that only drew.
 uint64_t PngDecodeCount();
+void NotePngDecode();
+
+// What decoding the PNG file in memory into 32-bit pixels holds at its peak: the pixels and the
+// rows as the header gives them. 0 when the bytes do not begin with a PNG header (the decode
+// then fails before it allocates anything).
+uint64_t PngDecodePeakBytes(const uint8_t* data, size_t size);

@@ -1,8 +1,10 @@
 // CADV's title entry points, handed to the TitleScreen, and what the title asks of the engine:
 // the loader of the title's and the system's resources (run at start-up and on every way back),
 // the way back itself, and a story started from a menu.
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/adv.h"
 #include "app/process.h"
@@ -19,11 +21,31 @@ constexpr int kLogoSound = 2;
 
 TitleContext CADV::TitleContextOf(Process& p) {
   return TitleContext{
-      p.graphics,  p.system_pkd, blank_textures, fill_sprites[kFillBlack],     p.bgm,
-      p.system_se, progress,     scene,          [this] { SceneDrawLayers(); }};
+      p.graphics, p.system_pkd, p.pictures, blank_textures, fill_sprites[kFillBlack],
+      p.bgm,      p.system_se,  progress,   scene,          [this] { SceneDrawLayers(); }};
+}
+
+// The title's pictures in the order LoadTitleResources (and after it the way back) reads them,
+// so the workers decode them side by side while the first ones are cut into tiles.
+void CADV::ExpectTitlePictures(bool with_return) {
+  std::vector<PictureLoader::Wanted> wanted;
+  char name[32];
+  for (int i = 0; i < kTitleItems; ++i) {
+    std::snprintf(name, sizeof name, "SYSTEM\\TITLE\\%d.png", i);
+    wanted.push_back({&process_.system_pkd, name});
+  }
+  wanted.push_back({&process_.system_pkd, kBlankPicture});
+  wanted.push_back({&process_.system_pkd, kTitlePicture});
+  if (with_return) {
+    wanted.push_back({&process_.system_pkd, kTitlePicture});
+    wanted.push_back({&process_.system_pkd, kBlankPicture});
+  }
+  process_.pictures.Expect(wanted);
 }
 
 void CADV::LoadTitleResources() {
+  if (!title_pictures_expected_) ExpectTitlePictures(false);
+  title_pictures_expected_ = false;
   process_.bgm.FadeOut(1);
   for (CSoundBuffer& se : process_.script_se) se.FadeOut(0);
   title.LoadItems();
@@ -47,6 +69,9 @@ void CADV::LoadTitleResources() {
 }
 
 void CADV::ReturnToTitle() {
+  // Decoded while the sounds stop and the read positions are written.
+  ExpectTitlePictures(true);
+  title_pictures_expected_ = true;
   process_.bgm.FadeOut(0);
   for (CSoundBuffer& se : process_.script_se)
     if (se.IsPlaying()) se.FadeOut(0);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "audio/sound.h"
 #include "audio/stream_sound.h"
@@ -15,6 +16,7 @@
 #include "platform/fs.h"
 #include "resource/image.h"
 #include "resource/pack_file.h"
+#include "resource/picture_loader.h"
 #include "save/progress.h"
 #include "scene/scene.h"
 #include "screens/memory_replay.h"
@@ -115,7 +117,8 @@ void TitleScreen::LoadItems() {
   for (int i = 0; i < kTitleItems; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "SYSTEM\\TITLE\\%d.png", i);
-    picture.LoadFromPNG(name, c_.system);  // a missing picture leaves its tiles empty
+    // A missing picture leaves its tiles empty.
+    c_.pictures.Load(c_.system, name, picture);
     for (int k = 0; k < kTitleTileRows; ++k) {
       for (int j = 0; j < kTitleTileColumns; ++j) {
         const int tile = tile_count;

@@ -18,6 +18,7 @@
 
 class CGraphics;
 class CPackFile;
+class PictureLoader;
 class CSoundBuffer;
 class CStreamSound;
 struct ProgressData;
@@ -60,6 +61,7 @@ inline constexpr int32_t kTitleStory = 99;
 struct TitleContext {
   CGraphics& graphics;
   const CPackFile& system;  // the item pictures "SYSTEM\TITLE\<i>.png"
+  PictureLoader& pictures;  // decodes them, side by side when they were expected
   std::array<CTexture, 18>& atlas;  // the engine's blank textures, the item tiles' home
   CSprite& cover;  // the black full-screen fill
   CStreamSound& music;

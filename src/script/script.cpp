@@ -221,6 +221,21 @@ int32_t CScript::TokenLine(int32_t i) const {
   return lines_[static_cast<size_t>(i)];
 }
 
+int32_t CScript::SkipLineGroups(int32_t i) const {
+  int depth = 0;
+  for (i = i < 0 ? token_count_ + 1 : i; i <= token_count_; ++i) {
+    const std::string_view t = RawToken(i);
+    if (t == "@LINE") {
+      ++depth;
+    } else if (depth == 0) {
+      return i;
+    } else if (t != "\n") {
+      --depth;
+    }
+  }
+  return token_count_ + 1;
+}
+
 std::string CScript::RawNext() {
   if (position_ < 0 || position_ > token_count_) return "EOF";
   return std::string(RawToken(position_++));

@@ -55,6 +55,9 @@ class CScript {
   int32_t TokenCount() const { return token_count_; }
   // Token i, 0 <= i <= TokenCount() (the last is the extra empty token); empty otherwise.
   std::string_view Token(int32_t i) const;
+  // The position of the token NextToken would return when read from position i (line-number
+  // groups passed over), without reading: for looking ahead. Past the end when none is left.
+  int32_t SkipLineGroups(int32_t i) const;
 
   // For tools: when on, the following loads also keep the source line of every token (where it
   // begins; a line-number group and an empty token count on the line they end), so a report

@@ -1,6 +1,6 @@
 // lanthorn-replay [--frame-times FILE] GAMEDIR SCRIPT OUTDIR: plays the game in GAMEDIR headless
 // from a recorded input script, writing the screenshots the script asks for and the log (UTF-8)
-// into OUTDIR, and on request every frame's engine time with a summary of the frame budget.
+// into OUTDIR, and on request every frame's CPU and wall time with a summary of the frame budget.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -89,9 +89,11 @@ int main(int argc, char** argv) {
   uint64_t decoded = PngDecodeCount();
   if (times_arg) {
     times.reserve(1 << 16);
-    game.on_frame = [&](std::chrono::nanoseconds t) {
+    game.on_frame = [&](const HeadlessGame::FrameClock& t) {
+      using std::chrono::duration_cast, std::chrono::microseconds;
       const uint64_t now = PngDecodeCount();
-      times.push_back({std::chrono::duration_cast<std::chrono::microseconds>(t).count(),
+      times.push_back({duration_cast<microseconds>(t.cpu).count(),
+                       duration_cast<microseconds>(t.wall).count(),
                        static_cast<int>(now - decoded)});
       decoded = now;
     };

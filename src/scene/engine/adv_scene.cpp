@@ -105,7 +105,7 @@ bool CADV::SubBGLoadFromPNG(int32_t channel, const std::string& name) {
   const uint32_t t0 = clock.Now();
   const CPackFile& archive =
       name.find("SYSTEM") != std::string::npos ? process_.system_pkd : process_.grp_pkd;
-  const int result = scene.load.LoadFromPNG(name, archive);
+  const int result = process_.pictures.Load(archive, name, scene.load);
   ch.cache_name = name;
   const uint32_t t1 = clock.Now();
   scene.disk_ms = t1 - t0;
@@ -132,7 +132,7 @@ bool CADV::SubChrLoadFromPNG(int32_t slot, int32_t buffer, const std::string& na
   }
   platform::Clock& clock = process_.platform.clock;
   const uint32_t t0 = clock.Now();
-  const int result = scene.load.LoadFromPNG(name, process_.grp_pkd);
+  const int result = process_.pictures.Load(process_.grp_pkd, name, scene.load);
   const uint32_t t1 = clock.Now();
   scene.disk_ms = t1 - t0;
   if (result != 0) {
@@ -144,6 +144,52 @@ bool CADV::SubChrLoadFromPNG(int32_t slot, int32_t buffer, const std::string& na
   scene.load.Release();  // character pictures are not kept
   scene.vram_ms = clock.Now() - t1;
   return true;
+}
+
+void CADV::ExpectScriptPictures() {
+  const int32_t at = script.GetPosition();
+  if (script.GetName() == ahead_script_ && at >= ahead_from_ && at <= ahead_to_) return;
+  // Far enough ahead for the pictures of the next pages, near enough that a scan stays cheap.
+  constexpr size_t kPictures = 8;
+  constexpr int32_t kTokens = 4096;
+  const int32_t end = std::min(script.TokenCount(), at + kTokens);
+  ahead_script_ = script.GetName();
+  ahead_from_ = at;
+  ahead_to_ = end;
+  auto cached = [&](const std::string& name) {
+    for (int c = 0; c < 2; ++c)
+      if (scene.bg.Channel(c).cache_name == name) return true;
+    for (int s = 0; s < scene::kSlotCount; ++s)
+      for (const scene::ChrBuffer& b : scene.chr.Slot(s).buffers)
+        if (b.cache_name == name) return true;
+    return false;
+  };
+  std::vector<PictureLoader::Wanted> wanted;
+  for (int32_t i = at; i < end && wanted.size() < kPictures;) {
+    i = script.SkipLineGroups(i);
+    if (i >= end) break;
+    const int32_t command_at = i;
+    const std::string_view t = script.Token(i);
+    i = script.SkipLineGroups(i + 1);
+    if (t == "@load") break;  // what follows belongs to another script
+    const bool bg = t == "@bg_load";
+    if (!bg && t != "@chr_load" && t != "@anime_load") continue;
+    std::string_view file = script.Token(i);
+    if (!bg) {
+      const size_t comma = file.find(',');
+      file = comma == std::string_view::npos ? std::string_view() : file.substr(comma + 1);
+    }
+    if (file.empty() || file == "\n") continue;
+    std::string name = std::string(bg ? "BG\\" : "CHR\\") + std::string(file);
+    if (cached(name)) continue;
+    const CPackFile& archive = bg && name.find("SYSTEM") != std::string::npos
+                                   ? process_.system_pkd
+                                   : process_.grp_pkd;
+    // The scan is made again once the first of these has been read.
+    if (wanted.empty()) ahead_to_ = command_at;
+    wanted.push_back({&archive, std::move(name)});
+  }
+  process_.pictures.Expect(wanted);
 }
 
 void CADV::ChrClear(int32_t slot, int32_t buffer) { scene.chr.Clear(slot, buffer, scene.work); }

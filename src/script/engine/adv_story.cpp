@@ -269,7 +269,10 @@ void CADV::ADV_Proc() {
   if (InPage(adv_state)) StartPendingVoices();
   switch (adv_state) {
     case ADV_RUNNING:
-      if (!script_state.wait_running && !script_state.layer_busy) ScriptStep();
+      if (!script_state.wait_running && !script_state.layer_busy) {
+        ScriptStep();
+        if (game_mode == MODE_ADV) ExpectScriptPictures();
+      }
       break;
     case ADV_TEXT: TextAppearing(*this, in, revealed, clicks_blocked); break;
     case ADV_PAUSED:
