@@ -294,6 +294,10 @@ TEST_F(MovieTest, PictureFollowsTheSoundToTheEndAndTheLastPictureStays) {
   CMoviePlayer p;
   ASSERT_EQ(p.Open(device, &sound, "a.mpg", true), movie::kOk);
   p.Run();
+  // The sound starts once the thread has decoded its first second; from then on the device's
+  // frames are the movie's time.
+  ASSERT_TRUE(p.CatchUp(2000));
+  ASSERT_TRUE(p.SoundBuffer()->IsPlaying());
   const double length = double(frames) / kFps;
   double worst = 0;
   while (sound.FramesRendered() / 48000.0 < length - 0.010) {
@@ -323,6 +327,24 @@ TEST_F(MovieTest, PictureFollowsTheSoundToTheEndAndTheLastPictureStays) {
   // Run at the end completes again at once rather than never.
   p.Run();
   EXPECT_EQ(p.PollEnd(), -1);
+}
+
+// A Run that comes while the thread still decodes the start waits for it; a Stop before then
+// means the movie never starts.
+TEST_F(MovieTest, AStopBeforeTheStartIsReadyKeepsTheMovieStill) {
+  Encode("s.mpg", Spec(320, 240, 30));
+  CMoviePlayer p;
+  ASSERT_EQ(p.Open(device, &sound, "s.mpg", true), movie::kOk);
+  p.Run();
+  p.Stop();
+  ASSERT_TRUE(p.CatchUp(2000));
+  EXPECT_FALSE(p.SoundBuffer()->IsPlaying());
+  sound.Render(4800);
+  ASSERT_TRUE(p.CatchUp(2000));
+  EXPECT_EQ(FrameOf(Texel(p, 5, 5)), 0);  // still the first picture
+  p.Run();
+  ASSERT_TRUE(p.CatchUp(2000));
+  EXPECT_TRUE(p.SoundBuffer()->IsPlaying());
 }
 
 // Without sound the clock keeps time; a clock that jumps past several pictures shows the newest

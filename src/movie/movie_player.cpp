@@ -92,10 +92,11 @@ Result CMoviePlayer::Open(gfx::Device& device, platform::SoundDevice* sound,
       ring_frames_ = st.audio_rate;
     }
   }
-  // The first picture and the first second of sound before the thread starts, so the picture is
-  // there at once and the sound does not begin with a gap.
-  while (!ended_ && pictures_.size() < kMostPictures && (pictures_.empty() || SoundShort()))
-    Decode();
+  // The first picture before the thread starts, so it is there at once. The thread decodes on
+  // ahead (the first second of sound, and up to kMostPictures pictures while the sound lies later
+  // in the file); Run before that is done starts the sound when it is, so the sound does not
+  // begin with a gap and the frame that opens the movie does not decode for it.
+  while (!ended_ && pictures_.empty()) Decode();
   FillSound();
   ClockNow();
   if (!pictures_.empty()) {
@@ -119,9 +120,22 @@ void CMoviePlayer::Run() {
     complete_ = true;  // a movie at its end completes again at once
     return;
   }
+  std::lock_guard lock(run_mutex_);
+  const uint32_t now = clock_->Now();
+  if (!primed_) {
+    run_pending_ = true;  // the thread starts it once the sound is ready
+    run_asked_at_ = now;
+    wake_.Set();
+    return;
+  }
+  Start(now);
+}
+
+// A clock without sound counts from the Run that asked for the start.
+void CMoviePlayer::Start(uint32_t run_time) {
   {
     std::lock_guard lock(clock_mutex_);
-    if (!clock_running_) run_started_ = clock_->Now();
+    if (!clock_running_) run_started_ = run_time;
     clock_running_ = true;
   }
   running_ = true;
@@ -131,6 +145,8 @@ void CMoviePlayer::Run() {
 
 void CMoviePlayer::Stop() {
   if (!decoder_) return;
+  std::lock_guard run_lock(run_mutex_);
+  run_pending_ = false;
   {
     std::lock_guard lock(clock_mutex_);
     if (clock_running_) clock_base_ += (clock_->Now() - run_started_) / 1000.0;
@@ -190,6 +206,7 @@ void CMoviePlayer::Close() {
   ring_frames_ = channels_ = rate_ = 0;
   run_started_ = 0;
   running_ = quit_ = finished_ = complete_ = false;
+  primed_ = run_pending_ = false;
   catch_up_asked_ = 0;
   caught_up_ = 0;
   clock_seconds_ = 0;
@@ -346,6 +363,17 @@ void CMoviePlayer::Thread() {
       renderer_->DoRenderSample(&s);
       spare_.push_back(std::move(p.bits));
       pictures_.pop_front();
+    }
+    // Ready to run: the first second of sound is there (or the pictures' limit or the end came
+    // first). A Run that came before starts now.
+    if (!primed_ && (ended_ || pictures_.size() + 1 >= kMostPictures || !SoundShort())) {
+      std::lock_guard lock(run_mutex_);
+      primed_ = true;
+      if (run_pending_) {
+        run_pending_ = false;
+        Start(run_asked_at_);
+        continue;
+      }
     }
     // Decode ahead: a few pictures, and half a second of sound (further pictures, up to a limit,
     // when the sound lies later in the file).

@@ -83,6 +83,7 @@ class CMoviePlayer {
   void FillSound();
   bool Decode();
   bool SoundShort() const;
+  void Start(uint32_t run_time);  // the clock and the sound running
 
   gfx::Device* device_ = nullptr;
   std::unique_ptr<platform::MovieDecoder> decoder_;
@@ -96,6 +97,11 @@ class CMoviePlayer {
   std::thread thread_;
   platform::Event wake_{platform::EventKind::AutoReset};
   std::atomic<bool> running_{false}, quit_{false}, finished_{false}, complete_{false};
+  // The thread has decoded what the start needs; a Run before that waits in run_pending_. Run,
+  // Stop and the thread's start of a waiting Run take run_mutex_ (before clock_mutex_).
+  std::mutex run_mutex_;
+  bool primed_ = false, run_pending_ = false;
+  uint32_t run_asked_at_ = 0;
   std::atomic<double> clock_seconds_{0};
   std::atomic<int64_t> dropped_{0};
 
