@@ -159,10 +159,10 @@ class Characters {
   bool SetPosition(int slot, int position);
   bool Show(int slot, bool on);
   bool Swap(int slot);
-  // Uploads transparent pixels into a buffer; its cache name is forgotten with its picture.
-  bool Clear(int slot, int buffer, CImage32& work);
+  // Makes a buffer transparent; its cache name is forgotten with its picture.
+  bool Clear(int slot, int buffer);
 
-  void Step(float elapsed, CImage32& work);
+  void Step(float elapsed);
   void Draw(gfx::Device& device, Offset quake, const Wave* wave);
 
   bool Busy() const;
@@ -175,7 +175,7 @@ class Characters {
  private:
   void DrawBuffer(gfx::Device& device, ChrSlot& slot, ChrBuffer& buffer, Offset quake,
                   const Wave* wave);
-  void EndMove(ChrSlot& slot, CImage32& work);
+  void EndMove(ChrSlot& slot);
   void EndFade(ChrSlot& slot);
   void EndTurn(ChrSlot& slot);
   bool Valid(int slot) const { return slot >= 0 && slot < kSlotCount; }

@@ -121,14 +121,14 @@ void CADV::StartMenuScript(const std::string& path, bool first_script) {
   scene::Scene& s = scene;
   for (int c = 0; c < 2; ++c) {
     scene::BgChannel& ch = s.bg.Channel(c);
-    ch.blocks.Clear(s.work);
+    ch.blocks.Clear();
     ch.blocks.SetBlendMode(0);
     ch.cache_name.clear();
     ch.save_name.fill(0);
   }
   for (int slot = 0; slot < scene::kSlotCount; ++slot) {
     for (int b = 0; b < 2; ++b) {
-      s.chr.Clear(slot, b, s.work);
+      s.chr.Clear(slot, b);
       scene::ChrBuffer& buffer = s.chr.Slot(slot).buffers[b];
       buffer.blocks.SetBlendMode(0);
       for (CSprite& shadow : buffer.shadow) shadow.SetBlendMode(1);

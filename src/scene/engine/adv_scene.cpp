@@ -192,7 +192,7 @@ void CADV::ExpectScriptPictures() {
   process_.pictures.Expect(wanted);
 }
 
-void CADV::ChrClear(int32_t slot, int32_t buffer) { scene.chr.Clear(slot, buffer, scene.work); }
+void CADV::ChrClear(int32_t slot, int32_t buffer) { scene.chr.Clear(slot, buffer); }
 
 bool CADV::BgLoad(const std::string& file) {
   const int back = scene.bg.Back();
@@ -464,7 +464,7 @@ void CADV::SceneDrawLayers() {
     scene.bg.Draw(device, quake, scene.effects.BackgroundWave(), scene.effects.Mask());
   MovieLayerDraw();
 
-  scene.chr.Step(CountedTime(*this, kChrRule, ctrl), scene.work);
+  scene.chr.Step(CountedTime(*this, kChrRule, ctrl));
   scene.chr.Draw(device, quake, scene.effects.CharacterWave());
 
   script_state.layer_busy = scene.bg.Busy() || scene.chr.Busy() ||
@@ -483,7 +483,7 @@ void CADV::SceneDrawEffect() {
     // uncovers them.
     const int front = scene.bg.Front();
     if (!SubBGLoadFromPNG(front, "SYSTEM\\blank.png"))
-      scene.bg.Channel(front).blocks.Clear(scene.work);
+      scene.bg.Channel(front).blocks.Clear();
     for (int s = 0; s < scene::kSlotCount; ++s) ChrClear(s, scene.chr.Slot(s).front);
     text_box.Advance(-1);
     text_box.SetNamePlate(false);
