@@ -13,6 +13,7 @@
 #include "app/headless.h"
 #include "platform/dik.h"
 #include "resource/image.h"
+#include "resource/png_decode.h"
 #include "resource/pack_writer.h"
 #include "resource/png_encode.h"
 #include "scene/blocks.h"
@@ -335,6 +336,20 @@ TEST_F(SceneTest, LoadCachesLogOnlyWhereTheyApply) {
   EXPECT_TRUE(log.Contains("@chr_load failed. no(2) channel(1) : missing.png"));
   EXPECT_EQ(adv().scene.chr.Slot(2).buffers[1].cache_name, "CHR\\girl.png");
   EXPECT_TRUE(log.Contains("@chr_load. no(2) channel(1) : girl.png (DISK "));
+
+  // The other channel's picture is uploaded from there, not decoded again, and logs as a load.
+  for (int c = 0; c < 2; ++c) adv().scene.bg.Channel(c).cache_name.clear();
+  ASSERT_TRUE(adv().SubBGLoadFromPNG(0, "BG\\blue.png"));
+  const uint64_t decodes = PngDecodeCount();
+  const int loads = log.Count("@bg_load load time.");
+  ASSERT_TRUE(adv().SubBGLoadFromPNG(1, "BG\\blue.png"));
+  EXPECT_EQ(PngDecodeCount(), decodes);
+  EXPECT_EQ(log.Count("@bg_load load time."), loads + 1);
+  adv().scene.bg.Reset();
+  adv().BgChange(0);
+  game.Frame(16);
+  EXPECT_EQ(adv().scene.bg.Front(), 1);
+  EXPECT_EQ(Pixel(400, 300), kBlue);
 }
 
 TEST_F(SceneTest, BlackOutThenBlackIn) {

@@ -32,6 +32,7 @@ struct Offset {
 
 struct BgChannel {
   CImage32 image;  // the 800 × 600 picture last loaded
+  std::string image_name;  // the file `image` was decoded from, empty before the first
   BlockLayer blocks{kGridColumns, kGridRows, kBackgroundTextures};
   std::string cache_name;              // the file last loaded
   std::array<char, 64> save_name{};    // the script's picture name, for save slots

@@ -105,7 +105,14 @@ bool CADV::SubBGLoadFromPNG(int32_t channel, const std::string& name) {
   const uint32_t t0 = clock.Now();
   const CPackFile& archive =
       name.find("SYSTEM") != std::string::npos ? process_.system_pkd : process_.grp_pkd;
-  const int result = process_.pictures.Load(archive, name, scene.load);
+  // A picture either channel still holds decoded (the same place again after another, say) is
+  // uploaded from there rather than decoded again.
+  const scene::BgChannel& other = scene.bg.Channel(channel == 0 ? 1 : 0);
+  const CImage32* held = name.empty()              ? nullptr
+                         : ch.image_name == name    ? &ch.image
+                         : other.image_name == name ? &other.image
+                                                    : nullptr;
+  const int result = held ? 0 : process_.pictures.Load(archive, name, scene.load);
   ch.cache_name = name;
   const uint32_t t1 = clock.Now();
   scene.disk_ms = t1 - t0;
@@ -113,8 +120,12 @@ bool CADV::SubBGLoadFromPNG(int32_t channel, const std::string& name) {
     WriteLog(2, "PNG Load failed. -> " + name, kBgLoader, __LINE__);
     return false;
   }
-  std::swap(ch.image, scene.load);
-  ch.blocks.Upload(ch.image, scene.work);
+  if (!held) {
+    std::swap(ch.image, scene.load);
+    ch.image_name = name;
+    held = &ch.image;
+  }
+  ch.blocks.Upload(*held, scene.work);
   const uint32_t t2 = clock.Now();
   scene.vram_ms = t2 - t1;
   WriteLog(0, ScriptFormat("@bg_load load time. %d", static_cast<int>(t2 - t0)), kBgLoader,
