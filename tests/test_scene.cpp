@@ -701,4 +701,27 @@ TEST(PictureLookAhead, ManyPicturesAheadPlayAsWithoutItWithinTheCap) {
   EXPECT_NE(ahead.log.find("@chr_load failed. no(1) channel(1) : missing.png"), std::string::npos);
 }
 
+// The way back to the title is seen ahead like a picture command: the title's pictures are
+// decoded while the story's last page is read, not on the frame that goes back.
+TEST(PictureLookAhead, TheWayBackToTheTitleIsDecodedAhead) {
+  GameFolder folder;
+  std::vector<PackSource> system = {{"SYSTEM\\blank.png", Picture(800, 600, 0, false)},
+                                    {"SYSTEM\\title.png", Picture(800, 600, 0x203040, false)}};
+  folder.Write("system.pkd", *BuildPack(system));
+  folder.WriteEmptyArchive("grp.pkd");
+  folder.WriteEmptyArchive("thumb.pkd");
+  HeadlessGame game;
+  game.process.log.SetEcho(false);
+  ASSERT_TRUE(game.Boot());
+  CADV& adv = game.process.adv;
+  const std::vector<uint8_t> b =
+      testing_support::ScriptFile("@textwindow_fast hide\n@wait 5000\n@QUIT_TO_OP\n");
+  ASSERT_TRUE(adv.script.LoadFromMemory("SCP\\t.scp", b.data(), b.size()));
+  adv.game_mode = MODE_ADV;
+  adv.adv_state = ADV_RUNNING;
+  game.Frames(3, 16);
+  EXPECT_EQ(adv.game_mode, MODE_ADV);  // still waiting
+  EXPECT_GE(game.process.pictures.Expected(), 2u);
+}
+
 }  // namespace

@@ -29,6 +29,11 @@ TitleContext CADV::TitleContextOf(Process& p) {
 // so the workers decode them side by side while the first ones are cut into tiles.
 void CADV::ExpectTitlePictures(bool with_return) {
   std::vector<PictureLoader::Wanted> wanted;
+  AddTitlePictures(wanted, with_return);
+  process_.pictures.Expect(wanted);
+}
+
+void CADV::AddTitlePictures(std::vector<PictureLoader::Wanted>& wanted, bool with_return) {
   char name[32];
   for (int i = 0; i < kTitleItems; ++i) {
     std::snprintf(name, sizeof name, "SYSTEM\\TITLE\\%d.png", i);
@@ -40,7 +45,6 @@ void CADV::ExpectTitlePictures(bool with_return) {
     wanted.push_back({&process_.system_pkd, kTitlePicture});
     wanted.push_back({&process_.system_pkd, kBlankPicture});
   }
-  process_.pictures.Expect(wanted);
 }
 
 void CADV::LoadTitleResources() {

@@ -183,6 +183,11 @@ void CADV::ExpectScriptPictures() {
     const std::string_view t = script.Token(i);
     i = script.SkipLineGroups(i + 1);
     if (t == "@load") break;  // what follows belongs to another script
+    if (t == "@QUIT_TO_OP") {
+      // The way back to the title: its pictures are decoded while the last pages are read.
+      AddTitlePictures(wanted, true);
+      break;
+    }
     const bool bg = t == "@bg_load";
     if (!bg && t != "@chr_load" && t != "@anime_load") continue;
     std::string_view file = script.Token(i);
