@@ -102,7 +102,7 @@ void BM_SceneFrame(benchmark::State& state, Scene kind, scene::Offset quake) {
   scene::BlockMask mask;
   if (kind == Scene::kTurning) {
     chr.StartTurn(1, 1000);
-    chr.Step(300, work);
+    chr.Step(300);
   }
   const int step = kind == Scene::kTurning ? 0 : 16;
   for (auto _ : state) {
@@ -115,7 +115,7 @@ void BM_SceneFrame(benchmark::State& state, Scene kind, scene::Offset quake) {
     device.Clear(0xFF000000, 1.0f);
     bg.Step(step, step, mask);
     bg.Draw(device, quake, nullptr, mask);
-    chr.Step(step, work);
+    chr.Step(step);
     chr.Draw(device, quake, nullptr);
     benchmark::DoNotOptimize(device.Frame());
   }

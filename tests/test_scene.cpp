@@ -13,6 +13,7 @@
 #include "app/headless.h"
 #include "platform/dik.h"
 #include "resource/image.h"
+#include "resource/png_decode.h"
 #include "resource/pack_writer.h"
 #include "resource/png_encode.h"
 #include "scene/blocks.h"
@@ -335,6 +336,20 @@ TEST_F(SceneTest, LoadCachesLogOnlyWhereTheyApply) {
   EXPECT_TRUE(log.Contains("@chr_load failed. no(2) channel(1) : missing.png"));
   EXPECT_EQ(adv().scene.chr.Slot(2).buffers[1].cache_name, "CHR\\girl.png");
   EXPECT_TRUE(log.Contains("@chr_load. no(2) channel(1) : girl.png (DISK "));
+
+  // The other channel's picture is uploaded from there, not decoded again, and logs as a load.
+  for (int c = 0; c < 2; ++c) adv().scene.bg.Channel(c).cache_name.clear();
+  ASSERT_TRUE(adv().SubBGLoadFromPNG(0, "BG\\blue.png"));
+  const uint64_t decodes = PngDecodeCount();
+  const int loads = log.Count("@bg_load load time.");
+  ASSERT_TRUE(adv().SubBGLoadFromPNG(1, "BG\\blue.png"));
+  EXPECT_EQ(PngDecodeCount(), decodes);
+  EXPECT_EQ(log.Count("@bg_load load time."), loads + 1);
+  adv().scene.bg.Reset();
+  adv().BgChange(0);
+  game.Frame(16);
+  EXPECT_EQ(adv().scene.bg.Front(), 1);
+  EXPECT_EQ(Pixel(400, 300), kBlue);
 }
 
 TEST_F(SceneTest, BlackOutThenBlackIn) {
@@ -684,6 +699,29 @@ TEST(PictureLookAhead, ManyPicturesAheadPlayAsWithoutItWithinTheCap) {
   EXPECT_LE(ahead.peak, PictureLoader::Limits{}.cap_bytes);
   EXPECT_NE(ahead.log.find("PNG Load failed. -> BG\\broken.png"), std::string::npos);
   EXPECT_NE(ahead.log.find("@chr_load failed. no(1) channel(1) : missing.png"), std::string::npos);
+}
+
+// The way back to the title is seen ahead like a picture command: the title's pictures are
+// decoded while the story's last page is read, not on the frame that goes back.
+TEST(PictureLookAhead, TheWayBackToTheTitleIsDecodedAhead) {
+  GameFolder folder;
+  std::vector<PackSource> system = {{"SYSTEM\\blank.png", Picture(800, 600, 0, false)},
+                                    {"SYSTEM\\title.png", Picture(800, 600, 0x203040, false)}};
+  folder.Write("system.pkd", *BuildPack(system));
+  folder.WriteEmptyArchive("grp.pkd");
+  folder.WriteEmptyArchive("thumb.pkd");
+  HeadlessGame game;
+  game.process.log.SetEcho(false);
+  ASSERT_TRUE(game.Boot());
+  CADV& adv = game.process.adv;
+  const std::vector<uint8_t> b =
+      testing_support::ScriptFile("@textwindow_fast hide\n@wait 5000\n@QUIT_TO_OP\n");
+  ASSERT_TRUE(adv.script.LoadFromMemory("SCP\\t.scp", b.data(), b.size()));
+  adv.game_mode = MODE_ADV;
+  adv.adv_state = ADV_RUNNING;
+  game.Frames(3, 16);
+  EXPECT_EQ(adv.game_mode, MODE_ADV);  // still waiting
+  EXPECT_GE(game.process.pictures.Expected(), 2u);
 }
 
 }  // namespace

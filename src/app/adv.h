@@ -21,6 +21,7 @@
 #include "graphics/text_box.h"
 #include "graphics/texture.h"
 #include "platform/window.h"
+#include "resource/picture_loader.h"
 #include "save/checkpoints.h"
 #include "save/progress.h"
 #include "save/read_positions.h"
@@ -430,4 +431,7 @@ class CADV final : public DeviceClient {
   // Set while the way back to the title has already asked for all of the title's pictures.
   bool title_pictures_expected_ = false;
   void ExpectTitlePictures(bool with_return);
+  // The title's pictures in the order the title loads them; with_return first those the way
+  // back loads.
+  void AddTitlePictures(std::vector<PictureLoader::Wanted>& wanted, bool with_return);
 };

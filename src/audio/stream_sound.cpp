@@ -55,9 +55,14 @@ struct CStreamSound::Track {
   platform::fs::File file;  // the decoder reads it but does not close it
   OggVorbis_File vf{};
   bool decoder_open = false;
+  // Open only reads the headers; the feeder finishes opening (the length scan and the decode
+  // set-up) before its first decode, so the caller does not pay for them.
+  bool decode_ready = false;
   int channels = 2;
   int rate = 32000;
   uint32_t buffer_bytes = 0;
+  // The device takes the track's format; the feeder makes the buffer when it picks it up.
+  bool buffer_ok = false;
   bool loop = false;  // written before the track is handed to the feeder
   platform::Event first_half;
   platform::Event second_half;
@@ -98,8 +103,8 @@ CStreamSound::~CStreamSound() {
 int CStreamSound::SetDevice(platform::SoundDevice* device) {
   if (!device) return -1;
   if (state_ == 1) Stop();  // a feeder must not lose its buffer under it (comes at start-up)
-  device_ = device;
   std::lock_guard lock(mutex_);
+  device_ = device;  // the feeder reads it when it makes a buffer
   if (track_) track_->buffer.reset();
   volume_ = 99.0f;
   return 0;
@@ -131,7 +136,7 @@ int CStreamSound::Open(std::string_view path) {
   auto track = std::make_shared<Track>(wake_);
   track->file = platform::fs::Open(path, "rb");
   if (!track->file) return -1;
-  if (ov_open_callbacks(track->file.get(), &track->vf, nullptr, 0, kFileCallbacks) < 0) return -1;
+  if (ov_test_callbacks(track->file.get(), &track->vf, nullptr, 0, kFileCallbacks) < 0) return -1;
   track->decoder_open = true;
   const std::string p(path);
   size_t slash = p.find_last_of('\\');
@@ -142,35 +147,39 @@ int CStreamSound::Open(std::string_view path) {
   track->rate =
       info ? static_cast<int>(std::clamp<long>(info->rate, 0, platform::kMaxSampleRate + 1))
            : 32000;
-  int result = MakeBuffer(*track);
+  const uint64_t bytes =
+      2ull * static_cast<uint64_t>(track->rate) * static_cast<uint64_t>(track->channels) * 2;
+  track->buffer_ok = device_ && track->channels >= 1 && bytes <= platform::kMaxBufferBytes &&
+                     platform::SoundDevice::Accepts(Format(*track), static_cast<uint32_t>(bytes));
+  if (track->buffer_ok) track->buffer_bytes = static_cast<uint32_t>(bytes);
+  const int result = track->buffer_ok ? 0 : -2;
   std::lock_guard lock(mutex_);
   track_ = std::move(track);
   file_open_ = true;
   return result;
 }
 
-int CStreamSound::MakeBuffer(Track& track) const {
-  if (!device_) return -2;
-  const uint64_t bytes =
-      2ull * static_cast<uint64_t>(track.rate) * static_cast<uint64_t>(track.channels) * 2;
-  if (track.channels < 1 || bytes == 0 || bytes > platform::kMaxBufferBytes) return -2;
+platform::PcmFormat CStreamSound::Format(const Track& track) {
+  return platform::PcmFormat{track.channels, track.rate, 16};
+}
+
+bool CStreamSound::MakeBufferLocked(Track& track) {
+  if (!device_) return false;
   // A new buffer is silent.
-  auto buffer = device_->CreateBuffer(platform::PcmFormat{track.channels, track.rate, 16},
-                                      static_cast<uint32_t>(bytes));
-  if (!buffer) return -2;
+  auto buffer = device_->CreateBuffer(Format(track), track.buffer_bytes);
+  if (!buffer) return false;
   const platform::Notification positions[] = {
-      {0, &track.first_half}, {static_cast<uint32_t>(bytes / 2), &track.second_half}};
-  if (!buffer->SetNotificationPositions(positions)) return -2;
+      {0, &track.first_half}, {track.buffer_bytes / 2, &track.second_half}};
+  if (!buffer->SetNotificationPositions(positions)) return false;
   track.buffer = std::move(buffer);
-  track.buffer_bytes = static_cast<uint32_t>(bytes);
-  return 0;
+  return true;
 }
 
 bool CStreamSound::Play(bool loop) {
   {
     std::lock_guard lock(mutex_);
     // Without a buffer (no device, Open's −2) there is nothing a feeder could play into.
-    if (fading_ || state_ == 1 || !track_ || !track_->buffer) return false;
+    if (fading_ || state_ == 1 || !track_ || !track_->buffer_ok) return false;
     track_->loop = loop;
     fade_level_ = 0.0f;
     current_volume_ = 0.0f;
@@ -247,6 +256,19 @@ bool CStreamSound::Decode(Track& track, Feed& feed, size_t want) {
   std::vector<uint8_t>& staging = feed.staging;
   size_t& pending = feed.pending;
   bool& decoded_since_seek = feed.decoded_since_seek;
+  if (!track.decode_ready && track.decoder_open) {
+    track.decode_ready = true;
+    // A file whose headers read but whose rest does not: vorbisfile has already let go of
+    // its state, and the track plays as silence to its end.
+    if (ov_test_open(&track.vf) != 0) track.decoder_open = false;
+  }
+  // The end: the rest up to `want` is silence.
+  auto end = [&] {
+    if (pending < want) std::memset(staging.data() + pending, 0, want - pending);
+    pending = std::max(pending, want);
+    return false;
+  };
+  if (!track.decoder_open) return end();
   int errors = 0;
   while (pending <= want) {
     int bitstream = 0;
@@ -274,9 +296,7 @@ bool CStreamSound::Decode(Track& track, Feed& feed, size_t want) {
       decoded_since_seek = false;
       continue;
     }
-    if (pending < want) std::memset(staging.data() + pending, 0, want - pending);
-    pending = std::max(pending, want);
-    return false;
+    return end();
   }
   return true;
 }
@@ -293,7 +313,16 @@ void CStreamSound::Feeder() {
         lock.unlock();
         ended.reset();
         lock.lock();
-      } else if (state_ == 1 && track_ && track_->buffer) {
+      } else if (state_ == 1 && track_ && track_->buffer_ok) {
+        // The buffer is made here, under the lock, so a Stop meanwhile finds it and releases
+        // it; a buffer that cannot be made ends the track.
+        if (!track_->buffer && !MakeBufferLocked(*track_)) {
+          std::shared_ptr<Track> ended = EndTrackLocked();
+          lock.unlock();
+          ended.reset();
+          lock.lock();
+          continue;
+        }
         track = track_;
         feed.Restart(track->buffer_bytes);
       } else {

@@ -32,7 +32,9 @@ class CStreamSound {
   // −1 for a null device (nothing changes); else 0, volume 99.
   int SetDevice(platform::SoundDevice* device);
   // 0 done; −1 while the stream plays, or the file is missing or not Ogg Vorbis; −2 when the
-  // buffer cannot be made (no device, a format the device does not play).
+  // buffer cannot be made (no device, a format the device does not play). It reads only the
+  // file's headers: the feeder finishes opening the decoder and makes the buffer, so a voice
+  // or a track starts without the frame paying for either.
   int Open(std::string_view path);
   // False while a fade is pending, while the stream plays, or with no file open. The feeder
   // makes the first fill and starts the buffer.
@@ -56,8 +58,9 @@ class CStreamSound {
   // One pass of the feeder over its track, with mutex_ held; false when it is to sleep until
   // `sleep_ms` (or a wake-up).
   bool FeedPass(std::unique_lock<std::mutex>& lock, Track& track, Feed& feed, uint32_t& sleep_ms);
-  // The buffer of an opened track, with its two notification positions; 0 or −2 as Open.
-  int MakeBuffer(Track& track) const;
+  // The buffer of an opened track, with its two notification positions (mutex_ held).
+  bool MakeBufferLocked(Track& track);
+  static platform::PcmFormat Format(const Track& track);
   // Ends the open track under mutex_: its buffer stopped and released, state idle. Returns the
   // track, for the caller to let go of outside the lock.
   std::shared_ptr<Track> EndTrackLocked();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -54,11 +55,38 @@ DeviceTexture::~DeviceTexture() {
   }
 }
 
+namespace {
+
+// What a texture without texels of its own reads: zeros, as much as the largest texture. One
+// block for the whole process, never written; made by calloc at a size the allocator always
+// maps afresh, so its pages are the system's shared zero page and cost no memory.
+const uint8_t* ZeroTexels() {
+  static const void* block = std::calloc(size_t{4096} * 4096 * 4 + 32, 1);
+  return static_cast<const uint8_t*>(block);
+}
+
+}  // namespace
+
 uint8_t* DeviceTexture::Lock(int* pitch) {
   if (shared_) mutex_.lock();
   *pitch = pitch_;
   cell_opaque_.clear();
+  // A bound texture getting its texels now leaves the draws' copy of its address behind.
+  if (!bits_ && device_ && device_->texture_ == this) device_->context_dirty_ = true;
   return Texels();
+}
+
+const uint8_t* DeviceTexture::Bits() const {
+  if (bits_) return bits_.get();
+  const uint8_t* zero = ZeroTexels();
+  return zero ? zero : Texels();
+}
+
+void DeviceTexture::Clear() {
+  if (shared_) mutex_.lock();
+  cell_opaque_.clear();
+  if (bits_) std::memset(bits_.get(), 0, bytes_);
+  if (shared_) mutex_.unlock();
 }
 
 uint8_t* DeviceTexture::Texels() const {

@@ -136,8 +136,11 @@ class DeviceTexture {
   uint8_t* Lock(int* pitch);
   void Unlock();
 
-  // The texels for reading, zero until written (null when memory for them ran out).
-  const uint8_t* Bits() const { return Texels(); }
+  // The texels for reading, zero until written (null when memory for them ran out). A texture
+  // not written yet reads from a shared block of zeros and makes no memory of its own.
+  const uint8_t* Bits() const;
+  // Sets every texel to zero (transparent), without making memory for a texture that has none.
+  void Clear();
   // Whether every texel of [x0, x1) × [y0, y1) is opaque, as far as the 16 × 16 cells it touches
   // tell (a cell is opaque when all its texels are; worked out when first asked after a Lock).
   bool Opaque(int x0, int y0, int x1, int y1) const;

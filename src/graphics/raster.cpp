@@ -628,6 +628,12 @@ void GradientSegment(const B& blend, const DrawContext& ctx, const Triangle& t, 
     }
   };
   int x = x0;
+  if constexpr (!kDepth) {
+    if (ctx.wide && t.gouraud && x1 - x0 >= 8) {
+      const float dx[4] = {t.c[0].dx, t.c[1].dx, t.c[2].dx, t.c[3].dx};
+      x = GradientRowAvx2(ctx, dst, x0, x1, row, dx, t.ox);
+    }
+  }
   for (; x + 4 <= x1; x += 4) four(dst + x, kDepth ? depth + x : nullptr, x);
   if (x < x1) {
     const int k = x1 - x;

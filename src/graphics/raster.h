@@ -43,6 +43,11 @@ bool CpuHasAvx2();
 // The rows [y0, y1) × [x0, x1) of a quad with an A8R8G8B8, X8R8G8B8 or A4R4G4B4 (glyph) texture
 // bound, without per-pixel depth, eight pixels a step; only when CpuHasAvx2().
 void TexturedRowsAvx2(const DrawContext& ctx, const RectQuad& q, int x0, int x1, int y0, int y1);
+// One row of a colour gradient without depth test from x0, eight pixels a step: the colour of
+// channel c at x is at[c] + dx[c] × (x − ox), clamped and rounded. Returns where it stopped
+// (fewer than eight pixels before x1 are left); only when CpuHasAvx2().
+int GradientRowAvx2(const DrawContext& ctx, uint32_t* dst, int x0, int x1, const float at[4],
+                    const float dx[4], float ox);
 
 // A vertex on the target: position in pixels, depth, 1/w, colour channels 0–255 (b, g, r, a),
 // texture position in texels (u × width, v × height).

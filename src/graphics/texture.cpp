@@ -79,6 +79,12 @@ int CTexture::UploadRect(const void* pixels, int x, int y, int w, int h) {
   return 0;
 }
 
+int CTexture::Clear() {
+  if (!ready_) return -1;
+  texture_->Clear();
+  return 0;
+}
+
 void CTexture::Release() {
   texture_.reset();
   ready_ = false;

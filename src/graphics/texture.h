@@ -17,6 +17,8 @@ class CTexture {
   // Copies h rows of w texels from tightly packed `pixels` to column x, row y. 0, or −1 when not
   // ready or when the rectangle does not lie inside the texture.
   int UploadRect(const void* pixels, int x, int y, int w, int h);
+  // Every texel transparent; a texture never written stays without memory of its own.
+  int Clear();
   void Release();
 
   bool Ready() const { return ready_; }

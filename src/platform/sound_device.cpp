@@ -369,10 +369,15 @@ int SoundDevice::Rate() const {
   return mixer_->rate;
 }
 
-std::unique_ptr<SoundBuffer> SoundDevice::CreateBuffer(const PcmFormat& format, uint32_t bytes) {
-  if (!detail::ValidFormat(format)) return nullptr;
+bool SoundDevice::Accepts(const PcmFormat& format, uint32_t bytes) {
+  if (!detail::ValidFormat(format)) return false;
   const uint32_t block = static_cast<uint32_t>(format.BlockAlign());
-  if (bytes == 0 || bytes > kMaxBufferBytes || bytes % block != 0) return nullptr;
+  return bytes != 0 && bytes <= kMaxBufferBytes && bytes % block == 0;
+}
+
+std::unique_ptr<SoundBuffer> SoundDevice::CreateBuffer(const PcmFormat& format, uint32_t bytes) {
+  if (!Accepts(format, bytes)) return nullptr;
+  const uint32_t block = static_cast<uint32_t>(format.BlockAlign());
   auto v = std::make_unique<Voice>();
   v->format = format;
   v->block = block;

@@ -96,6 +96,8 @@ class SoundDevice {
   // Null for a format the device does not play or a size that is not a whole number of frames
   // (from one frame to kMaxBufferBytes). The buffer starts stopped at 0, silent bytes, volume 0.
   std::unique_ptr<SoundBuffer> CreateBuffer(const PcmFormat& format, uint32_t bytes);
+  // Whether CreateBuffer takes this format and size (it can then fail only for want of memory).
+  static bool Accepts(const PcmFormat& format, uint32_t bytes);
   // Output frames per second (stereo).
   int Rate() const;
 

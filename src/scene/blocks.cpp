@@ -89,9 +89,10 @@ bool BlockLayer::Upload(const CImage32& image, CImage32& work) {
   return ok;
 }
 
-bool BlockLayer::Clear(CImage32& work) {
-  CImage32 none;
-  return Upload(none, work);
+bool BlockLayer::Clear() {
+  bool ok = true;
+  for (CTexture& t : textures_) ok = t.Clear() == 0 && ok;
+  return ok;
 }
 
 void BlockLayer::SetAlpha(int a) {

@@ -64,8 +64,8 @@ class BlockLayer {
   // Cuts the top-left columns × 16 by 600 pixels of `image` into the textures; what lies beyond
   // the image is transparent. `work` is a 256 × 256 image reused for every texture.
   bool Upload(const CImage32& image, CImage32& work);
-  // Uploads transparent pixels.
-  bool Clear(CImage32& work);
+  // Every block transparent. Textures that never held a picture make no memory for it.
+  bool Clear();
 
   void SetAlpha(int a);
   int Alpha() const { return sprites_[0].Alpha(CSprite::kTopLeft); }

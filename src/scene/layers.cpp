@@ -322,21 +322,21 @@ bool Characters::Swap(int s) {
   return true;
 }
 
-bool Characters::Clear(int s, int buffer, CImage32& work) {
+bool Characters::Clear(int s, int buffer) {
   if (!Valid(s) || buffer < 0 || buffer > 1) return false;
   ChrBuffer& b = slots_[s].buffers[buffer];
   b.cache_name.clear();
-  return b.blocks.Clear(work);
+  return b.blocks.Clear();
 }
 
-void Characters::EndMove(ChrSlot& slot, CImage32& work) {
+void Characters::EndMove(ChrSlot& slot) {
   slot.moving = false;
   slot.move_now = slot.move_to;
   slot.offset = {};
   if (slot.clear_on_arrival) {
     slot.clear_on_arrival = false;
     slot.Back().cache_name.clear();
-    slot.Back().blocks.Clear(work);
+    slot.Back().blocks.Clear();
     slot.front ^= 1;
   }
 }
@@ -351,12 +351,12 @@ void Characters::EndTurn(ChrSlot& slot) {
   slot.Front().SetAlpha(255);
 }
 
-void Characters::Step(float elapsed, CImage32& work) {
+void Characters::Step(float elapsed) {
   for (ChrSlot& slot : slots_) {
     if (slot.moving) {
       slot.move_elapsed += elapsed;
       if (slot.move_elapsed >= static_cast<float>(slot.move_duration)) {
-        EndMove(slot, work);
+        EndMove(slot);
       } else {
         // start + t × |end − start| / duration towards the end, never past it.
         const float t = slot.move_elapsed / static_cast<float>(slot.move_duration);

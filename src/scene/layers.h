@@ -32,6 +32,7 @@ struct Offset {
 
 struct BgChannel {
   CImage32 image;  // the 800 × 600 picture last loaded
+  std::string image_name;  // the file `image` was decoded from, empty before the first
   BlockLayer blocks{kGridColumns, kGridRows, kBackgroundTextures};
   std::string cache_name;              // the file last loaded
   std::array<char, 64> save_name{};    // the script's picture name, for save slots
@@ -159,10 +160,10 @@ class Characters {
   bool SetPosition(int slot, int position);
   bool Show(int slot, bool on);
   bool Swap(int slot);
-  // Uploads transparent pixels into a buffer; its cache name is forgotten with its picture.
-  bool Clear(int slot, int buffer, CImage32& work);
+  // Makes a buffer transparent; its cache name is forgotten with its picture.
+  bool Clear(int slot, int buffer);
 
-  void Step(float elapsed, CImage32& work);
+  void Step(float elapsed);
   void Draw(gfx::Device& device, Offset quake, const Wave* wave);
 
   bool Busy() const;
@@ -175,7 +176,7 @@ class Characters {
  private:
   void DrawBuffer(gfx::Device& device, ChrSlot& slot, ChrBuffer& buffer, Offset quake,
                   const Wave* wave);
-  void EndMove(ChrSlot& slot, CImage32& work);
+  void EndMove(ChrSlot& slot);
   void EndFade(ChrSlot& slot);
   void EndTurn(ChrSlot& slot);
   bool Valid(int slot) const { return slot >= 0 && slot < kSlotCount; }

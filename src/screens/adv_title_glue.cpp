@@ -29,6 +29,11 @@ TitleContext CADV::TitleContextOf(Process& p) {
 // so the workers decode them side by side while the first ones are cut into tiles.
 void CADV::ExpectTitlePictures(bool with_return) {
   std::vector<PictureLoader::Wanted> wanted;
+  AddTitlePictures(wanted, with_return);
+  process_.pictures.Expect(wanted);
+}
+
+void CADV::AddTitlePictures(std::vector<PictureLoader::Wanted>& wanted, bool with_return) {
   char name[32];
   for (int i = 0; i < kTitleItems; ++i) {
     std::snprintf(name, sizeof name, "SYSTEM\\TITLE\\%d.png", i);
@@ -40,7 +45,6 @@ void CADV::ExpectTitlePictures(bool with_return) {
     wanted.push_back({&process_.system_pkd, kTitlePicture});
     wanted.push_back({&process_.system_pkd, kBlankPicture});
   }
-  process_.pictures.Expect(wanted);
 }
 
 void CADV::LoadTitleResources() {
@@ -121,14 +125,14 @@ void CADV::StartMenuScript(const std::string& path, bool first_script) {
   scene::Scene& s = scene;
   for (int c = 0; c < 2; ++c) {
     scene::BgChannel& ch = s.bg.Channel(c);
-    ch.blocks.Clear(s.work);
+    ch.blocks.Clear();
     ch.blocks.SetBlendMode(0);
     ch.cache_name.clear();
     ch.save_name.fill(0);
   }
   for (int slot = 0; slot < scene::kSlotCount; ++slot) {
     for (int b = 0; b < 2; ++b) {
-      s.chr.Clear(slot, b, s.work);
+      s.chr.Clear(slot, b);
       scene::ChrBuffer& buffer = s.chr.Slot(slot).buffers[b];
       buffer.blocks.SetBlendMode(0);
       for (CSprite& shadow : buffer.shadow) shadow.SetBlendMode(1);

@@ -125,7 +125,7 @@ void LoadHeroines(GalleryContext& c, const char* owner) {
     const int slot = h / 2, buffer = h % 2;
     c.scene.chr.Show(slot, true);
     const bool ok = c.load_character(slot, buffer, std::string("CHR\\") + kPictures[h]);
-    if (!ok) c.scene.chr.Clear(slot, buffer, c.scene.work);  // no older picture shows instead
+    if (!ok) c.scene.chr.Clear(slot, buffer);  // no older picture shows instead
     char text[128];
     std::snprintf(
         text, sizeof text,

@@ -91,6 +91,10 @@ void CADV::LoadSystemSounds() {
       "SOUND\\SE\\SYSTEM\\beep02.wav",
   };
   for (size_t i = 0; i < std::size(kFiles); ++i) {
+    // The way back to the title comes here again: a sound already loaded from its file stays
+    // (reading and converting all seven again cost that frame a millisecond, and cut a
+    // decide sound still playing).
+    if (process_.system_se[i].FileName() == kFiles[i]) continue;
     if (!process_.system_se[i].Load(kFiles[i]))
       WriteLog(2, std::string(kFiles[i]) + " could not be loaded", "CADV::LoadSystemSounds", 0);
   }

@@ -143,7 +143,7 @@ void Rebuild(CADV& a, const SaveRecord& stored, CScript& script, Source source, 
     if (!name.empty()) {
       a.SubBGLoadFromPNG(c, "BG\\" + name);
     } else {
-      ch.blocks.Clear(a.scene.work);
+      ch.blocks.Clear();
     }
     ch.blocks.SetAlpha(255);
   }

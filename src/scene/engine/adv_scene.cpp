@@ -105,7 +105,14 @@ bool CADV::SubBGLoadFromPNG(int32_t channel, const std::string& name) {
   const uint32_t t0 = clock.Now();
   const CPackFile& archive =
       name.find("SYSTEM") != std::string::npos ? process_.system_pkd : process_.grp_pkd;
-  const int result = process_.pictures.Load(archive, name, scene.load);
+  // A picture either channel still holds decoded (the same place again after another, say) is
+  // uploaded from there rather than decoded again.
+  const scene::BgChannel& other = scene.bg.Channel(channel == 0 ? 1 : 0);
+  const CImage32* held = name.empty()              ? nullptr
+                         : ch.image_name == name    ? &ch.image
+                         : other.image_name == name ? &other.image
+                                                    : nullptr;
+  const int result = held ? 0 : process_.pictures.Load(archive, name, scene.load);
   ch.cache_name = name;
   const uint32_t t1 = clock.Now();
   scene.disk_ms = t1 - t0;
@@ -113,8 +120,12 @@ bool CADV::SubBGLoadFromPNG(int32_t channel, const std::string& name) {
     WriteLog(2, "PNG Load failed. -> " + name, kBgLoader, __LINE__);
     return false;
   }
-  std::swap(ch.image, scene.load);
-  ch.blocks.Upload(ch.image, scene.work);
+  if (!held) {
+    std::swap(ch.image, scene.load);
+    ch.image_name = name;
+    held = &ch.image;
+  }
+  ch.blocks.Upload(*held, scene.work);
   const uint32_t t2 = clock.Now();
   scene.vram_ms = t2 - t1;
   WriteLog(0, ScriptFormat("@bg_load load time. %d", static_cast<int>(t2 - t0)), kBgLoader,
@@ -172,6 +183,11 @@ void CADV::ExpectScriptPictures() {
     const std::string_view t = script.Token(i);
     i = script.SkipLineGroups(i + 1);
     if (t == "@load") break;  // what follows belongs to another script
+    if (t == "@QUIT_TO_OP") {
+      // The way back to the title: its pictures are decoded while the last pages are read.
+      AddTitlePictures(wanted, true);
+      break;
+    }
     const bool bg = t == "@bg_load";
     if (!bg && t != "@chr_load" && t != "@anime_load") continue;
     std::string_view file = script.Token(i);
@@ -192,7 +208,7 @@ void CADV::ExpectScriptPictures() {
   process_.pictures.Expect(wanted);
 }
 
-void CADV::ChrClear(int32_t slot, int32_t buffer) { scene.chr.Clear(slot, buffer, scene.work); }
+void CADV::ChrClear(int32_t slot, int32_t buffer) { scene.chr.Clear(slot, buffer); }
 
 bool CADV::BgLoad(const std::string& file) {
   const int back = scene.bg.Back();
@@ -464,7 +480,7 @@ void CADV::SceneDrawLayers() {
     scene.bg.Draw(device, quake, scene.effects.BackgroundWave(), scene.effects.Mask());
   MovieLayerDraw();
 
-  scene.chr.Step(CountedTime(*this, kChrRule, ctrl), scene.work);
+  scene.chr.Step(CountedTime(*this, kChrRule, ctrl));
   scene.chr.Draw(device, quake, scene.effects.CharacterWave());
 
   script_state.layer_busy = scene.bg.Busy() || scene.chr.Busy() ||
@@ -483,7 +499,7 @@ void CADV::SceneDrawEffect() {
     // uncovers them.
     const int front = scene.bg.Front();
     if (!SubBGLoadFromPNG(front, "SYSTEM\\blank.png"))
-      scene.bg.Channel(front).blocks.Clear(scene.work);
+      scene.bg.Channel(front).blocks.Clear();
     for (int s = 0; s < scene::kSlotCount; ++s) ChrClear(s, scene.chr.Slot(s).front);
     text_box.Advance(-1);
     text_box.SetNamePlate(false);
