@@ -377,6 +377,10 @@ TEST(SpriteTexture, DeferredClearLeavesWhatAFilledClearLeaves) {
     for (int k = 0; k < 6; ++k) {
       const int w = 1 + pick(200), h = 1 + pick(200), x = pick(700) - 50, y = pick(500) - 50;
       const int u = pick(256 - std::min(w, 255)), v = pick(256 - std::min(h, 255));
+      // Every other textured sprite is drawn scaled: its texels stretched or squeezed.
+      const bool scaled = format && k % 2 == 1;
+      const int draw_w = scaled ? 1 + pick(400) : std::min(w, 256 - u);
+      const int draw_h = scaled ? 1 + pick(300) : std::min(h, 256 - v);
       for (Canvas* c : {&deferred, &filled}) {
         CSprite s;
         if (format)
@@ -387,11 +391,14 @@ TEST(SpriteTexture, DeferredClearLeavesWhatAFilledClearLeaves) {
         s.SetColor(color);
         s.SetAlpha(color >> 24);
         s.SetBlendMode(blending == 2 ? 2 : 0);
-        s.Draw(c->dev, x, y, format ? std::min(w, 256 - u) : w, format ? std::min(h, 256 - v) : h);
+        s.Draw(c->dev, x, y, format ? draw_w : w, format ? draw_h : h);
       }
     }
     ASSERT_EQ(std::memcmp(deferred.dev.Frame(), filled.dev.Frame(), 800 * 600 * 4), 0)
         << "round " << round;
+    if (format) {
+      ASSERT_GT(deferred.dev.ScaledQuads(), 0);
+    }
   }
 }
 
