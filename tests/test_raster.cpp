@@ -359,8 +359,12 @@ TEST(SpriteTexture, DeferredClearLeavesWhatAFilledClearLeaves) {
     const bool holes = round % 2;
     std::vector<uint32_t> texels(256 * 256);
     for (uint32_t& t : texels) t = rng() | 0xFF000000u;
-    if (holes)
+    if (holes) {
       for (int k = 0; k < 256; ++k) texels[pick(256 * 256)] &= 0x00FFFFFFu;
+      // and a transparent corner, which only some draws read
+      for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x) texels[y * 256 + x] &= 0x00FFFFFFu;
+    }
     CTexture ta, tb;
     const uint32_t clear = rng();
     const float depth = round % 5 == 4 ? 0.5f : 1.0f;  // some rounds draw behind the clear depth

@@ -575,11 +575,13 @@ bool Device::DrawScaledStrip(const raster::DrawContext& ctx, const TLVertex* v) 
   if (!scaled_) scaled_ = std::make_unique<raster::ScaledRect>();
   if (!raster::SetUpScaledRect(ctx, r, scaled_.get())) return false;
   const raster::RectQuad& q = scaled_->q;
-  // The texels may come from anywhere in the texture (it wraps): the quad gives its pixels their
-  // own colour when blending is off, or when the whole texture is opaque in an opaque colour.
+  // The quad gives its pixels their own colour when blending is off, or when the texels it reads
+  // are opaque in an opaque colour.
   bool own = ctx.blend == raster::BlendKind::Replace;
-  if (ctx.blend == raster::BlendKind::Alpha && q.color >> 24 == 255)
-    own = texture_->Opaque(0, 0, texture_->Width(), texture_->Height());
+  if (ctx.blend == raster::BlendKind::Alpha && q.color >> 24 == 255) {
+    const auto& t = scaled_->texels;
+    own = texture_->Opaque(t[0], t[1], t[2], t[3]);
+  }
   ++scaled_quads_;
   FillClearedUnder(ctx, q, own);
   raster::DrawScaledRect(ctx, *scaled_);

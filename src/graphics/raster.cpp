@@ -646,17 +646,31 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
   // Each row's pixels of both triangles: together one run, the same run on every row drawn.
   const int ya = std::min(row0[0], row0[1]), yb = std::max(row1[0], row1[1]);
   int first_row = -1, end_row = -1, x0 = 0, x1 = 0;
+  // An upright edge limits every row alike (its walk never moves): it narrows the triangle's
+  // range once, and only the others are walked row by row.
+  int64_t base_lo[2], base_hi[2];
+  EdgeWalk* moving[2][3];
+  int moving_count[2] = {0, 0};
+  for (int k = 0; k < 2; ++k) {
+    base_lo[k] = 0, base_hi[k] = ctx.width;
+    for (EdgeWalk& e : edges[k]) {
+      if (e.kind != EdgeWalk::Flat && e.qs == 0 && e.rs == 0)
+        e.Limit(base_lo[k], base_hi[k]);
+      else
+        moving[k][moving_count[k]++] = &e;
+    }
+  }
   s->first.clear();
   for (int y = ya; y <= yb; ++y) {
     int64_t lo[2], hi[2];
     for (int k = 0; k < 2; ++k) {
-      lo[k] = 0, hi[k] = ctx.width;
+      lo[k] = base_lo[k], hi[k] = base_hi[k];
       if (y < row0[k] || y > row1[k]) {
         hi[k] = lo[k];
         continue;
       }
-      for (const EdgeWalk& e : edges[k]) e.Limit(lo[k], hi[k]);
-      for (EdgeWalk& e : edges[k]) e.Next();
+      for (int i = 0; i < moving_count[k]; ++i) moving[k][i]->Limit(lo[k], hi[k]);
+      for (int i = 0; i < moving_count[k]; ++i) moving[k][i]->Next();
     }
     const bool has0 = lo[0] < hi[0], has1 = lo[1] < hi[1];
     if (!has0 && !has1) {
@@ -687,6 +701,7 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
   RectQuad& q = s->q;
   q = {x0, first_row, x1, end_row < 0 ? yb + 1 : end_row, 0, 0, t[0].color, t[0].z0};
   s->bytes_per_texel = bpp;
+  int tx0 = ctx.tex_width, tx1 = 0, ty0 = ctx.tex_height, ty1 = 0;
   for (int k = 0; k < 2; ++k) {
     const Triangle& tk = t[k];
     // u at row q.y0 and v at column q.x0, as the general path would evaluate them there.
@@ -695,15 +710,19 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
     s->column[k].resize(q.x1 - q.x0);
     for (int x = q.x0; x < q.x1; ++x) {
       const float u = ru + tk.u.dx * (static_cast<float>(x) - tk.ox);
-      s->column[k][x - q.x0] = Wrap(FloorToInt(u), ctx.tex_width, tk.wrap_u_mask) * bpp;
+      const int column = Wrap(FloorToInt(u), ctx.tex_width, tk.wrap_u_mask);
+      tx0 = std::min(tx0, column), tx1 = std::max(tx1, column + 1);
+      s->column[k][x - q.x0] = column * bpp;
     }
     s->row[k].resize(q.y1 - q.y0);
     for (int y = q.y0; y < q.y1; ++y) {
       const float tv = tk.v.Row(static_cast<float>(y) - tk.oy) + tk.v.dx * d0;
       const int texel_row = Wrap(FloorToInt(tv), ctx.tex_height, tk.wrap_v_mask);
+      ty0 = std::min(ty0, texel_row), ty1 = std::max(ty1, texel_row + 1);
       s->row[k][y - q.y0] = ctx.tex_bits + static_cast<size_t>(texel_row) * ctx.tex_pitch;
     }
   }
+  s->texels = {tx0, ty0, tx1, ty1};
   return true;
 }
 

@@ -70,6 +70,7 @@ bool DrawGradientRect(const DrawContext& ctx, const RectQuad& q, const RasterVer
 struct ScaledRect {
   RectQuad q;  // the pixels the two triangles cover, their colour and depth (no texel offset)
   int bytes_per_texel = 0;
+  std::array<int, 4> texels;  // the texels it reads lie in [x0, x1) × [y0, y1) of the texture
   // Per row from q.y0: the first triangle's pixels [lo, hi) (lo = hi = q.x1 for none); the rest
   // of the row is the second's.
   std::vector<std::array<int, 2>> first;
