@@ -399,7 +399,6 @@ void BM_Sdl(benchmark::State& state, char kind) {
   SDL_FreeSurface(surface);
 }
 
-
 // --- the movie quad ---------------------------------------------------------------------------
 
 struct MovieFrame {
@@ -429,7 +428,8 @@ void BM_MovieQuad(benchmark::State& state, int frame, bool general) {
     state.SkipWithError("no texture");
     return;
   }
-  const float u = static_cast<float>(kMovieW) / kMovieTexW, v = static_cast<float>(kMovieH) / kMovieTexH;
+  const float u = static_cast<float>(kMovieW) / kMovieTexW,
+              v = static_cast<float>(kMovieH) / kMovieTexH;
   gfx::TLVertex q[4];
   for (int i = 0; i < 4; ++i) {
     q[i].x = f.x - 0.5f + (i & 1) * f.w;
@@ -454,8 +454,12 @@ void BM_MovieQuad(benchmark::State& state, int frame, bool general) {
   if (!general && device.ScaledQuads() == 0) state.SkipWithError("the quad was not drawn scaled");
 }
 
-void BM_MovieFast(benchmark::State& state, int frame) { BM_MovieQuad(state, frame, false); }
-void BM_MovieGeneral(benchmark::State& state, int frame) { BM_MovieQuad(state, frame, true); }
+void BM_MovieFast(benchmark::State& state, int frame) {
+  BM_MovieQuad(state, frame, false);
+}
+void BM_MovieGeneral(benchmark::State& state, int frame) {
+  BM_MovieQuad(state, frame, true);
+}
 
 // The peer: pixman copying the picture scaled to the frame, nearest texel, flipped upright.
 void BM_MoviePixman(benchmark::State& state, int frame) {
@@ -463,8 +467,8 @@ void BM_MoviePixman(benchmark::State& state, int frame) {
   std::vector<uint32_t> target(static_cast<size_t>(kW) * kH, 0xFF000000u);
   std::vector<uint32_t> picture = MoviePicture();
   PixmanImage dst{pixman_image_create_bits(PIXMAN_x8r8g8b8, kW, kH, target.data(), kW * 4)};
-  PixmanImage src{pixman_image_create_bits(PIXMAN_x8r8g8b8, kMovieW, kMovieH, picture.data(),
-                                           kMovieTexW * 4)};
+  PixmanImage src{
+      pixman_image_create_bits(PIXMAN_x8r8g8b8, kMovieW, kMovieH, picture.data(), kMovieTexW * 4)};
   // Destination (x, y) samples the picture at (x × sx, (h − y) × sy): flipped, as stored.
   pixman_transform_t t;
   pixman_transform_init_identity(&t);

@@ -205,8 +205,12 @@ TEST(SpriteTexture, BlockLandsExactlyOnItsPixels) {
 TEST(SpriteTexture, FastPathMatchesTheGeneralPath) {
   std::mt19937 rng(7);
   auto pick = [&](int n) { return static_cast<int>(rng() % n); };
-  const uint32_t formats[] = {0, gfx::D3DFMT_A8R8G8B8, gfx::D3DFMT_X8R8G8B8, gfx::D3DFMT_A4R4G4B4,
-                              gfx::D3DFMT_R5G6B5, gfx::D3DFMT_A1R5G5B5};
+  const uint32_t formats[] = {0,
+                              gfx::D3DFMT_A8R8G8B8,
+                              gfx::D3DFMT_X8R8G8B8,
+                              gfx::D3DFMT_A4R4G4B4,
+                              gfx::D3DFMT_R5G6B5,
+                              gfx::D3DFMT_A1R5G5B5};
   const Blend factors[][2] = {{Blend::SrcAlpha, Blend::InvSrcAlpha},
                               {Blend::Zero, Blend::InvSrcAlpha},
                               {Blend::SrcAlpha, Blend::One},
@@ -299,12 +303,14 @@ TEST(SpriteTexture, FastPathMatchesTheGeneralPath) {
       // are the movie: 640 × 480 of a 1024 × 512 texture stored bottom up, over the whole target.
       const float scales[] = {0.125f, 0.3f, 0.6f, 0.8f, 1.25f, 2.0f / 3, 1.5f, 3.7f};
       const bool part = round % 3 == 1;
-      const float fx = x + (part ? pick(256) / 256.0f : 0), fy = y + (part ? pick(256) / 256.0f : 0);
+      const float fx = x + (part ? pick(256) / 256.0f : 0),
+                  fy = y + (part ? pick(256) / 256.0f : 0);
       const float sw = 40 + pick(round % 4 == 1 ? 660 : 200) + (part ? pick(256) / 256.0f : 0);
       const float sh = 40 + pick(round % 4 == 2 ? 500 : 150) + (part ? pick(256) / 256.0f : 0);
       const float su = sw * scales[pick(8)] * (pick(4) == 0 ? -1 : 1);
       const float sv = sh * scales[pick(8)] * (pick(4) == 0 ? -1 : 1);
-      const float u0 = (pick(4 * tex_w) - 2 * tex_w) / 2.0f, v0 = (pick(4 * tex_h) - 2 * tex_h) / 2.0f;
+      const float u0 = (pick(4 * tex_w) - 2 * tex_w) / 2.0f,
+                  v0 = (pick(4 * tex_h) - 2 * tex_h) / 2.0f;
       for (int i = 0; i < 4; ++i) {
         v[i].x = fx - 0.5f + (i & 1) * sw;
         v[i].y = fy - 0.5f + (i >> 1) * sh;

@@ -49,7 +49,8 @@ constexpr bool kOpaqueTexels = F == D3DFMT_X8R8G8B8 || F == D3DFMT_R5G6B5;
 template <class B, uint32_t F, bool kWhite, bool kDepth>
 constexpr bool kStoresTexel = !kDepth && kWhite && B::kStoreOnFull && kOpaqueTexels<F>;
 template <class B, uint32_t F, bool kWhite, bool kDepth>
-constexpr bool kOwnPixels = !kDepth && (std::is_same_v<B, BlendReplace> || kStoresTexel<B, F, kWhite, kDepth>);
+constexpr bool kOwnPixels =
+    !kDepth && (std::is_same_v<B, BlendReplace> || kStoresTexel<B, F, kWhite, kDepth>);
 
 // Pixels [x0, x1) of row y from one triangle's texel row `row`, `column` indexed by pixel x.
 template <class B, uint32_t F, bool kWhite, bool kDepth>
@@ -70,9 +71,9 @@ void ScaledSegment(const B& blend, const DrawContext& ctx, const uint8_t* row,
   const uint32_t* palette = ctx.palette;
   const bool write = ctx.z_write;
   auto texels = [&](int x) LANTHORN_PIXEL_LAMBDA {
-    const P4 t = Make4(Texel<F>(row + column[x], 0, palette), Texel<F>(row + column[x + 1], 0, palette),
-                       Texel<F>(row + column[x + 2], 0, palette),
-                       Texel<F>(row + column[x + 3], 0, palette));
+    const P4 t =
+        Make4(Texel<F>(row + column[x], 0, palette), Texel<F>(row + column[x + 1], 0, palette),
+              Texel<F>(row + column[x + 2], 0, palette), Texel<F>(row + column[x + 3], 0, palette));
     return kWhite ? t : Modulate(t, color);
   };
   auto four = [&](uint32_t* d4, float* z4, P4 s) LANTHORN_PIXEL_LAMBDA {
@@ -144,12 +145,12 @@ void DrawScaledRect(const DrawContext& ctx, const ScaledRect& s) {
       constexpr uint32_t F = decltype(f)::value;
       if constexpr (F != 0)  // SetUpScaledRect takes no quad without a texture format
         ForDepthRuns(ctx, s.q, [&](auto depth, int x0, int x1, int y0, int y1) {
-        constexpr bool kDepth = decltype(depth)::value;
-        if (white)
-          ScaledRows<B, F, true, kDepth>(blend, ctx, s, same_columns, x0, x1, y0, y1);
-        else
-          ScaledRows<B, F, false, kDepth>(blend, ctx, s, same_columns, x0, x1, y0, y1);
-      });
+          constexpr bool kDepth = decltype(depth)::value;
+          if (white)
+            ScaledRows<B, F, true, kDepth>(blend, ctx, s, same_columns, x0, x1, y0, y1);
+          else
+            ScaledRows<B, F, false, kDepth>(blend, ctx, s, same_columns, x0, x1, y0, y1);
+        });
     });
   });
 }
