@@ -10,6 +10,9 @@
 //      gradient-cornered blocks
 //   e  (a) shifted by 3 pixels right and down, off the 16 × 16 depth tiles, as a quake frame draws
 //   f  (b) with the background and the characters shifted the same way
+// and the movie: a 640 × 480 picture in its 1024 × 512 texture drawn scaled over the whole target
+// and into the movie room's 528 × 396 frame, by the scaled-rectangle path and by the general
+// triangle path, against pixman's nearest-neighbour scaled copy of the same picture.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <pixman.h>
@@ -396,6 +399,92 @@ void BM_Sdl(benchmark::State& state, char kind) {
   SDL_FreeSurface(surface);
 }
 
+// --- the movie quad ---------------------------------------------------------------------------
+
+struct MovieFrame {
+  float x, y, w, h;
+};
+constexpr MovieFrame kMovieFrames[] = {{0, 0, 800, 600}, {136, 70, 528, 396}};
+constexpr int kMovieW = 640, kMovieH = 480, kMovieTexW = 1024, kMovieTexH = 512;
+
+std::vector<uint32_t> MoviePicture() {
+  std::mt19937 rng(3);
+  std::vector<uint32_t> p(static_cast<size_t>(kMovieTexW) * kMovieTexH);
+  for (uint32_t& t : p) t = rng() | 0xFF000000u;
+  return p;
+}
+
+// The movie layer's quad: the picture stored bottom up, so the top takes its last row. `general`
+// draws the same two triangles as a list, which only the general path takes.
+void BM_MovieQuad(benchmark::State& state, int frame, bool general) {
+  const MovieFrame f = kMovieFrames[frame];
+  gfx::Device device(kW, kH);
+  device.SetAlphaBlendEnable(true);
+  device.SetBlendFactors(gfx::Blend::SrcAlpha, gfx::Blend::InvSrcAlpha);
+  CTexture tex;
+  const std::vector<uint32_t> picture = MoviePicture();
+  if (!tex.Create(device, kMovieTexW, kMovieTexH, gfx::D3DFMT_X8R8G8B8) ||
+      tex.Upload(picture.data()) != 0) {
+    state.SkipWithError("no texture");
+    return;
+  }
+  const float u = static_cast<float>(kMovieW) / kMovieTexW,
+              v = static_cast<float>(kMovieH) / kMovieTexH;
+  gfx::TLVertex q[4];
+  for (int i = 0; i < 4; ++i) {
+    q[i].x = f.x - 0.5f + (i & 1) * f.w;
+    q[i].y = f.y - 0.5f + (i >> 1) * f.h;
+    q[i].z = device.SpriteDepth();
+    q[i].diffuse = 0xFFFFFFFFu;
+    q[i].u = (i & 1) * u;
+    q[i].v = i >> 1 ? 0.0f : v;
+  }
+  const gfx::TLVertex list[6] = {q[0], q[1], q[2], q[1], q[2], q[3]};
+  device.SetTexture(tex.Interface());
+  // The draw alone, as pixman's: each one over the last.
+  device.Clear(0xFF000000u, 1.0f);
+  benchmark::DoNotOptimize(device.Frame()[0]);
+  for (auto _ : state) {
+    if (general)
+      device.DrawPrimitiveUP(gfx::PrimitiveType::TriangleList, 2, list);
+    else
+      device.DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, q);
+    benchmark::DoNotOptimize(device.Frame()[12345]);
+  }
+  if (!general && device.ScaledQuads() == 0) state.SkipWithError("the quad was not drawn scaled");
+}
+
+void BM_MovieFast(benchmark::State& state, int frame) {
+  BM_MovieQuad(state, frame, false);
+}
+void BM_MovieGeneral(benchmark::State& state, int frame) {
+  BM_MovieQuad(state, frame, true);
+}
+
+// The peer: pixman copying the picture scaled to the frame, nearest texel, flipped upright.
+void BM_MoviePixman(benchmark::State& state, int frame) {
+  const MovieFrame f = kMovieFrames[frame];
+  std::vector<uint32_t> target(static_cast<size_t>(kW) * kH, 0xFF000000u);
+  std::vector<uint32_t> picture = MoviePicture();
+  PixmanImage dst{pixman_image_create_bits(PIXMAN_x8r8g8b8, kW, kH, target.data(), kW * 4)};
+  PixmanImage src{
+      pixman_image_create_bits(PIXMAN_x8r8g8b8, kMovieW, kMovieH, picture.data(), kMovieTexW * 4)};
+  // Destination (x, y) samples the picture at (x × sx, (h − y) × sy): flipped, as stored.
+  pixman_transform_t t;
+  pixman_transform_init_identity(&t);
+  pixman_transform_scale(&t, nullptr, pixman_double_to_fixed(kMovieW / f.w),
+                         pixman_double_to_fixed(-kMovieH / f.h));
+  pixman_transform_translate(&t, nullptr, 0, pixman_int_to_fixed(kMovieH));
+  pixman_image_set_transform(src.p, &t);
+  pixman_image_set_filter(src.p, PIXMAN_FILTER_NEAREST, nullptr, 0);
+  for (auto _ : state) {
+    pixman_image_composite32(PIXMAN_OP_SRC, src.p, nullptr, dst.p, 0, 0, 0, 0,
+                             static_cast<int>(f.x), static_cast<int>(f.y), static_cast<int>(f.w),
+                             static_cast<int>(f.h));
+    benchmark::DoNotOptimize(target[12345]);
+  }
+}
+
 }  // namespace
 
 BENCHMARK_CAPTURE(BM_Lanthorn, a_background, 'a')->Unit(benchmark::kMicrosecond);
@@ -421,5 +510,12 @@ BENCHMARK_CAPTURE(BM_Pixman, e_shifted_background, 'e')->Unit(benchmark::kMicros
 BENCHMARK_CAPTURE(BM_Lanthorn, f_shifted_characters, 'f')->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_LanthornNarrow, f_shifted_characters, 'f')->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Pixman, f_shifted_characters, 'f')->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_CAPTURE(BM_MovieFast, g_movie_full_screen, 0)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MovieGeneral, g_movie_full_screen, 0)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MoviePixman, g_movie_full_screen, 0)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MovieFast, h_movie_room_frame, 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MovieGeneral, h_movie_room_frame, 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MoviePixman, h_movie_room_frame, 1)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

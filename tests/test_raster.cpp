@@ -200,32 +200,49 @@ TEST(SpriteTexture, BlockLandsExactlyOnItsPixels) {
   EXPECT_EQ(cv.dev.FastQuads(), 1);
 }
 
-// The fast quad path must give exactly what the general triangle path gives for the same quad.
+// The fast quad paths must give exactly what the general triangle path gives for the same quad:
+// the one-to-one rectangle, the gradient rectangle and (the last rounds) the scaled rectangle.
 TEST(SpriteTexture, FastPathMatchesTheGeneralPath) {
   std::mt19937 rng(7);
   auto pick = [&](int n) { return static_cast<int>(rng() % n); };
-  const uint32_t formats[] = {0, gfx::D3DFMT_A8R8G8B8, gfx::D3DFMT_X8R8G8B8, gfx::D3DFMT_A4R4G4B4,
-                              gfx::D3DFMT_R5G6B5};
+  const uint32_t formats[] = {0,
+                              gfx::D3DFMT_A8R8G8B8,
+                              gfx::D3DFMT_X8R8G8B8,
+                              gfx::D3DFMT_A4R4G4B4,
+                              gfx::D3DFMT_R5G6B5,
+                              gfx::D3DFMT_A1R5G5B5};
   const Blend factors[][2] = {{Blend::SrcAlpha, Blend::InvSrcAlpha},
                               {Blend::Zero, Blend::InvSrcAlpha},
                               {Blend::SrcAlpha, Blend::One},
                               {Blend::DestColor, Blend::SrcColor}};
-  for (int round = 0; round < 80; ++round) {
+  for (int round = 0; round < 400; ++round) {
     Canvas fast, general;
+    // Rounds 80 on: a picture drawn scaled up or down, mirrored or not, on a texture whose sides
+    // are powers of two or not (the texture wraps by mask or by remainder).
+    const bool scaled = round >= 80, movie = round == 80 || round == 81;
     // Random content under the quad; the depth buffer in front of or behind it.
     for (Canvas* c : {&fast, &general}) c->dev.Clear(0, round % 3 == 0 ? 0.5f : 1.0f);
     for (int i = 0; i < 800 * 600; ++i) fast.dev.MutableFrame()[i] = rng() | 0xFF000000u;
     std::memcpy(general.dev.MutableFrame(), fast.dev.Frame(), 800 * 600 * 4);
-    uint32_t format = formats[pick(5)];
-    // The last rounds: untextured with a colour per corner.
-    const bool gradient = round >= 60;
+    uint32_t format = scaled ? formats[1 + pick(5)] : formats[pick(5)];
+    if (movie) format = round == 80 ? gfx::D3DFMT_X8R8G8B8 : gfx::D3DFMT_A1R5G5B5;
+    // Rounds 60 to 79: untextured with a colour per corner.
+    const bool gradient = round >= 60 && !scaled;
     if (gradient) format = 0;
     CTexture ta, tb;
-    std::vector<uint32_t> texels(64 * 64);
+    const int tex_w = movie ? 1024 : scaled && round % 3 == 0 ? 48 : 64;
+    const int tex_h = movie ? 512 : scaled && round % 5 == 0 ? 40 : 64;
+    std::vector<uint32_t> texels(tex_w * tex_h);
     for (uint32_t& t : texels) t = rng();
+    // Some scaled pictures are opaque, as the movie's are.
+    if (movie || (scaled && round % 2 == 0))
+      for (uint32_t& t : texels) t |= format == gfx::D3DFMT_A8R8G8B8 ? 0xFF000000u : 0xF000F000u;
     for (auto [c, t] : {std::pair{&fast, &ta}, std::pair{&general, &tb}}) {
       if (format)
-        FillTexture(*t, c->dev, 64, 64, format, [&](int x, int y) { return texels[y * 64 + x]; });
+        FillTexture(*t, c->dev, tex_w, tex_h, format,
+                    [&](int x, int y) { return texels[y * tex_w + x]; });
+      // Half the scaled rounds without a depth test.
+      c->dev.SetZEnable(!scaled || round % 4 < 2);
       const Blend* f = factors[round % 4];
       c->dev.SetBlendFactors(f[0], f[1]);
       c->dev.SetTexture(format ? t->Interface() : nullptr);
@@ -280,15 +297,51 @@ TEST(SpriteTexture, FastPathMatchesTheGeneralPath) {
       v[i].u = (tx + (i & 1) * w) / 64.0f;
       v[i].v = (ty + (i >> 1) * h) / 64.0f;
     }
+    if (scaled) {
+      // 40 to 700 pixels wide and high, on whole pixels or not, showing 1/8 to 4 times as many
+      // texels, mirrored on either axis or not, from any texel (the texture wraps). The first two
+      // are the movie: 640 × 480 of a 1024 × 512 texture stored bottom up, over the whole target.
+      const float scales[] = {0.125f, 0.3f, 0.6f, 0.8f, 1.25f, 2.0f / 3, 1.5f, 3.7f};
+      const bool part = round % 3 == 1;
+      const float fx = x + (part ? pick(256) / 256.0f : 0),
+                  fy = y + (part ? pick(256) / 256.0f : 0);
+      const float sw = 40 + pick(round % 4 == 1 ? 660 : 200) + (part ? pick(256) / 256.0f : 0);
+      const float sh = 40 + pick(round % 4 == 2 ? 500 : 150) + (part ? pick(256) / 256.0f : 0);
+      const float su = sw * scales[pick(8)] * (pick(4) == 0 ? -1 : 1);
+      const float sv = sh * scales[pick(8)] * (pick(4) == 0 ? -1 : 1);
+      const float u0 = (pick(4 * tex_w) - 2 * tex_w) / 2.0f,
+                  v0 = (pick(4 * tex_h) - 2 * tex_h) / 2.0f;
+      for (int i = 0; i < 4; ++i) {
+        v[i].x = fx - 0.5f + (i & 1) * sw;
+        v[i].y = fy - 0.5f + (i >> 1) * sh;
+        v[i].u = (u0 + (i & 1) * su) / tex_w;
+        v[i].v = (v0 + (i >> 1) * sv) / tex_h;
+        if (movie) {
+          v[i].x = -0.5f + (i & 1) * 800.0f;
+          v[i].y = -0.5f + (i >> 1) * 600.0f;
+          v[i].u = (i & 1) * 640.0f / 1024;
+          v[i].v = (i >> 1 ? 0.0f : 480.0f / 512);
+          v[i].diffuse = 0xFFFFFFFFu;
+        }
+      }
+    }
+    // The strip's corners in the order sprites and the movie give them, and in three more whose
+    // triangles meet on one diagonal or the other.
+    const int orders[4][4] = {{0, 1, 2, 3}, {3, 2, 1, 0}, {1, 0, 3, 2}, {0, 2, 1, 3}};
+    const int* o = orders[scaled ? round / 5 % 4 : 0];
+    const gfx::TLVertex strip[4] = {v[o[0]], v[o[1]], v[o[2]], v[o[3]]};
     // Every other pair of rounds blends four pixels a step instead of eight (where the
     // processor has the eight-pixel loops at all).
     fast.dev.SetWidePixels(round / 2 % 2 == 0);
-    fast.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, v);
+    fast.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, strip);
     gfx::TLVertex list[6] = {v[0], v[1], v[2], v[1], v[3], v[2]};
+    if (scaled)  // the strip's own two triangles
+      for (int i = 0; i < 6; ++i) list[i] = strip[i < 3 ? i : i - 2];
     general.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleList, 2, list);
-    ASSERT_EQ(fast.dev.FastQuads(), (expect_fast ? 1 : 0) + (round % 4 != 3))
+    ASSERT_EQ(fast.dev.FastQuads(), (expect_fast && !scaled ? 1 : 0) + (round % 4 != 3))
         << "round " << round;
-    ASSERT_EQ(general.dev.FastQuads(), 0);
+    ASSERT_EQ(fast.dev.ScaledQuads(), scaled ? 1 : 0) << "round " << round;
+    ASSERT_EQ(general.dev.FastQuads() + general.dev.ScaledQuads(), 0);
     ASSERT_EQ(std::memcmp(fast.dev.Frame(), general.dev.Frame(), 800 * 600 * 4), 0)
         << "round " << round << " format " << format;
     ASSERT_EQ(std::memcmp(fast.dev.Depth(), general.dev.Depth(), 800 * 600 * 4), 0);
@@ -312,8 +365,12 @@ TEST(SpriteTexture, DeferredClearLeavesWhatAFilledClearLeaves) {
     const bool holes = round % 2;
     std::vector<uint32_t> texels(256 * 256);
     for (uint32_t& t : texels) t = rng() | 0xFF000000u;
-    if (holes)
+    if (holes) {
       for (int k = 0; k < 256; ++k) texels[pick(256 * 256)] &= 0x00FFFFFFu;
+      // and a transparent corner, which only some draws read
+      for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x) texels[y * 256 + x] &= 0x00FFFFFFu;
+    }
     CTexture ta, tb;
     const uint32_t clear = rng();
     const float depth = round % 5 == 4 ? 0.5f : 1.0f;  // some rounds draw behind the clear depth
@@ -330,6 +387,10 @@ TEST(SpriteTexture, DeferredClearLeavesWhatAFilledClearLeaves) {
     for (int k = 0; k < 6; ++k) {
       const int w = 1 + pick(200), h = 1 + pick(200), x = pick(700) - 50, y = pick(500) - 50;
       const int u = pick(256 - std::min(w, 255)), v = pick(256 - std::min(h, 255));
+      // Every other textured sprite is drawn scaled: its texels stretched or squeezed.
+      const bool scaled = format && k % 2 == 1;
+      const int draw_w = scaled ? 1 + pick(400) : std::min(w, 256 - u);
+      const int draw_h = scaled ? 1 + pick(300) : std::min(h, 256 - v);
       for (Canvas* c : {&deferred, &filled}) {
         CSprite s;
         if (format)
@@ -340,11 +401,14 @@ TEST(SpriteTexture, DeferredClearLeavesWhatAFilledClearLeaves) {
         s.SetColor(color);
         s.SetAlpha(color >> 24);
         s.SetBlendMode(blending == 2 ? 2 : 0);
-        s.Draw(c->dev, x, y, format ? std::min(w, 256 - u) : w, format ? std::min(h, 256 - v) : h);
+        s.Draw(c->dev, x, y, format ? draw_w : w, format ? draw_h : h);
       }
     }
     ASSERT_EQ(std::memcmp(deferred.dev.Frame(), filled.dev.Frame(), 800 * 600 * 4), 0)
         << "round " << round;
+    if (format) {
+      ASSERT_GT(deferred.dev.ScaledQuads(), 0);
+    }
   }
 }
 

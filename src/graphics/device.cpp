@@ -311,13 +311,18 @@ void Device::FillCleared() const {
 
 void Device::FillClearedUnder(const raster::DrawContext& ctx, const raster::RectQuad& q) {
   if (pending_tiles_ == 0 || q.x0 >= q.x1 || q.y0 >= q.y1) return;
-  constexpr int kTile = DepthBuffer::kTile;
   // Whether the quad leaves pixels that do not depend on what lay under them: blending off, or
   // opaque texels in an opaque colour blended by their alpha.
   bool own = ctx.blend == raster::BlendKind::Replace;
   if (ctx.blend == raster::BlendKind::Alpha && q.color >> 24 == 255)
     own = !texture_ || texture_->Opaque(q.x0 + q.tex_dx, q.y0 + q.tex_dy, q.x1 + q.tex_dx,
                                         q.y1 + q.tex_dy);
+  FillClearedUnder(ctx, q, own);
+}
+
+void Device::FillClearedUnder(const raster::DrawContext& ctx, const raster::RectQuad& q, bool own) {
+  if (pending_tiles_ == 0 || q.x0 >= q.x1 || q.y0 >= q.y1) return;
+  constexpr int kTile = DepthBuffer::kTile;
   const int columns = depth_.TileColumns();
   for (int ty = q.y0 / kTile; ty * kTile < q.y1; ++ty)
     for (int tx = q.x0 / kTile; tx * kTile < q.x1; ++tx) {
@@ -577,6 +582,9 @@ void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVe
       return;
     }
   }
+  if (type == PrimitiveType::TriangleStrip && primitive_count == 2 && ctx.tex_bits &&
+      DrawScaledStrip(ctx, v))
+    return;
   FillCleared();
   for (int i = 0; i < primitive_count; ++i) {
     int idx[3];
@@ -587,6 +595,25 @@ void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVe
     ++general_triangles_;
     raster::DrawTriangle(ctx, r[0], r[1], r[2], perspective);
   }
+}
+
+bool Device::DrawScaledStrip(const raster::DrawContext& ctx, const TLVertex* v) {
+  const raster::RasterVertex r[4] = {FromTL(v[0], ctx), FromTL(v[1], ctx), FromTL(v[2], ctx),
+                                     FromTL(v[3], ctx)};
+  if (!scaled_) scaled_ = std::make_unique<raster::ScaledRect>();
+  if (!raster::SetUpScaledRect(ctx, r, scaled_.get())) return false;
+  const raster::RectQuad& q = scaled_->q;
+  // The quad gives its pixels their own colour when blending is off, or when the texels it reads
+  // are opaque in an opaque colour.
+  bool own = ctx.blend == raster::BlendKind::Replace;
+  if (ctx.blend == raster::BlendKind::Alpha && q.color >> 24 == 255) {
+    const auto& t = scaled_->texels;
+    own = texture_->Opaque(t[0], t[1], t[2], t[3]);
+  }
+  ++scaled_quads_;
+  FillClearedUnder(ctx, q, own);
+  raster::DrawScaledRect(ctx, *scaled_);
+  return true;
 }
 
 bool Device::DrawAlignedSprite(float x, float y, float w, float h, float u0, float v0, float u1,

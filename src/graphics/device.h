@@ -115,6 +115,7 @@ PixelMemory<T> AllocatePixels(size_t count);
 
 namespace raster {
 struct DrawContext;
+struct ScaledRect;
 struct RectQuad;
 }
 
@@ -389,6 +390,8 @@ class Device {
   // drawn by the general path.
   int FastQuads() const { return fast_quads_; }
   int GeneralTriangles() const { return general_triangles_; }
+  // Textured quads drawn scaled (their texels not one to one) as rectangles.
+  int ScaledQuads() const { return scaled_quads_; }
 
  private:
   friend class DeviceTexture;
@@ -399,6 +402,11 @@ class Device {
   // draw has covered.
   void FillCleared() const;
   void FillClearedUnder(const raster::DrawContext& ctx, const raster::RectQuad& q);
+  // The same with `own` saying whether the quad gives every pixel it draws a colour of its own.
+  void FillClearedUnder(const raster::DrawContext& ctx, const raster::RectQuad& q, bool own);
+  // A two-triangle strip drawn as a scaled rectangle when it is one (raster::SetUpScaledRect);
+  // false, with nothing drawn, for any other.
+  bool DrawScaledStrip(const raster::DrawContext& ctx, const TLVertex* v);
   void FillTile(int tx, int ty) const;
   // Sixteen bits a row: x0 .. x1 − 1 of tile column tx.
   static uint16_t TileBits(int tx, int x0, int x1);
@@ -419,6 +427,7 @@ class Device {
   platform::MessageBoxes* boxes_ = nullptr;
   int fast_quads_ = 0;
   int general_triangles_ = 0;
+  int scaled_quads_ = 0;
   bool context_dirty_ = true;
   bool wide_pixels_ = false;
   // The tiles of the target that still wait for the clear colour, and how many do; per tile, the
@@ -428,6 +437,7 @@ class Device {
   std::vector<std::array<uint16_t, DepthBuffer::kTile>> clear_covered_;
   mutable int pending_tiles_ = 0;
   std::unique_ptr<raster::DrawContext> context_;
+  std::unique_ptr<raster::ScaledRect> scaled_;  // the scaled rectangle's tables, kept for reuse
 };
 
 }  // namespace gfx

@@ -18,53 +18,6 @@ namespace gfx::raster {
 namespace {
 
 constexpr int kTile = DepthBuffer::kTile;
-constexpr int kMaxSpan = 4096;  // wider than any target row, with room for the last group of 4
-
-template <uint32_t F>
-using FormatTag = std::integral_constant<uint32_t, F>;
-
-// Format 0 stands for "no texture".
-template <class Fn>
-void WithFormat(uint32_t format, Fn&& fn) {
-  switch (format) {
-    case D3DFMT_A8R8G8B8: fn(FormatTag<D3DFMT_A8R8G8B8>{}); break;
-    case D3DFMT_X8R8G8B8: fn(FormatTag<D3DFMT_X8R8G8B8>{}); break;
-    case D3DFMT_R5G6B5: fn(FormatTag<D3DFMT_R5G6B5>{}); break;
-    case D3DFMT_A1R5G5B5: fn(FormatTag<D3DFMT_A1R5G5B5>{}); break;
-    case D3DFMT_A4R4G4B4: fn(FormatTag<D3DFMT_A4R4G4B4>{}); break;
-    case D3DFMT_A8P8: fn(FormatTag<D3DFMT_A8P8>{}); break;
-    case D3DFMT_P8: fn(FormatTag<D3DFMT_P8>{}); break;
-    default: fn(FormatTag<0>{}); break;
-  }
-}
-
-// Depth test less-or-equal of a constant z against four stored depths, writing where it passes.
-// Returns the pass mask (all ones per passing pixel).
-LANTHORN_PIXEL P4 DepthTest4(float* stored, float z, bool write) {
-#if defined(__SSE2__)
-  __m128 d = _mm_loadu_ps(stored);
-  __m128 zz = _mm_set1_ps(z);
-  __m128 pass = _mm_cmple_ps(zz, d);
-  if (write) _mm_storeu_ps(stored, _mm_or_ps(_mm_and_ps(pass, zz), _mm_andnot_ps(pass, d)));
-  return {_mm_castps_si128(pass)};
-#else
-  P4 m;
-  for (int i = 0; i < 4; ++i) {
-    bool pass = z <= stored[i];
-    if (pass && write) stored[i] = z;
-    m.p[i] = pass ? ~0u : 0u;
-  }
-  return m;
-#endif
-}
-
-LANTHORN_PIXEL bool AnySet(P4 m) {
-#if defined(__SSE2__)
-  return _mm_movemask_epi8(m.v) != 0;
-#else
-  return (m.p[0] | m.p[1] | m.p[2] | m.p[3]) != 0;
-#endif
-}
 
 // --- the fast path ----------------------------------------------------------------------------
 
@@ -151,54 +104,6 @@ void RectRows(const B& blend, const DrawContext& ctx, const RectQuad& q, int x0,
       if constexpr (kDepth) std::memcpy(depth + i, dz, k * 4);
     }
   }
-}
-
-// Walks the quad tile by tile against the depth buffer; runs of tiles that pass whole are drawn
-// as one stretch of rows without touching per-pixel depth, and tile rows that pass whole from the
-// quad's left to its right join the rows above them, so a quad whose test is the same everywhere
-// is drawn in one stretch wherever it lies on the tile grid. `rows(depth, x0, x1, y0, y1)` draws
-// a stretch, testing per-pixel depth when `depth` (a std::bool_constant) is true.
-template <class Rows>
-void ForDepthRuns(const DrawContext& ctx, const RectQuad& q, Rows&& rows) {
-  constexpr std::false_type kPass{};
-  constexpr std::true_type kTest{};
-  if (!ctx.z_enable) return rows(kPass, q.x0, q.x1, q.y0, q.y1);
-  DepthBuffer& depth = *ctx.depth;
-  using Test = DepthBuffer::Test;
-  const int tx0 = q.x0 / kTile, tx1 = (q.x1 + kTile - 1) / kTile;
-  Test tests[kMaxSpan / kTile + 1];
-  int pass0 = q.y0, pass1 = q.y0;  // the rows that passed whole, not drawn yet
-  for (int ty = q.y0 / kTile; ty * kTile < q.y1; ++ty) {
-    const int ry0 = std::max(q.y0, ty * kTile), ry1 = std::min(q.y1, ty * kTile + kTile);
-    bool all = true;
-    for (int tx = tx0; tx < tx1; ++tx) {
-      const int sx0 = std::max(q.x0, tx * kTile), sx1 = std::min(q.x1, tx * kTile + kTile);
-      tests[tx - tx0] = depth.ConstantTest(tx, ty, sx0, ry0, sx1, ry1, q.z, ctx.z_write);
-      all &= tests[tx - tx0] == Test::All;
-    }
-    if (all) {
-      if (pass0 == pass1) pass0 = ry0;
-      pass1 = ry1;
-      continue;
-    }
-    if (pass0 < pass1) rows(kPass, q.x0, q.x1, pass0, pass1);
-    pass0 = pass1 = ry1;
-    int run0 = -1, run1 = -1;
-    for (int tx = tx0; tx < tx1; ++tx) {
-      const int sx0 = std::max(q.x0, tx * kTile), sx1 = std::min(q.x1, tx * kTile + kTile);
-      const Test t = tests[tx - tx0];
-      if (t == Test::All) {
-        if (run0 < 0) run0 = sx0;
-        run1 = sx1;
-        continue;
-      }
-      if (run0 >= 0) rows(kPass, run0, run1, ry0, ry1);
-      run0 = -1;
-      if (t == Test::PerPixel) rows(kTest, sx0, sx1, ry0, ry1);
-    }
-    if (run0 >= 0) rows(kPass, run0, run1, ry0, ry1);
-  }
-  if (pass0 < pass1) rows(kPass, q.x0, q.x1, pass0, pass1);
 }
 
 template <class B, uint32_t F, bool kWhite>
@@ -715,6 +620,115 @@ bool DrawGradientRect(const DrawContext& ctx, const RectQuad& q, const RasterVer
       GradientRows<decltype(blend), decltype(depth)::value>(blend, ctx, g, q.z, x0, x1, y0, y1);
     });
   });
+  return true;
+}
+
+// The general path samples texel (Wrap(floor(u)), Wrap(floor(v))) at pixel (x, y), with
+// u = (u.a0 + u.dy (y − oy)) + u.dx (x − ox) in float and v alike, per triangle. Where a
+// triangle's u.dy and v.dx come out exactly zero (its texture position runs along the axes),
+// those terms add nothing: u is a function of the column alone and v of the row, so one texel
+// column per pixel column and one texel row per pixel row, worked out here with the same
+// operations, are what the general path picks. The rows of each triangle come from the same edge
+// walks; the quad is taken only where the two triangles tile a rectangle row by row.
+bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect* s) {
+  if (!ctx.tex_bits) return false;
+  int bpp = 0;
+  WithFormat(ctx.tex_format, [&](auto f) { bpp = kBytes<decltype(f)::value>; });
+  if (bpp == 0) return false;
+  for (int i = 0; i < 4; ++i) {
+    if (!InsideGuard(v[i])) return false;
+    if (v[i].z != v[0].z || v[i].rhw != v[0].rhw) return false;
+    for (int ch = 0; ch < 4; ++ch)
+      if (v[i].c[ch] != v[0].c[ch]) return false;
+  }
+  const RasterVertex* corners[2][3] = {{&v[0], &v[1], &v[2]}, {&v[1], &v[2], &v[3]}};
+  Triangle t[2];
+  EdgeWalk edges[2][3];
+  int row0[2], row1[2];
+  for (int k = 0; k < 2; ++k) {
+    if (!SetUp(ctx, corners[k], false, t[k], edges[k], &row0[k], &row1[k])) return false;
+    if (t[k].gouraud || t[k].u.dy != 0 || t[k].v.dx != 0) return false;
+  }
+  // Each row's pixels of both triangles: together one run, the same run on every row drawn.
+  const int ya = std::min(row0[0], row0[1]), yb = std::max(row1[0], row1[1]);
+  int first_row = -1, end_row = -1, x0 = 0, x1 = 0;
+  // An upright edge limits every row alike (its walk never moves): it narrows the triangle's
+  // range once, and only the others are walked row by row.
+  int64_t base_lo[2], base_hi[2];
+  EdgeWalk* moving[2][3];
+  int moving_count[2] = {0, 0};
+  for (int k = 0; k < 2; ++k) {
+    base_lo[k] = 0, base_hi[k] = ctx.width;
+    for (EdgeWalk& e : edges[k]) {
+      if (e.kind != EdgeWalk::Flat && e.qs == 0 && e.rs == 0)
+        e.Limit(base_lo[k], base_hi[k]);
+      else
+        moving[k][moving_count[k]++] = &e;
+    }
+  }
+  s->first.clear();
+  for (int y = ya; y <= yb; ++y) {
+    int64_t lo[2], hi[2];
+    for (int k = 0; k < 2; ++k) {
+      lo[k] = base_lo[k], hi[k] = base_hi[k];
+      if (y < row0[k] || y > row1[k]) {
+        hi[k] = lo[k];
+        continue;
+      }
+      for (int i = 0; i < moving_count[k]; ++i) moving[k][i]->Limit(lo[k], hi[k]);
+      for (int i = 0; i < moving_count[k]; ++i) moving[k][i]->Next();
+    }
+    const bool has0 = lo[0] < hi[0], has1 = lo[1] < hi[1];
+    if (!has0 && !has1) {
+      if (first_row >= 0 && end_row < 0) end_row = y;
+      continue;
+    }
+    int64_t a = has0 ? lo[0] : lo[1], b = has0 ? hi[0] : hi[1];
+    if (has0 && has1) {
+      if (hi[0] == lo[1])
+        b = hi[1];
+      else if (hi[1] == lo[0])
+        a = lo[1];
+      else
+        return false;
+    }
+    if (end_row >= 0) return false;  // rows again after a gap
+    if (first_row < 0) {
+      first_row = y;
+      x0 = static_cast<int>(a);
+      x1 = static_cast<int>(b);
+    } else if (a != x0 || b != x1) {
+      return false;
+    }
+    s->first.push_back(has0 ? std::array<int, 2>{static_cast<int>(lo[0]), static_cast<int>(hi[0])}
+                            : std::array<int, 2>{x1, x1});
+  }
+  if (first_row < 0) return false;
+  RectQuad& q = s->q;
+  q = {x0, first_row, x1, end_row < 0 ? yb + 1 : end_row, 0, 0, t[0].color, t[0].z0};
+  s->bytes_per_texel = bpp;
+  int tx0 = ctx.tex_width, tx1 = 0, ty0 = ctx.tex_height, ty1 = 0;
+  for (int k = 0; k < 2; ++k) {
+    const Triangle& tk = t[k];
+    // u at row q.y0 and v at column q.x0, as the general path would evaluate them there.
+    const float ru = tk.u.Row(static_cast<float>(q.y0) - tk.oy);
+    const float d0 = static_cast<float>(q.x0) - tk.ox;
+    s->column[k].resize(q.x1 - q.x0);
+    for (int x = q.x0; x < q.x1; ++x) {
+      const float u = ru + tk.u.dx * (static_cast<float>(x) - tk.ox);
+      const int column = Wrap(FloorToInt(u), ctx.tex_width, tk.wrap_u_mask);
+      tx0 = std::min(tx0, column), tx1 = std::max(tx1, column + 1);
+      s->column[k][x - q.x0] = column * bpp;
+    }
+    s->row[k].resize(q.y1 - q.y0);
+    for (int y = q.y0; y < q.y1; ++y) {
+      const float tv = tk.v.Row(static_cast<float>(y) - tk.oy) + tk.v.dx * d0;
+      const int texel_row = Wrap(FloorToInt(tv), ctx.tex_height, tk.wrap_v_mask);
+      ty0 = std::min(ty0, texel_row), ty1 = std::max(ty1, texel_row + 1);
+      s->row[k][y - q.y0] = ctx.tex_bits + static_cast<size_t>(texel_row) * ctx.tex_pitch;
+    }
+  }
+  s->texels = {tx0, ty0, tx1, ty1};
   return true;
 }
 

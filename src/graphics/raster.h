@@ -3,7 +3,9 @@
 // same bits for the quads the fast path accepts.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "graphics/device.h"
 
@@ -65,6 +67,26 @@ void DrawTriangle(const DrawContext& ctx, const RasterVertex& a, const RasterVer
 // (nothing drawn) for a quad it does not take.
 bool DrawGradientRect(const DrawContext& ctx, const RectQuad& q, const RasterVertex v[4]);
 
+// An axis-aligned textured quad of one colour, depth and 1/w whose texels do not map one to one
+// (a picture drawn scaled). SetUpScaledRect reads the strip's corners `v` as the general path
+// sees them and fills in what each pixel samples; DrawScaledRect then draws exactly what the
+// strip's two triangles (v0, v1, v2) and (v1, v2, v3) draw, per row of texels instead of per
+// pixel. False from SetUpScaledRect (nothing to draw here) for a quad it cannot take that way.
+struct ScaledRect {
+  RectQuad q;  // the pixels the two triangles cover, their colour and depth (no texel offset)
+  int bytes_per_texel = 0;
+  std::array<int, 4> texels;  // the texels it reads lie in [x0, x1) × [y0, y1) of the texture
+  // Per row from q.y0: the first triangle's pixels [lo, hi) (lo = hi = q.x1 for none); the rest
+  // of the row is the second's.
+  std::vector<std::array<int, 2>> first;
+  // Per triangle: the byte offset of each column's texel in its row (from q.x0), and each row's
+  // texel row (from q.y0).
+  std::vector<int32_t> column[2];
+  std::vector<const uint8_t*> row[2];
+};
+bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect* s);
+void DrawScaledRect(const DrawContext& ctx, const ScaledRect& s);
+
 struct LineStyle {
   float width;
   bool antialias;
@@ -73,6 +95,9 @@ struct LineStyle {
 };
 void DrawLine(const DrawContext& ctx, const LinePoint* points, int count, uint32_t argb,
               const LineStyle& style);
+
+// Wider than any target row, with room for the last group of four pixels.
+constexpr int kMaxSpan = 4096;
 
 // Positions beyond this many pixels from the target are clipped before rasterising, which keeps
 // the fixed-point edge arithmetic in range.

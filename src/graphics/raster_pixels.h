@@ -398,5 +398,35 @@ LANTHORN_PIXEL P4 Texels4(const uint8_t* row, const uint32_t* palette) {
                Texel<F>(row, 3, palette));
 }
 
+// --- depth ---------------------------------------------------------------------------------
+
+// Depth test less-or-equal of a constant z against four stored depths, writing where it passes.
+// Returns the pass mask (all ones per passing pixel).
+LANTHORN_PIXEL P4 DepthTest4(float* stored, float z, bool write) {
+#if defined(__SSE2__)
+  __m128 d = _mm_loadu_ps(stored);
+  __m128 zz = _mm_set1_ps(z);
+  __m128 pass = _mm_cmple_ps(zz, d);
+  if (write) _mm_storeu_ps(stored, _mm_or_ps(_mm_and_ps(pass, zz), _mm_andnot_ps(pass, d)));
+  return {_mm_castps_si128(pass)};
+#else
+  P4 m;
+  for (int i = 0; i < 4; ++i) {
+    bool pass = z <= stored[i];
+    if (pass && write) stored[i] = z;
+    m.p[i] = pass ? ~0u : 0u;
+  }
+  return m;
+#endif
+}
+
+LANTHORN_PIXEL bool AnySet(P4 m) {
+#if defined(__SSE2__)
+  return _mm_movemask_epi8(m.v) != 0;
+#else
+  return (m.p[0] | m.p[1] | m.p[2] | m.p[3]) != 0;
+#endif
+}
+
 }  // namespace LANTHORN_PIXEL_ISA
 }  // namespace gfx::raster

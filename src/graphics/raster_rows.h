@@ -1,9 +1,11 @@
 // The fast path's textured row loop, written once over a set of vector lanes: four pixels a step
 // with SSE2 (RectRows) and eight with AVX2 (TexturedRowsAvx2), the same arithmetic per pixel, so
-// both give the same bits. Also the compile-time dispatch over blend kinds both paths use.
+// both give the same bits. Also the compile-time dispatch over blend kinds both paths use, and the
+// walk of a quad over the depth tiles that the rectangle paths share.
 // Include after raster_pixels.h; the loop lands in that file's LANTHORN_PIXEL_ISA namespace.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -28,6 +30,24 @@ void WithBlend(const DrawContext& ctx, Fn&& fn) {
     case BlendKind::Add: fn(BlendAdd{}); break;
     case BlendKind::Replace: fn(BlendReplace{}); break;
     case BlendKind::Runtime: fn(RuntimeBlend{ctx.src, ctx.dst}); break;
+  }
+}
+
+template <uint32_t F>
+using FormatTag = std::integral_constant<uint32_t, F>;
+
+// Format 0 stands for "no texture".
+template <class Fn>
+void WithFormat(uint32_t format, Fn&& fn) {
+  switch (format) {
+    case D3DFMT_A8R8G8B8: fn(FormatTag<D3DFMT_A8R8G8B8>{}); break;
+    case D3DFMT_X8R8G8B8: fn(FormatTag<D3DFMT_X8R8G8B8>{}); break;
+    case D3DFMT_R5G6B5: fn(FormatTag<D3DFMT_R5G6B5>{}); break;
+    case D3DFMT_A1R5G5B5: fn(FormatTag<D3DFMT_A1R5G5B5>{}); break;
+    case D3DFMT_A4R4G4B4: fn(FormatTag<D3DFMT_A4R4G4B4>{}); break;
+    case D3DFMT_A8P8: fn(FormatTag<D3DFMT_A8P8>{}); break;
+    case D3DFMT_P8: fn(FormatTag<D3DFMT_P8>{}); break;
+    default: fn(FormatTag<0>{}); break;
   }
 }
 
@@ -142,6 +162,55 @@ void TexturedRows(const B& blend, const DrawContext& ctx, const RectQuad& q, int
       std::memcpy(dst + i, px, k * 4);
     }
   }
+}
+
+// Walks the quad tile by tile against the depth buffer; runs of tiles that pass whole are drawn
+// as one stretch of rows without touching per-pixel depth, and tile rows that pass whole from the
+// quad's left to its right join the rows above them, so a quad whose test is the same everywhere
+// is drawn in one stretch wherever it lies on the tile grid. `rows(depth, x0, x1, y0, y1)` draws
+// a stretch, testing per-pixel depth when `depth` (a std::bool_constant) is true.
+template <class Rows>
+void ForDepthRuns(const DrawContext& ctx, const RectQuad& q, Rows&& rows) {
+  constexpr std::false_type kPass{};
+  constexpr std::true_type kTest{};
+  constexpr int kTile = DepthBuffer::kTile;
+  if (!ctx.z_enable) return rows(kPass, q.x0, q.x1, q.y0, q.y1);
+  DepthBuffer& depth = *ctx.depth;
+  using Test = DepthBuffer::Test;
+  const int tx0 = q.x0 / kTile, tx1 = (q.x1 + kTile - 1) / kTile;
+  Test tests[kMaxSpan / kTile + 1];
+  int pass0 = q.y0, pass1 = q.y0;  // the rows that passed whole, not drawn yet
+  for (int ty = q.y0 / kTile; ty * kTile < q.y1; ++ty) {
+    const int ry0 = std::max(q.y0, ty * kTile), ry1 = std::min(q.y1, ty * kTile + kTile);
+    bool all = true;
+    for (int tx = tx0; tx < tx1; ++tx) {
+      const int sx0 = std::max(q.x0, tx * kTile), sx1 = std::min(q.x1, tx * kTile + kTile);
+      tests[tx - tx0] = depth.ConstantTest(tx, ty, sx0, ry0, sx1, ry1, q.z, ctx.z_write);
+      all &= tests[tx - tx0] == Test::All;
+    }
+    if (all) {
+      if (pass0 == pass1) pass0 = ry0;
+      pass1 = ry1;
+      continue;
+    }
+    if (pass0 < pass1) rows(kPass, q.x0, q.x1, pass0, pass1);
+    pass0 = pass1 = ry1;
+    int run0 = -1, run1 = -1;
+    for (int tx = tx0; tx < tx1; ++tx) {
+      const int sx0 = std::max(q.x0, tx * kTile), sx1 = std::min(q.x1, tx * kTile + kTile);
+      const Test t = tests[tx - tx0];
+      if (t == Test::All) {
+        if (run0 < 0) run0 = sx0;
+        run1 = sx1;
+        continue;
+      }
+      if (run0 >= 0) rows(kPass, run0, run1, ry0, ry1);
+      run0 = -1;
+      if (t == Test::PerPixel) rows(kTest, sx0, sx1, ry0, ry1);
+    }
+    if (run0 >= 0) rows(kPass, run0, run1, ry0, ry1);
+  }
+  if (pass0 < pass1) rows(kPass, q.x0, q.x1, pass0, pass1);
 }
 
 }  // namespace LANTHORN_PIXEL_ISA
