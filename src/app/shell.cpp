@@ -59,6 +59,9 @@ bool InitInstance(Process& p) {
     }
   }
 
+  // Decoded by the picture workers while the rest of start-up runs.
+  if (p.engine_needs_init) p.adv.ExpectStartUpPictures();
+
   // A save killed between writing and renaming leaves its temporary file; the old file is whole.
   platform::fs::RemoveLeftoverTemporaries("");
   platform::fs::RemoveLeftoverTemporaries("SAVE");
