@@ -4,7 +4,9 @@
 // The variants run in turn, run after run, so a load on the machine falls on all of them alike;
 // each prints the median and the spread of every start-up mark the game writes (see
 // platform/startup_marks.h): main (the program's own code starts), window, sound, device,
-// engine (the title's resources loaded), frame (the first title frame presented).
+// engine (the title's resources loaded), frame (the first title frame presented); and cpu, the
+// CPU time the program used in all (user and system, every thread, its ending included), which
+// a loaded machine disturbs less than the wall times.
 //
 // Usage: window_startup [--runs N] [--game DIR] [--wm COMMAND] [--variant NAME PROGRAM [VAR=VALUE]...]...
 // Without --variant: the built game, then the bare X11 program. PROGRAM "bare-x11" is the floor;
@@ -15,6 +17,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,7 +41,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kMarksFd = 9;  // the descriptor the child writes its marks to
-const char* const kMarkOrder[] = {"main", "window", "sound", "device", "engine", "frame"};
+const char* const kMarkOrder[] = {"main", "window", "sound", "device", "engine", "frame", "cpu"};
 
 int64_t NowNs() {
   timespec t{};
@@ -182,8 +185,12 @@ std::map<std::string, double> RunOnce(const Variant& v) {
   close(fds[0]);
   kill(pid, SIGTERM);
   int status = 0;
-  waitpid(pid, &status, 0);
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
   if (text.find("frame ") == std::string::npos) return marks;
+  // CPU of the whole run, its ending after the first frame included (all threads).
+  marks["cpu"] = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                 (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
   size_t at = 0;
   while (at < text.size()) {
     size_t end = text.find('\n', at);
@@ -292,8 +299,8 @@ int main(int argc, char** argv) {
     std::printf("\n%s (%s", v.name.c_str(), v.program.c_str());
     for (const std::string& e : v.env) std::printf(" %s", e.c_str());
     std::printf(")%s\n", v.failures ? (" " + std::to_string(v.failures) + " runs failed").c_str() : "");
-    std::printf("  %-7s %8s %8s %8s %8s %8s   (ms after the start)\n", "mark", "median", "p10",
-                "p90", "min", "max");
+    std::printf("  %-7s %8s %8s %8s %8s %8s   (ms after the start; cpu: ms used)\n", "mark",
+                "median", "p10", "p90", "min", "max");
     for (const char* name : kMarkOrder) {
       auto it = v.marks_ms.find(name);
       if (it == v.marks_ms.end() || it->second.empty()) continue;
