@@ -197,9 +197,10 @@ void TownMap::LoadPictures(PictureLoader& pictures) {
   const std::vector<PictureLoader::Wanted> order = PictureOrder();
   size_t next = 0;
   auto take = [&](const std::string& name, CImage32& picture) {
+    pictures.Expect(std::span(order).subspan(next));  // this one and those after it
+    const int result = pictures.Load(archive_, name, picture);
     if (next < order.size() && order[next].name == name) ++next;
-    pictures.Expect(std::span(order).subspan(next));
-    return pictures.Load(archive_, name, picture);
+    return result;
   };
   // A missing picture is logged and leaves its tiles empty.
   auto load = [&](const std::string& name, int columns, int rows) {
