@@ -165,7 +165,15 @@ struct SdlCursorDeleter {
 class VideoSubsystem {
  public:
   bool Up() {
-    if (!up_) up_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (!up_) {
+      // The game reads keys, never composed text, so Xlib's input method is spared parsing the
+      // locale's compose table (thousands of lines, about a third of the video start-up) unless
+      // the user names a table of their own. Only the start reads it; the variable is put back.
+      const bool spare_compose = !std::getenv("XCOMPOSEFILE");
+      if (spare_compose) setenv("XCOMPOSEFILE", "/dev/null", 1);
+      up_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+      if (spare_compose) unsetenv("XCOMPOSEFILE");
+    }
     if (!up_) std::fprintf(stderr, "SDL video: %s\n", SDL_GetError());
     return up_;
   }
