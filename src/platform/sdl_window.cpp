@@ -341,12 +341,13 @@ class SdlWindow final : public Window {
  private:
   bool CreatePresenter() {
     const char* chosen = std::getenv("SDL_RENDER_DRIVER");
-    if (!chosen || !*chosen) {
+    // The one chosen first; then whichever renderer SDL can make on this window.
+    const bool software_first = !chosen || !*chosen;
+    if (software_first)
       renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_SOFTWARE));
-    } else {
-      renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_PRESENTVSYNC));
-      if (!renderer_) renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_SOFTWARE));
-    }
+    if (!renderer_) renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_PRESENTVSYNC));
+    if (!renderer_ && !software_first)
+      renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_SOFTWARE));
     if (!renderer_) {
       std::fprintf(stderr, "SDL_CreateRenderer: %s\n", SDL_GetError());
       return false;
