@@ -4,6 +4,7 @@
 #include "app/process.h"
 #include "platform/log.h"
 #include "resource/image.h"
+#include "resource/picture_loader.h"
 
 CADV::CADV(Process& process)
     : choice(process.graphics, panels, text_box, script, save_record, process.system_pkd,
@@ -24,6 +25,8 @@ CADV::CADV(Process& process)
   script.SetArchive(&process.system_pkd);  // scripts come from the system archive
 }
 
+std::string SystemTexturePicture(int i) { return "SYSTEM\\systex" + std::to_string(i + 1) + ".png"; }
+
 void CADV::Init() {
   platform::Window& window = process_.platform.window;
   window.SetCursor(platform::Cursor::Game);
@@ -42,10 +45,9 @@ void CADV::Init() {
   for (int i = 0; i < 3; ++i) {
     CTexture& t = system_textures[i];
     t.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8);
-    char name[32];
-    std::snprintf(name, sizeof name, "SYSTEM\\systex%d.png", i + 1);
+    const std::string name = SystemTexturePicture(i);
     CImage32 image;
-    if (image.LoadFromPNG(name, process_.system_pkd) == 0 && image.Width() == 256 &&
+    if (process_.pictures.Load(process_.system_pkd, name, image) == 0 && image.Width() == 256 &&
         image.Height() == 256) {
       t.Upload(image.Pixels());
     } else {

@@ -52,6 +52,9 @@
 struct Process;
 
 
+// "SYSTEM\systex1.png" … 3: the picture of system texture i (0–2).
+std::string SystemTexturePicture(int i);
+
 class CADV final : public DeviceClient {
  public:
   explicit CADV(Process& process);
@@ -431,7 +434,10 @@ class CADV final : public DeviceClient {
   // Set while the way back to the title has already asked for all of the title's pictures.
   bool title_pictures_expected_ = false;
   void ExpectTitlePictures(bool with_return);
-  // The title's pictures in the order the title loads them; with_return first those the way
-  // back loads.
-  void AddTitlePictures(std::vector<PictureLoader::Wanted>& wanted, bool with_return);
+  std::vector<PictureLoader::Wanted> TitlePictures(bool with_return);
+
+ public:
+  // Before Init, once the archives are open: the pictures Init reads, in its order, so the
+  // picture workers decode them while the window, the sound and the device are made.
+  void ExpectStartUpPictures();
 };

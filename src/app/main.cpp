@@ -8,6 +8,7 @@
 
 #include "app/shell.h"
 #include "platform/quit_signal.h"
+#include "platform/startup_marks.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ bool HasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::StartupMark("main");
   if (argc > 2) {
     std::fputs(kUsage, stderr);
     return 2;

@@ -58,6 +58,7 @@ struct Process {
   bool quit_seen = false;
   bool quit_signal_seen = false;  // a signal asked the game to end; handled once
   int exit_code = 0;
+  bool first_frame_presented = false;
 };
 
 // The window title, also the caption of the start-up message boxes.

@@ -7,6 +7,7 @@
 #include "audio/engine/adv_sound.h"
 #include "platform/fs.h"
 #include "platform/quit_signal.h"
+#include "platform/startup_marks.h"
 
 const char* const kWindowTitle = "Lanthorn";
 
@@ -29,6 +30,7 @@ bool InitInstance(Process& p) {
   int y = work.bottom / 2 - platform::kFrameHeight / 2;
   if (!window.Create(kWindowTitle, x, y, platform::kFrameWidth, platform::kFrameHeight))
     return false;
+  platform::StartupMark("window");
 
   struct Archive {
     CPackFile& file;
@@ -56,6 +58,9 @@ bool InitInstance(Process& p) {
       WriteLog(2, text, "InitInstance", 0);
     }
   }
+
+  // Decoded by the picture workers while the rest of start-up runs.
+  if (p.engine_needs_init) p.adv.ExpectStartUpPictures();
 
   // A save killed between writing and renaming leaves its temporary file; the old file is whole.
   platform::fs::RemoveLeftoverTemporaries("");
@@ -91,6 +96,8 @@ bool InitInstance(Process& p) {
     }
   }
 
+  platform::StartupMark("sound");
+
   if (!p.graphics.Ready()) {
     if (!p.graphics.InitDevice(window, p.platform.boxes, p.adv, true)) {
       p.platform.boxes.Show("", "DirectX8 Create Failed...", platform::BoxButtons::Ok,
@@ -100,6 +107,7 @@ bool InitInstance(Process& p) {
   }
 
   window.Show();
+  platform::StartupMark("device");
   return true;
 }
 
@@ -110,6 +118,7 @@ bool Boot(Process& p) {
     p.engine_needs_init = false;
     p.adv.Init();
   }
+  platform::StartupMark("engine");
   return true;
 }
 
@@ -155,6 +164,10 @@ int RenderFrame(Process& p) {
   g.EndScene();
 
   if (g.Present() == platform::PresentResult::DeviceLost || g.DeviceLost()) g.RecoverLostDevice();
+  if (!p.first_frame_presented) {
+    p.first_frame_presented = true;
+    platform::StartupMark("frame");
+  }
 
   if (toggle) g.ToggleScreenMode();
 

@@ -51,7 +51,7 @@ int ShadowAlpha(int box_alpha) {
 CTEXTBOX::CTEXTBOX() = default;
 CTEXTBOX::~CTEXTBOX() = default;
 
-bool CTEXTBOX::Create(gfx::Device& device, const CPackFile& system) {
+bool CTEXTBOX::Create(gfx::Device& device, const CPackFile& system, PictureLoader* loader) {
   device_ = &device;
   system_ = &system;
   static const std::string where = "CTEXTBOX::Create";
@@ -66,13 +66,15 @@ bool CTEXTBOX::Create(gfx::Device& device, const CPackFile& system) {
     const char* failure;
   };
   const BandPicture pictures[] = {
-      {&band1_, "textbox\\textbox_bg1.png", "textbox_bg1.png Load failed."},
-      {&band2_, "textbox\\textbox_bg2.png", "textbox_bg2.png Load failed."},
+      {&band1_, kBandPictures[0], "textbox_bg1.png Load failed."},
+      {&band2_, kBandPictures[1], "textbox_bg2.png Load failed."},
   };
   for (const BandPicture& p : pictures) {
     p.texture->Create(device, kGlyphSheet, kGlyphSheet, gfx::D3DFMT_A8R8G8B8);
     CImage32 image;
-    bool ok = image.LoadFromPNG(p.entry, system) == 0 && image.Width() == kGlyphSheet &&
+    const int loaded =
+        loader ? loader->Load(system, p.entry, image) : image.LoadFromPNG(p.entry, system);
+    bool ok = loaded == 0 && image.Width() == kGlyphSheet &&
               image.Height() == kGlyphSheet;
     if (!ok) WriteLog(2, p.failure, where, __LINE__);
     p.texture->Upload(ok ? image.Pixels() : empty32.Pixels());

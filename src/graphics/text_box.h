@@ -16,11 +16,17 @@
 #include "graphics/sprite.h"
 #include "graphics/texture.h"
 #include "resource/image.h"
+#include "resource/picture_loader.h"
 
 class CPackFile;
+class PictureLoader;
 
 class CTEXTBOX {
  public:
+  // The band pictures Create reads from the system archive, in its order.
+  static constexpr const char* kBandPictures[2] = {"textbox\\textbox_bg1.png",
+                                                   "textbox\\textbox_bg2.png"};
+
   static constexpr int kLines = 3;
   static constexpr int kLineChars = 30;
   static constexpr int kMaxNameChars = 7;
@@ -42,8 +48,9 @@ class CTEXTBOX {
 
   // Loads the band pictures and "textbox\text_table1.png" from the system archive, makes the
   // textures and every sprite. A picture that does not load is logged and its part stays empty;
-  // the box works all the same. The archive is kept for LoadSpecialGlyphs.
-  bool Create(gfx::Device& device, const CPackFile& system);
+  // the box works all the same. The archive is kept for LoadSpecialGlyphs. With `loader` the
+  // band pictures are taken from it (decoded ahead when they were expected).
+  bool Create(gfx::Device& device, const CPackFile& system, PictureLoader* loader = nullptr);
 
   void SetPosition(float x, float y) {
     x_ = x;

@@ -16,20 +16,33 @@ extern "C" {
 }
 
 #include "platform/av_handles.h"
+#include "platform/av_library.h"
 #include "platform/fs.h"
 
 namespace platform {
 
 namespace {
 
+// Only called once av::Load has answered, on opening.
+const av::Library& Av() { return *av::Load(); }
+
+struct CodecFree {
+  void operator()(AVCodecContext* c) const { Av().avcodec_free_context(&c); }
+};
+struct PacketFree {
+  void operator()(AVPacket* p) const { Av().av_packet_free(&p); }
+};
+using Codec = std::unique_ptr<AVCodecContext, CodecFree>;
+using Packet = std::unique_ptr<AVPacket, PacketFree>;
+
 struct FormatCloser {
-  void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
+  void operator()(AVFormatContext* f) const { Av().avformat_close_input(&f); }
 };
 struct AvioFree {
   void operator()(AVIOContext* io) const {
     if (!io) return;
     av_freep(&io->buffer);
-    avio_context_free(&io);
+    Av().avio_context_free(&io);
   }
 };
 
@@ -47,11 +60,11 @@ struct MovieDecoder::State {
   std::unique_ptr<AVIOContext, AvioFree> io;
 
   std::unique_ptr<AVFormatContext, FormatCloser> format;
-  av::Codec video, audio;
+  Codec video, audio;
   int video_index = -1, audio_index = -1;
   AVRational video_base{1, 1}, audio_base{1, 1};
   av::Frame frame{av_frame_alloc()};
-  av::Packet packet{av_packet_alloc()};
+  Packet packet{Av().av_packet_alloc()};
   av::Scaler sws;
   av::Resampler swr;
   AVChannelLayout swr_in_layout{};
@@ -123,11 +136,13 @@ std::unique_ptr<MovieDecoder> MovieDecoder::Open(std::string_view game_path, boo
   Quiet();
   *result = MovieOpenResult::NotFound;
   if (!fs::Exists(game_path)) return nullptr;
+  *result = MovieOpenResult::Unreadable;
+  if (!av::Load()) return nullptr;
   std::unique_ptr<MovieDecoder> d(new MovieDecoder());
   State& s = *d->state_;
   s.budget_ms = limits.call_budget_ms;
   s.StartCall();
-  AVFormatContext* f = avformat_alloc_context();
+  AVFormatContext* f = Av().avformat_alloc_context();
   if (!f) {
     *result = MovieOpenResult::Unreadable;
     return nullptr;
@@ -135,7 +150,7 @@ std::unique_ptr<MovieDecoder> MovieDecoder::Open(std::string_view game_path, boo
   f->interrupt_callback = {&State::Interrupt, &s};
   f->probesize = std::max<int64_t>(limits.probe_bytes, 32);
   std::string host = fs::HostPath(game_path);
-  if (avformat_open_input(&f, host.c_str(), nullptr, nullptr) < 0) {  // frees f
+  if (Av().avformat_open_input(&f, host.c_str(), nullptr, nullptr) < 0) {  // frees f
     *result = MovieOpenResult::Unreadable;
     return nullptr;
   }
@@ -148,6 +163,7 @@ std::unique_ptr<MovieDecoder> MovieDecoder::OpenMemory(std::span<const uint8_t> 
                                                        MovieOpenResult* result) {
   Quiet();
   *result = MovieOpenResult::Unreadable;
+  if (!av::Load()) return nullptr;
   std::unique_ptr<MovieDecoder> d(new MovieDecoder());
   State& s = *d->state_;
   s.bytes = bytes;
@@ -156,31 +172,31 @@ std::unique_ptr<MovieDecoder> MovieDecoder::OpenMemory(std::span<const uint8_t> 
   constexpr int kIoBuffer = 4096;
   auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));
   if (!buffer) return nullptr;
-  s.io.reset(avio_alloc_context(buffer, kIoBuffer, 0, &s, &State::Read, nullptr, &State::Seek));
+  s.io.reset(Av().avio_alloc_context(buffer, kIoBuffer, 0, &s, &State::Read, nullptr, &State::Seek));
   if (!s.io) {
     av_free(buffer);
     return nullptr;
   }
-  AVFormatContext* f = avformat_alloc_context();
+  AVFormatContext* f = Av().avformat_alloc_context();
   if (!f) return nullptr;
   f->pb = s.io.get();
   f->flags |= AVFMT_FLAG_CUSTOM_IO;
   f->interrupt_callback = {&State::Interrupt, &s};
   f->probesize = std::max<int64_t>(limits.probe_bytes, 32);
-  if (avformat_open_input(&f, nullptr, nullptr, nullptr) < 0) return nullptr;  // frees f
+  if (Av().avformat_open_input(&f, nullptr, nullptr, nullptr) < 0) return nullptr;  // frees f
   s.format.reset(f);
   return Finish(std::move(d), audio, limits, result);
 }
 
 namespace {
 
-av::Codec OpenCodec(AVStream* stream) {
-  const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+Codec OpenCodec(AVStream* stream) {
+  const AVCodec* codec = Av().avcodec_find_decoder(stream->codecpar->codec_id);
   if (!codec) return nullptr;
-  av::Codec c(avcodec_alloc_context3(codec));
-  if (!c || avcodec_parameters_to_context(c.get(), stream->codecpar) < 0) return nullptr;
+  Codec c(Av().avcodec_alloc_context3(codec));
+  if (!c || Av().avcodec_parameters_to_context(c.get(), stream->codecpar) < 0) return nullptr;
   c->thread_count = 1;  // the movie thread is the decoding thread
-  if (avcodec_open2(c.get(), codec, nullptr) < 0) return nullptr;
+  if (Av().avcodec_open2(c.get(), codec, nullptr) < 0) return nullptr;
   return c;
 }
 
@@ -194,22 +210,22 @@ av::Codec OpenCodec(AVStream* stream) {
 double MovieDecoder::VideoLength(State& s) {
   AVFormatContext* f = s.format.get();
   if (!f->pb || !(f->pb->seekable & AVIO_SEEKABLE_NORMAL)) return 0;
-  const AVRational rate = av_guess_frame_rate(f, f->streams[s.video_index], nullptr);
+  const AVRational rate = Av().av_guess_frame_rate(f, f->streams[s.video_index], nullptr);
   if (rate.num <= 0 || rate.den <= 0) return 0;
   int64_t pictures = 0;
   AVPacket* p = s.packet.get();
   bool complete = false;
   for (;;) {
     if (s.Stopped()) break;
-    const int r = av_read_frame(f, p);
+    const int r = Av().av_read_frame(f, p);
     if (r < 0) {
       complete = r == AVERROR_EOF;
       break;
     }
     if (p->stream_index == s.video_index) ++pictures;
-    av_packet_unref(p);
+    Av().av_packet_unref(p);
   }
-  if (av_seek_frame(f, -1, 0, AVSEEK_FLAG_BYTE) < 0) {
+  if (Av().av_seek_frame(f, -1, 0, AVSEEK_FLAG_BYTE) < 0) {
     s.input_done = true;  // nothing can be read again: the movie ends at once
     return 0;
   }
@@ -223,7 +239,7 @@ std::unique_ptr<MovieDecoder> MovieDecoder::Finish(std::unique_ptr<MovieDecoder>
   s.max_dimension = limits.max_dimension;
   *result = MovieOpenResult::Unreadable;
   AVFormatContext* f = s.format.get();
-  if (avformat_find_stream_info(f, nullptr) < 0) return nullptr;
+  if (Av().avformat_find_stream_info(f, nullptr) < 0) return nullptr;
   MovieStreams& st = d->streams_;
   std::string_view name = f->iformat && f->iformat->name ? f->iformat->name : "";
   st.mpeg_stream = name == "mpeg" || name == "mpegvideo" || name == "mpeg1video";
@@ -231,7 +247,7 @@ std::unique_ptr<MovieDecoder> MovieDecoder::Finish(std::unique_ptr<MovieDecoder>
   if (f->duration != AV_NOPTS_VALUE && f->duration > 0) st.duration = f->duration / double(AV_TIME_BASE);
 
   *result = MovieOpenResult::NoVideo;
-  int vi = av_find_best_stream(f, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  int vi = Av().av_find_best_stream(f, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (vi < 0) return nullptr;
   AVStream* vs = f->streams[vi];
   s.video = OpenCodec(vs);
@@ -248,11 +264,11 @@ std::unique_ptr<MovieDecoder> MovieDecoder::Finish(std::unique_ptr<MovieDecoder>
   st.has_video = true;
   st.width = s.video->width;
   st.height = s.video->height;
-  AVRational rate = av_guess_frame_rate(f, vs, nullptr);
+  AVRational rate = Av().av_guess_frame_rate(f, vs, nullptr);
   if (rate.num > 0 && rate.den > 0) st.frame_rate = av_q2d(rate);
 
   if (audio) {
-    int ai = av_find_best_stream(f, AVMEDIA_TYPE_AUDIO, -1, vi, nullptr, 0);
+    int ai = Av().av_find_best_stream(f, AVMEDIA_TYPE_AUDIO, -1, vi, nullptr, 0);
     if (ai >= 0) {
       AVStream* as = f->streams[ai];
       s.audio = OpenCodec(as);
@@ -272,7 +288,7 @@ std::unique_ptr<MovieDecoder> MovieDecoder::Finish(std::unique_ptr<MovieDecoder>
   // Everything else in the file is skipped by the demuxer.
   for (unsigned i = 0; i < f->nb_streams; ++i)
     if (int(i) != s.video_index && int(i) != s.audio_index) f->streams[i]->discard = AVDISCARD_ALL;
-  if (av_find_best_stream(f, AVMEDIA_TYPE_AUDIO, -1, vi, nullptr, 0) < 0)
+  if (Av().av_find_best_stream(f, AVMEDIA_TYPE_AUDIO, -1, vi, nullptr, 0) < 0)
     st.duration = std::max(st.duration, VideoLength(s));
   *result = MovieOpenResult::Ok;
   return d;
@@ -286,7 +302,7 @@ MovieDecoder::Output MovieDecoder::Next() {
   for (;;) {
     if (s.Stopped()) break;
     if (!s.video_done) {
-      int r = avcodec_receive_frame(s.video.get(), frame);
+      int r = Av().avcodec_receive_frame(s.video.get(), frame);
       if (r == 0) {
         double pts = s.next_video_pts;
         if (frame->best_effort_timestamp != AV_NOPTS_VALUE)
@@ -325,7 +341,7 @@ MovieDecoder::Output MovieDecoder::Next() {
       else if (r != AVERROR(EAGAIN)) s.video_done = true;  // a decoder that fails for good
     }
     if (!s.audio_done) {
-      int r = avcodec_receive_frame(s.audio.get(), frame);
+      int r = Av().avcodec_receive_frame(s.audio.get(), frame);
       if (r == 0) {
         bool produced = false;
         const int out_channels = streams_.audio_channels;
@@ -385,20 +401,20 @@ MovieDecoder::Output MovieDecoder::Next() {
       break;
     }
     AVPacket* p = s.packet.get();
-    int r = av_read_frame(s.format.get(), p);
+    int r = Av().av_read_frame(s.format.get(), p);
     if (r < 0) {
       // The end of the file, or a read error: drain what the decoders hold.
       s.input_done = true;
-      if (!s.video_done) avcodec_send_packet(s.video.get(), nullptr);
-      if (!s.audio_done) avcodec_send_packet(s.audio.get(), nullptr);
+      if (!s.video_done) Av().avcodec_send_packet(s.video.get(), nullptr);
+      if (!s.audio_done) Av().avcodec_send_packet(s.audio.get(), nullptr);
       // A drained decoder answers EOF; one that answers EAGAIN again is cut off above.
       continue;
     }
     if (p->stream_index == s.video_index && !s.video_done)
-      avcodec_send_packet(s.video.get(), p);  // corrupt packets are skipped by the decoder
+      Av().avcodec_send_packet(s.video.get(), p);  // corrupt packets are skipped by the decoder
     else if (p->stream_index == s.audio_index && !s.audio_done)
-      avcodec_send_packet(s.audio.get(), p);
-    av_packet_unref(p);
+      Av().avcodec_send_packet(s.audio.get(), p);
+    Av().av_packet_unref(p);
   }
   s.ended = true;
   return Output::End;

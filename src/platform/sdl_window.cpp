@@ -1,9 +1,18 @@
 // The main window on the user's display through SDL2: video events become window messages, key
 // and mouse events go into the InputDevice as DIK_ scan codes, and the finished frame goes into a
-// streaming texture drawn scaled with the aspect kept, vsync on.
+// streaming texture drawn scaled with the aspect kept.
+//
+// The frame is drawn on the CPU, so it is presented through SDL's software renderer straight
+// into the window's own surface (shared memory on X11), not through OpenGL: making a GL context
+// loads the system's GL driver, which took most of the wait before the first frame (60 ms and
+// more, before the window showed anything). The software renderer has no vsync, so Present paces
+// the frames at the display's refresh rate itself, as vsync did; on a server without a compositor
+// a frame may tear, as it may with the window surface of any program. Setting SDL_RENDER_DRIVER
+// (opengl, ...) chooses SDL's renderer of that name instead, with vsync.
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/dik.h"
@@ -156,7 +165,15 @@ struct SdlCursorDeleter {
 class VideoSubsystem {
  public:
   bool Up() {
-    if (!up_) up_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (!up_) {
+      // The game reads keys, never composed text, so Xlib's input method is spared parsing the
+      // locale's compose table (thousands of lines, about a third of the video start-up) unless
+      // the user names a table of their own. Only the start reads it; the variable is put back.
+      const bool spare_compose = !std::getenv("XCOMPOSEFILE");
+      if (spare_compose) setenv("XCOMPOSEFILE", "/dev/null", 1);
+      up_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+      if (spare_compose) unsetenv("XCOMPOSEFILE");
+    }
     if (!up_) std::fprintf(stderr, "SDL video: %s\n", SDL_GetError());
     return up_;
   }
@@ -176,6 +193,8 @@ class SdlWindow final : public Window {
     if (!video_.Up()) return false;
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "1");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // The window surface itself, not a GL texture standing for it (the environment still wins).
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     std::string title = SjisToUtf8(title_sjis);
     window_.reset(SDL_CreateWindow(title.c_str(), x, y, width, height, SDL_WINDOW_HIDDEN));
     if (!window_) {
@@ -298,10 +317,15 @@ class SdlWindow final : public Window {
     if (lost_ || !renderer_) return PresentResult::DeviceLost;
     KeepFullscreenHonest();
     SDL_UpdateTexture(texture_.get(), nullptr, xrgb, pitch * 4);
-    SDL_SetRenderDrawColor(renderer_.get(), 0, 0, 0, 255);
-    SDL_RenderClear(renderer_.get());
     SDL_Rect d = Destination();
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_.get(), &w, &h);
+    if (d.x > 0 || d.y > 0 || d.w < w || d.h < h) {  // bars around a scaled frame
+      SDL_SetRenderDrawColor(renderer_.get(), 0, 0, 0, 255);
+      SDL_RenderClear(renderer_.get());
+    }
     SDL_RenderCopy(renderer_.get(), texture_.get(), nullptr, &d);
+    if (!vsync_) WaitForRefresh();
     SDL_RenderPresent(renderer_.get());
     return lost_ ? PresentResult::DeviceLost : PresentResult::Ok;
   }
@@ -316,14 +340,26 @@ class SdlWindow final : public Window {
 
  private:
   bool CreatePresenter() {
-    renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_PRESENTVSYNC));
-    if (!renderer_) renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_SOFTWARE));
+    const char* chosen = std::getenv("SDL_RENDER_DRIVER");
+    // The one chosen first; then whichever renderer SDL can make on this window.
+    const bool software_first = !chosen || !*chosen;
+    if (software_first)
+      renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_SOFTWARE));
+    if (!renderer_) renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_PRESENTVSYNC));
+    if (!renderer_ && !software_first)
+      renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_SOFTWARE));
     if (!renderer_) {
       std::fprintf(stderr, "SDL_CreateRenderer: %s\n", SDL_GetError());
       return false;
     }
+    SDL_RendererInfo info{};
+    vsync_ = SDL_GetRendererInfo(renderer_.get(), &info) == 0 &&
+             (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
+    next_refresh_ = 0;
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-    texture_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_ARGB8888,
+    // The frame's fourth byte is not shown: the texture ignores it, and a frame the size of the
+    // window goes into the window's surface as a plain copy.
+    texture_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_RGB888,
                                      SDL_TEXTUREACCESS_STREAMING, kFrameWidth, kFrameHeight));
     if (!texture_) {
       std::fprintf(stderr, "SDL_CreateTexture: %s\n", SDL_GetError());
@@ -354,6 +390,30 @@ class SdlWindow final : public Window {
     SDL_SetWindowFullscreen(window_.get(), 0);
     fullscreen_ = false;
     size_mismatch_since_ = 0;
+  }
+
+  // Without vsync: waits for the display's next refresh after the frame before, so the game
+  // runs at the display's rate as it does with vsync. The first frame, and one after a stall of
+  // more than a refresh, go out at once.
+  void WaitForRefresh() {
+    SDL_DisplayMode mode{};
+    const int display = SDL_GetWindowDisplayIndex(window_.get());
+    const int rate = display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 &&
+                             mode.refresh_rate > 0
+                         ? mode.refresh_rate
+                         : 60;
+    const uint64_t frequency = SDL_GetPerformanceFrequency();
+    const uint64_t period = frequency / static_cast<uint64_t>(rate);
+    uint64_t now = SDL_GetPerformanceCounter();
+    if (next_refresh_ == 0 || now > next_refresh_ + period) {
+      next_refresh_ = now + period;
+      return;
+    }
+    if (now < next_refresh_) {
+      const uint64_t wait_ms = (next_refresh_ - now) * 1000 / frequency;
+      if (wait_ms > 0) SDL_Delay(static_cast<uint32_t>(wait_ms));
+    }
+    next_refresh_ += period;
   }
 
   // Where the frame lands in the window: as large as fits with the aspect kept, centred. The
@@ -464,6 +524,8 @@ class SdlWindow final : public Window {
   uint32_t focus_deadline_ = 0;
   bool fullscreen_ = false;
   bool lost_ = false;
+  bool vsync_ = false;         // the renderer waits for the display itself
+  uint64_t next_refresh_ = 0;  // performance counter of the next refresh, without vsync
   Cursor shape_ = Cursor::Game;
   int pointer_x_ = -1, pointer_y_ = -1;  // window pixels, from the window's own events
   uint32_t size_mismatch_since_ = 0;

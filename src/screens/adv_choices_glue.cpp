@@ -3,7 +3,7 @@
 #include "app/adv.h"
 #include "app/process.h"
 
-void CADV::ChoiceSetup() { choice.Setup(); }
+void CADV::ChoiceSetup() { choice.Setup(process_.pictures); }
 
 void CADV::ApplyChoiceModeRules() {
   ChoiceScreen::ApplyModeRules(system_data, story.auto_mode, script_state.skip_mode);

@@ -5,7 +5,7 @@
 #include "audio/engine/adv_sound.h"
 
 void CADV::ConfigSetup() {
-  config.Setup();
+  config.Setup(process_.pictures);
 }
 
 void CADV::OpenConfig(GameMode return_mode) {

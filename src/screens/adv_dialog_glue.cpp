@@ -71,5 +71,6 @@ void CADV::WindowFrame(float x, float y, int columns, int rows) {
   panels.WindowFrame(process_.graphics.Device(), x, y, columns, rows);
 }
 void CADV::DialogArtSetup() {
-  panels.Setup(process_.graphics.Device(), system_textures[1], process_.system_pkd);
+  panels.Setup(process_.graphics.Device(), system_textures[1], process_.system_pkd,
+               process_.pictures);
 }

@@ -27,13 +27,8 @@ TitleContext CADV::TitleContextOf(Process& p) {
 
 // The title's pictures in the order LoadTitleResources (and after it the way back) reads them,
 // so the workers decode them side by side while the first ones are cut into tiles.
-void CADV::ExpectTitlePictures(bool with_return) {
+std::vector<PictureLoader::Wanted> CADV::TitlePictures(bool with_return) {
   std::vector<PictureLoader::Wanted> wanted;
-  AddTitlePictures(wanted, with_return);
-  process_.pictures.Expect(wanted);
-}
-
-void CADV::AddTitlePictures(std::vector<PictureLoader::Wanted>& wanted, bool with_return) {
   char name[32];
   for (int i = 0; i < kTitleItems; ++i) {
     std::snprintf(name, sizeof name, "SYSTEM\\TITLE\\%d.png", i);
@@ -45,6 +40,25 @@ void CADV::AddTitlePictures(std::vector<PictureLoader::Wanted>& wanted, bool wit
     wanted.push_back({&process_.system_pkd, kTitlePicture});
     wanted.push_back({&process_.system_pkd, kBlankPicture});
   }
+  if (!ready) {  // at start-up, what Init reads after the title
+    wanted.push_back({&process_.system_pkd, ConfigScreen::kFlagPicture});
+    for (PictureLoader::Wanted& w : town.PictureOrder()) wanted.push_back(std::move(w));
+  }
+  return wanted;
+}
+
+void CADV::ExpectTitlePictures(bool with_return) {
+  process_.pictures.Expect(TitlePictures(with_return));
+}
+
+void CADV::ExpectStartUpPictures() {
+  std::vector<PictureLoader::Wanted> wanted;
+  for (const char* band : CTEXTBOX::kBandPictures) wanted.push_back({&process_.system_pkd, band});
+  for (int i = 0; i < 3; ++i) wanted.push_back({&process_.system_pkd, SystemTexturePicture(i)});
+  wanted.push_back({&process_.system_pkd, Panels::kArtPicture});
+  wanted.push_back({&process_.system_pkd, ChoiceScreen::kBattlePicture});
+  for (PictureLoader::Wanted& w : TitlePictures(false)) wanted.push_back(std::move(w));
+  process_.pictures.Expect(wanted);
 }
 
 void CADV::LoadTitleResources() {

@@ -2,7 +2,7 @@
 #include "app/adv.h"
 #include "app/process.h"
 
-void CADV::Town_init() { town.Init(); }
+void CADV::Town_init() { town.Init(process_.pictures); }
 void CADV::Town_SetPlace() { town.SetPlace(); }
 void CADV::PlayTownMusic() { town.PlayMusic(); }
 void CADV::SubCubeVertexInit() { town.SubCubeVertexInit(); }

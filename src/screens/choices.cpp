@@ -18,6 +18,7 @@
 #include "save/system_data.h"
 #include "screens/panels.h"
 #include "script/script_log.h"
+#include "resource/picture_loader.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ void ChoiceScreen::Box(float x, float y, float w, float h, uint32_t rgb, int alp
   fill.Draw(device, x + w - 8, y + 8, 8, h - 16);
 }
 
-void ChoiceScreen::Setup() {
+void ChoiceScreen::Setup(PictureLoader& pictures) {
   gfx::Device& device = graphics_.Device();
   for (CGlyphFont& f : images) f.Init(device);
   for (size_t i = 0; i < timed_labels.size(); ++i) {
@@ -123,11 +124,10 @@ void ChoiceScreen::Setup() {
       s.SetDevice(&device);
     }
   }
-  static constexpr const char* kPicture = "SYSTEM\\battle_select.png";
   CImage32 picture;
-  if (picture.LoadFromPNG(kPicture, system_) != 0 ||
+  if (pictures.Load(system_, kBattlePicture, picture) != 0 ||
       picture.Width() != 16 * kBattleTileColumns || picture.Height() != 16 * kBattleTileRows) {
-    WriteLog(2, std::string(kPicture) + " could not be loaded", "CADV::ChoiceSetup", 0);
+    WriteLog(2, std::string(kBattlePicture) + " could not be loaded", "CADV::ChoiceSetup", 0);
     return;
   }
   CImage32 work;

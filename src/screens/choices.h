@@ -17,9 +17,9 @@
 #include "graphics/texture.h"
 #include "screens/screen_input.h"
 #include "script/commands.h"
-
 class CGraphics;
 class CPackFile;
+class PictureLoader;
 class CScript;
 class CSoundBuffer;
 class CTEXTBOX;
@@ -32,6 +32,8 @@ inline constexpr int kTimeoutSlot = 4;  // the timed choice's fifth slot
 
 class ChoiceScreen {
  public:
+  static constexpr const char* kBattlePicture = "SYSTEM\\battle_select.png";
+
   // `system_se` are the interface sounds (4 the ticking watch, 5 a beep, 6 the time-out's).
   ChoiceScreen(CGraphics& graphics, Panels& panels, const CTEXTBOX& text_box,
                const CScript& script, const SaveRecord& record, const CPackFile& system,
@@ -40,7 +42,7 @@ class ChoiceScreen {
   ChoiceScreen& operator=(const ChoiceScreen&) = delete;
 
   // The glyph images of both kinds and the timed choice's picture, cut into its textures.
-  void Setup();
+  void Setup(PictureLoader& pictures);
   // "@select": the boxes of `choices`; false (logged) when there is nothing to choose.
   bool Show(const ChoiceList& choices);
   // "@battle_select": the rows of `choices` and the clock, the watch ticking.

@@ -19,6 +19,7 @@
 #include "save/system_data.h"
 #include "screens/cells.h"
 #include "screens/panels.h"
+#include "resource/picture_loader.h"
 
 namespace {
 
@@ -270,7 +271,7 @@ ConfigScreen::ConfigScreen(CGraphics& graphics, const CPackFile& system, Panels&
       clock_(clock),
       plain_(plain) {}
 
-void ConfigScreen::Setup() {
+void ConfigScreen::Setup(PictureLoader& pictures) {
   gfx::Device& device = graphics_.Device();
   auto cell = [&](CSprite& sprite, int left, int top, int right, int bottom) {
     CutCell(sprite, device, &panels_.Art(), left, top, right, bottom);
@@ -285,7 +286,7 @@ void ConfigScreen::Setup() {
 
   flag_texture.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8);
   CImage32 image;
-  if (image.LoadFromPNG("SYSTEM\\option_flag.png", system_) == 0 && image.Width() == 256 &&
+  if (pictures.Load(system_, kFlagPicture, image) == 0 && image.Width() == 256 &&
       image.Height() == 256) {
     flag_texture.Upload(image.Pixels());
   } else {

@@ -16,9 +16,9 @@
 #include "graphics/sprite.h"
 #include "graphics/texture.h"
 #include "screens/screen_input.h"
-
 class CGraphics;
 class CPackFile;
+class PictureLoader;
 class CSoundBuffer;
 class Panels;
 struct SystemData;
@@ -62,6 +62,8 @@ enum class ConfigStep {
 
 class ConfigScreen {
  public:
+  static constexpr const char* kFlagPicture = "SYSTEM\\option_flag.png";
+
   // `plain` is the engine's plain white fill; `system_se` the interface sounds (0 ok, 1 cancel).
   ConfigScreen(CGraphics& graphics, const CPackFile& system, Panels& panels, SystemData& settings,
                std::array<CSoundBuffer, 16>& system_se, platform::Clock& clock, CSprite& plain);
@@ -69,7 +71,7 @@ class ConfigScreen {
   ConfigScreen& operator=(const ConfigScreen&) = delete;
 
   // Once at start: the cells of the dialog art, the flag's picture and its normals.
-  void Setup();
+  void Setup(PictureLoader& pictures);
   // The update step: hovering, the cancel, the decide on a tab, a button or the return button.
   ConfigStep Proc(ScreenInput& in);
   // The draw step: the flag advanced by `elapsed`, the window, tabs, rows and the outline.

@@ -6,6 +6,7 @@
 #include "resource/image.h"
 #include "resource/pack_file.h"
 #include "screens/cells.h"
+#include "resource/picture_loader.h"
 
 namespace {
 
@@ -66,7 +67,8 @@ void Panels::WindowFrame(gfx::Device& device, float x, float y, int columns, int
   }
 }
 
-void Panels::Setup(gfx::Device& device, CTexture& corner_sheet, const CPackFile& system) {
+void Panels::Setup(gfx::Device& device, CTexture& corner_sheet, const CPackFile& system,
+                   PictureLoader& pictures) {
   CutCell(corner_, device, &corner_sheet, 240, 224, 248, 232);
   CutCell(outline_corner_, device, &corner_sheet, 224, 224, 232, 232);
   fill_.Init(0, 0, 8, 8);
@@ -74,7 +76,7 @@ void Panels::Setup(gfx::Device& device, CTexture& corner_sheet, const CPackFile&
 
   art_.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8);
   CImage32 image;
-  if (image.LoadFromPNG("SYSTEM\\dialog_base1.png", system) == 0 && image.Width() == 256 &&
+  if (pictures.Load(system, kArtPicture, image) == 0 && image.Width() == 256 &&
       image.Height() == 256) {
     art_.Upload(image.Pixels());
   } else {

@@ -13,12 +13,16 @@
 #include "graphics/texture.h"
 
 class CPackFile;
+class PictureLoader;
 
 class Panels {
  public:
+  static constexpr const char* kArtPicture = "SYSTEM\\dialog_base1.png";
+
   // The corners come from `corner_sheet` (so the panels work without the dialog art); the art
   // is read from the system archive, its failure logged.
-  void Setup(gfx::Device& device, CTexture& corner_sheet, const CPackFile& system);
+  void Setup(gfx::Device& device, CTexture& corner_sheet, const CPackFile& system,
+             PictureLoader& pictures);
 
   // The rounded panel (the save screen's; its right pieces stand 8 px further in).
   void Rounded(gfx::Device& device, float x, float y, float w, float h, uint32_t rgb, int alpha);

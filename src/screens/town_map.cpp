@@ -17,6 +17,7 @@
 #include "save/save_record.h"
 #include "script/script.h"
 #include "script/script_log.h"
+#include "resource/picture_loader.h"
 
 namespace town {
 
@@ -109,6 +110,7 @@ const Texts& T() {
 
 constexpr const char* kWhere = "CADV::Town_init";
 constexpr const char* kMusic = "SOUND\\BGM\\RZ_MAP.ogg";
+constexpr const char* kMapPicture = "SYSTEM\\townmap.png";
 
 // Copies the 16 × 16 block at (sx, sy) of `picture` into the tile's cell of `page`, clipped to
 // the picture (the map's last row is 8 pixels high); the rest of the cell is cleared.
@@ -142,12 +144,12 @@ TownMap::TownMap(CGraphics& graphics, const CPackFile& archive, SaveRecord& reco
 // ---------------------------------------------------------------------------------------------
 // Set-up
 
-void TownMap::Init() {
+void TownMap::Init(PictureLoader& pictures) {
   gfx::Device& device = graphics_.Device();
   bool created = true;
   for (CTexture& t : atlas_) created &= t.Create(device, 256, 256, gfx::D3DFMT_A8R8G8B8);
   if (!created) WriteLog(2, T().texture_failed, kWhere, 0);
-  LoadPictures();
+  LoadPictures(pictures);
   plain_.Init(0, 0, 8, 8);
   plain_.SetColor(kPopupRgb);
   plain_.SetDevice(&device);
@@ -156,7 +158,20 @@ void TownMap::Init() {
   SetPlace();
 }
 
-void TownMap::LoadPictures() {
+std::vector<PictureLoader::Wanted> TownMap::PictureOrder() const {
+  std::vector<PictureLoader::Wanted> order = {{&archive_, kMapPicture}};
+  for (const char frame : {'a', 'b'})
+    for (int c = 1; c <= kCharacterCount; ++c) {
+      char name[40];
+      std::snprintf(name, sizeof name, "SYSTEM\\TOWN\\SD%d%c.png", c, frame);
+      order.push_back({&archive_, name});
+    }
+  for (const PlaceInfo& place : kPlaces)
+    order.push_back({&archive_, std::string("SYSTEM\\TOWN\\") + place.key + ".png"});
+  return order;
+}
+
+void TownMap::LoadPictures(PictureLoader& pictures) {
   gfx::Device& device = graphics_.Device();
   CImage32 page;
   page.Create(256, 256);
@@ -177,33 +192,38 @@ void TownMap::LoadPictures() {
         if (cell == kTilesPerPage - 1) atlas_[static_cast<size_t>(p)].Upload(page.Pixels());
       }
   };
+  // The pictures in the order they are read; the loader's workers decode the next ones while
+  // the ones before are cut.
+  const std::vector<PictureLoader::Wanted> order = PictureOrder();
+  size_t next = 0;
+  auto take = [&](const std::string& name, CImage32& picture) {
+    pictures.Expect(std::span(order).subspan(next));  // this one and those after it
+    const int result = pictures.Load(archive_, name, picture);
+    if (next < order.size() && order[next].name == name) ++next;
+    return result;
+  };
   // A missing picture is logged and leaves its tiles empty.
   auto load = [&](const std::string& name, int columns, int rows) {
     CImage32 picture;
-    if (picture.LoadFromPNG(name, archive_) != 0)
+    if (take(name, picture) != 0)
       WriteLog(2, ScriptFormat(T().picture_failed.c_str(), name.c_str()), kWhere, 0);
     cut(picture, columns, rows);
   };
 
   map_first_ = tile_count_;
   CImage32 map;
-  if (map.LoadFromPNG("SYSTEM\\townmap.png", archive_) != 0) {
+  if (take(kMapPicture, map) != 0) {
     WriteLog(2, T().map_failed, kWhere, 0);
     map.Create(800, 600);
   }
   cut(map, kMapColumns, kMapRows);
 
   icon_first_ = tile_count_;
-  for (const char frame : {'a', 'b'})
-    for (int c = 1; c <= kCharacterCount; ++c) {
-      char name[40];
-      std::snprintf(name, sizeof name, "SYSTEM\\TOWN\\SD%d%c.png", c, frame);
-      load(name, kIconTiles, kIconTiles);
-    }
+  for (size_t i = 1; i <= 2 * kCharacterCount; ++i) load(order[i].name, kIconTiles, kIconTiles);
 
   caption_first_ = tile_count_;
-  for (const PlaceInfo& place : kPlaces)
-    load(std::string("SYSTEM\\TOWN\\") + place.key + ".png", kCaptionColumns, kCaptionRows);
+  for (size_t i = 1 + 2 * kCharacterCount; i < order.size(); ++i)
+    load(order[i].name, kCaptionColumns, kCaptionRows);
   if (tile_count_ % kTilesPerPage != 0)
     atlas_[static_cast<size_t>(tile_count_ / kTilesPerPage)].Upload(page.Pixels());
 }

@@ -13,12 +13,13 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "graphics/device.h"
 #include "graphics/sprite.h"
 #include "graphics/texture.h"
 #include "platform/window.h"
-
+#include "resource/picture_loader.h"
 class CGraphics;
 class CPackFile;
 class CScript;
@@ -93,7 +94,9 @@ class TownMap {
 
   // Once at start: the atlas with the map, the icons and the caption pictures; the cube buffer;
   // the cube angle back to 0; the places.
-  void Init();
+  void Init(PictureLoader& pictures);
+  // The pictures Init reads, in its order: the map, the icons, the captions.
+  std::vector<PictureLoader::Wanted> PictureOrder() const;
   // Puts the characters of the current day and choice on their places.
   void SetPlace();
   // The map is shown: its music from the start on the map's stream.
@@ -124,7 +127,7 @@ class TownMap {
   };
   Column TodayColumn() const;
   void AddCharacter(int place, int character);
-  void LoadPictures();
+  void LoadPictures(PictureLoader& pictures);
   void DrawCube(int marker);
   void DrawOverlay(platform::Point pointer, uint32_t elapsed);
   void DrawPopup(uint32_t elapsed);

@@ -185,7 +185,7 @@ void CADV::ExpectScriptPictures() {
     if (t == "@load") break;  // what follows belongs to another script
     if (t == "@QUIT_TO_OP") {
       // The way back to the title: its pictures are decoded while the last pages are read.
-      AddTitlePictures(wanted, true);
+      for (PictureLoader::Wanted& w : TitlePictures(true)) wanted.push_back(std::move(w));
       break;
     }
     const bool bg = t == "@bg_load";

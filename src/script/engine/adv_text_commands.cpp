@@ -15,7 +15,7 @@
 
 void CADV::TextBoxSetup() {
   gfx::Device& device = process_.graphics.Device();
-  text_box.Create(device, process_.system_pkd);
+  text_box.Create(device, process_.system_pkd, &process_.pictures);
   text_box.SetTextStyle(system_data.TextStyle);
   if (!text_box.LoadSpecialGlyphs("textbox\\default_font.bmp")) {
     static const std::string kMissing =
