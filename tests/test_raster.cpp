@@ -295,6 +295,73 @@ TEST(SpriteTexture, FastPathMatchesTheGeneralPath) {
   }
 }
 
+// A strip's two triangles are walked down the target together; what they leave must be what
+// the same two triangles leave drawn one after the other (a list): squeezed and perspective
+// quads, quads whose halves overlap (bow ties), halves at different or varying depths, colour per
+// corner, and depth written or not.
+TEST(SpriteTexture, StripQuadMatchesItsTrianglesInTurn) {
+  std::mt19937 rng(11);
+  auto pick = [&](int n) { return static_cast<int>(rng() % n); };
+  auto real = [&](float lo, float hi) {
+    return lo + (hi - lo) * static_cast<float>(rng() % 10000) / 10000.0f;
+  };
+  const uint32_t formats[] = {0, gfx::D3DFMT_A8R8G8B8, gfx::D3DFMT_A4R4G4B4, gfx::D3DFMT_R5G6B5};
+  enum Shape { kSqueezed, kPerspective, kBowTie, kTwoDepths, kVaryingDepth, kShape };
+  for (int round = 0; round < 60; ++round) {
+    const Shape shape = static_cast<Shape>(round % kShape);
+    Canvas strip, list;
+    const bool write = round % 3 != 0;
+    for (Canvas* c : {&strip, &list}) {
+      c->dev.Clear(0, round % 4 == 0 ? 0.5f : 1.0f);
+      c->dev.SetZWriteEnable(write);
+      c->dev.SetZEnable(round % 7 != 6);
+    }
+    for (int i = 0; i < 800 * 600; ++i) strip.dev.MutableFrame()[i] = rng() | 0xFF000000u;
+    std::memcpy(list.dev.MutableFrame(), strip.dev.Frame(), 800 * 600 * 4);
+    const uint32_t format = formats[pick(4)];
+    CTexture ta, tb;
+    std::vector<uint32_t> texels(32 * 64);
+    for (uint32_t& t : texels) t = rng();
+    for (auto [c, t] : {std::pair{&strip, &ta}, std::pair{&list, &tb}}) {
+      if (format)
+        FillTexture(*t, c->dev, 32, 64, format, [&](int x, int y) { return texels[y * 32 + x]; });
+      c->dev.SetTexture(format ? t->Interface() : nullptr);
+    }
+    // Corners top-left, top-right, bottom-left, bottom-right around (x, y), off the tile grid.
+    const float x = real(-20, 780), y = real(-20, 580), w = real(1, 70), h = real(1, 70);
+    const float z = round % 2 ? 0.25f : 0.75f;
+    gfx::TLVertex v[4];
+    for (int i = 0; i < 4; ++i) {
+      v[i].x = x + (i & 1) * w;
+      v[i].y = y + (i >> 1) * h;
+      v[i].z = z;
+      v[i].diffuse = pick(3) == 0 ? rng() : 0xFFFFFFFFu;
+      v[i].u = (i & 1) * real(0.5f, 2.0f);
+      v[i].v = (i >> 1) * real(0.5f, 2.0f);
+    }
+    if (pick(2) == 0)
+      for (gfx::TLVertex& c : v) c.diffuse = v[0].diffuse;
+    switch (shape) {
+      case kSqueezed: break;
+      case kPerspective:
+        v[1].rhw = v[3].rhw = real(0.2f, 0.9f);
+        v[1].y -= real(0, 10), v[3].y += real(0, 10);
+        break;
+      case kBowTie: std::swap(v[0].x, v[1].x); break;
+      case kTwoDepths: v[3].z = 0.5f; break;
+      case kVaryingDepth: v[1].z = v[3].z = 0.1f; break;
+      case kShape: break;
+    }
+    strip.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, v);
+    const gfx::TLVertex triangles[6] = {v[0], v[1], v[2], v[1], v[2], v[3]};
+    list.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleList, 2, triangles);
+    ASSERT_EQ(std::memcmp(strip.dev.Frame(), list.dev.Frame(), 800 * 600 * 4), 0)
+        << "round " << round << " format " << format;
+    ASSERT_EQ(std::memcmp(strip.dev.Depth(), list.dev.Depth(), 800 * 600 * 4), 0)
+        << "round " << round;
+  }
+}
+
 // The clear is filled in only where no opaque draw covers a tile first: whatever a frame draws
 // over an old frame's pixels, the result is the one a filled clear gives.
 TEST(SpriteTexture, DeferredClearLeavesWhatAFilledClearLeaves) {

@@ -550,14 +550,28 @@ void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVe
     }
   }
   FillCleared();
+  auto perspective = [&](const raster::RasterVertex& a, const raster::RasterVertex& b,
+                         const raster::RasterVertex& c) {
+    return ctx.tex_bits && (a.rhw != b.rhw || a.rhw != c.rhw);
+  };
+  if (type == PrimitiveType::TriangleStrip && primitive_count == 2) {
+    // A quad: its halves walk down the target together.
+    const raster::RasterVertex r[4] = {FromTL(v[0], ctx), FromTL(v[1], ctx), FromTL(v[2], ctx),
+                                       FromTL(v[3], ctx)};
+    const raster::RasterVertex* first[3] = {&r[0], &r[1], &r[2]};
+    const raster::RasterVertex* second[3] = {&r[1], &r[2], &r[3]};
+    general_triangles_ += 2;
+    raster::DrawTrianglePair(ctx, first, perspective(r[0], r[1], r[2]), second,
+                             perspective(r[1], r[2], r[3]));
+    return;
+  }
   for (int i = 0; i < primitive_count; ++i) {
     int idx[3];
     TriangleIndices(type, i, idx);
     raster::RasterVertex r[3];
     for (int k = 0; k < 3; ++k) r[k] = FromTL(v[idx[k]], ctx);
-    bool perspective = ctx.tex_bits && (r[0].rhw != r[1].rhw || r[0].rhw != r[2].rhw);
     ++general_triangles_;
-    raster::DrawTriangle(ctx, r[0], r[1], r[2], perspective);
+    raster::DrawTriangle(ctx, r[0], r[1], r[2], perspective(r[0], r[1], r[2]));
   }
 }
 

@@ -54,6 +54,11 @@ struct RasterVertex {
 // One triangle; `perspective` interpolates the texture position through 1/w.
 void DrawTriangle(const DrawContext& ctx, const RasterVertex& a, const RasterVertex& b,
                   const RasterVertex& c, bool perspective);
+// Two triangles, the same bits as drawing them one after the other; a strip's two halves of a
+// quad share the per-row work.
+void DrawTrianglePair(const DrawContext& ctx, const RasterVertex* const first[3],
+                      bool first_perspective, const RasterVertex* const second[3],
+                      bool second_perspective);
 
 // The same axis-aligned quad untextured with a colour per corner, `v` its strip's corners
 // (top-left, top-right, bottom-left, bottom-right): the same bits as its two triangles. False
