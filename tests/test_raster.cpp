@@ -319,25 +319,28 @@ TEST(SpriteTexture, StripQuadMatchesItsTrianglesInTurn) {
     for (int i = 0; i < 800 * 600; ++i) strip.dev.MutableFrame()[i] = rng() | 0xFF000000u;
     std::memcpy(list.dev.MutableFrame(), strip.dev.Frame(), 800 * 600 * 4);
     const uint32_t format = formats[pick(4)];
+    // Sizes that wrap by mask and sizes that wrap by remainder.
+    const int tw = round % 4 < 2 ? 32 : 24, th = round % 8 < 4 ? 64 : 40;
     CTexture ta, tb;
-    std::vector<uint32_t> texels(32 * 64);
+    std::vector<uint32_t> texels(tw * th);
     for (uint32_t& t : texels) t = rng();
     for (auto [c, t] : {std::pair{&strip, &ta}, std::pair{&list, &tb}}) {
       if (format)
-        FillTexture(*t, c->dev, 32, 64, format, [&](int x, int y) { return texels[y * 32 + x]; });
+        FillTexture(*t, c->dev, tw, th, format, [&](int x, int y) { return texels[y * tw + x]; });
       c->dev.SetTexture(format ? t->Interface() : nullptr);
     }
     // Corners top-left, top-right, bottom-left, bottom-right around (x, y), off the tile grid.
     const float x = real(-20, 780), y = real(-20, 580), w = real(1, 70), h = real(1, 70);
     const float z = round % 2 ? 0.25f : 0.75f;
+    const float ou = real(-1, 1), ov = real(-1, 1), su = real(0.5f, 2), sv = real(0.5f, 2);
     gfx::TLVertex v[4];
     for (int i = 0; i < 4; ++i) {
       v[i].x = x + (i & 1) * w;
       v[i].y = y + (i >> 1) * h;
       v[i].z = z;
       v[i].diffuse = pick(3) == 0 ? rng() : 0xFFFFFFFFu;
-      v[i].u = (i & 1) * real(0.5f, 2.0f);
-      v[i].v = (i >> 1) * real(0.5f, 2.0f);
+      v[i].u = ou + (i & 1) * su;
+      v[i].v = ov + (i >> 1) * sv;
     }
     if (pick(2) == 0)
       for (gfx::TLVertex& c : v) c.diffuse = v[0].diffuse;
