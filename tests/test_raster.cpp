@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <span>
+#include <tuple>
 #include <vector>
 
 #include "graphics/device.h"
@@ -362,6 +364,68 @@ TEST(SpriteTexture, StripQuadMatchesItsTrianglesInTurn) {
         << "round " << round << " format " << format;
     ASSERT_EQ(std::memcmp(strip.dev.Depth(), list.dev.Depth(), 800 * 600 * 4), 0)
         << "round " << round;
+  }
+}
+
+// A sprite's copies drawn together (the text outline) leave what the same sprite drawn at each
+// offset in turn leaves: overlapping copies, copies apart (which leave holes and are drawn one by
+// one), copies cut by the target's edges, every blend mode, over tiles of other depths, after a
+// clear still waiting to be filled.
+TEST(SpriteTexture, CopiesMatchTheSpriteDrawnAtEachOffset) {
+  std::mt19937 rng(17);
+  auto pick = [&](int n) { return static_cast<int>(rng() % n); };
+  const uint32_t formats[] = {gfx::D3DFMT_A4R4G4B4, gfx::D3DFMT_A8R8G8B8, gfx::D3DFMT_X8R8G8B8, 0};
+  const gfx::SpriteOffset outline[4] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+  const gfx::SpriteOffset apart[2] = {{0, 0}, {40, 3}};
+  const gfx::SpriteOffset stacked[3] = {{0, 0}, {2, 0}, {0, 0}};
+  struct Offsets {
+    const gfx::SpriteOffset* at;
+    size_t n;
+  } sets[] = {{outline, 4}, {apart, 2}, {stacked, 3}};
+  for (int round = 0; round < 48; ++round) {
+    Canvas together(0xFF203040u), apart_canvas(0xFF203040u);
+    const uint32_t format = formats[round % 4];
+    CTexture ta, tb;
+    std::vector<uint32_t> texels(64 * 64);
+    // Mostly transparent with some ink, as a glyph sheet is.
+    for (uint32_t& t : texels) t = pick(3) == 0 ? rng() : 0;
+    CSprite sa, sb;
+    for (auto [c, t, s] : {std::tuple{&together, &ta, &sa}, std::tuple{&apart_canvas, &tb, &sb}}) {
+      c->dev.SetWidePixels(round / 4 % 2 == 0);
+      if (format) {
+        FillTexture(*t, c->dev, 64, 64, format, [&](int x, int y) { return texels[y * 64 + x]; });
+        s->Init(0, 0, 32, 32, 0.25f, 0.5f, 0.75f, 1.0f, t);
+      } else {
+        s->Init(0, 0, 32, 32);
+      }
+    }
+    // Some rounds first put a quad of another depth under part of the copies.
+    const float x = static_cast<float>(round % 3 == 0 ? 790 - pick(8) : 1 + pick(700));
+    const float y = static_cast<float>(round % 5 == 0 ? -3 : 1 + pick(500));
+    const bool under = round % 2 == 1;
+    const uint32_t color = round % 3 == 1 ? 0x80C0A0E0u : 0xFFFFFFFFu;
+    for (auto [c, s] : {std::pair{&together, &sa}, std::pair{&apart_canvas, &sb}}) {
+      if (under) {
+        c->dev.SetSpriteDepth(0.3f);
+        CSprite block;
+        block.Init(0, 0, 0, 0);
+        block.SetColor(0x00FF00);
+        block.Draw(c->dev, x + 5, y + 7, 13, 9);
+      }
+      c->dev.SetSpriteDepth(0.6f);
+      s->SetBlendMode(round % 3);
+      s->SetColor(color & 0xFFFFFF);
+      s->SetAlpha(static_cast<int>(color >> 24));
+    }
+    const Offsets& set = sets[round / 2 % 3];
+    const std::span<const gfx::SpriteOffset> at(set.at, set.n);
+    ASSERT_EQ(sa.DrawCopies(together.dev, at, x, y, 32, 32), static_cast<int>(set.n));
+    for (const gfx::SpriteOffset& o : at) sb.Draw(apart_canvas.dev, x + o.dx, y + o.dy, 32, 32);
+    ASSERT_EQ(std::memcmp(together.dev.Frame(), apart_canvas.dev.Frame(), 800 * 600 * 4), 0)
+        << "round " << round;
+    ASSERT_EQ(std::memcmp(together.dev.Depth(), apart_canvas.dev.Depth(), 800 * 600 * 4), 0)
+        << "round " << round;
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(sa.Vertices()[i].x, sb.Vertices()[i].x) << round;
   }
 }
 

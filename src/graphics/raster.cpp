@@ -871,6 +871,82 @@ void DrawRect(const DrawContext& ctx, const RectQuad& q) {
   });
 }
 
+namespace {
+
+// Whether the copies' quads together cover every pixel of their bounding box `box`.
+bool CoverTheirBox(const RectQuad* q, int count, const RectQuad& box) {
+  int rows[2 * kMaxRectCopies], n = 0;
+  for (int k = 0; k < count; ++k)
+    if (q[k].x0 < q[k].x1 && q[k].y0 < q[k].y1) rows[n++] = q[k].y0, rows[n++] = q[k].y1;
+  std::sort(rows, rows + n);
+  for (int b = 0; b + 1 < n; ++b) {
+    if (rows[b] == rows[b + 1]) continue;
+    // The band [rows[b], rows[b + 1]): its quads' columns, left to right, must join up.
+    int from[kMaxRectCopies], to[kMaxRectCopies], m = 0;
+    for (int k = 0; k < count; ++k)
+      if (q[k].x0 < q[k].x1 && q[k].y0 <= rows[b] && rows[b + 1] <= q[k].y1)
+        from[m] = q[k].x0, to[m++] = q[k].x1;
+    int reach = box.x0;
+    for (bool grew = true; grew && reach < box.x1;) {
+      grew = false;
+      for (int k = 0; k < m; ++k)
+        if (from[k] <= reach && to[k] > reach) reach = to[k], grew = true;
+    }
+    if (reach < box.x1) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool DrawRectCopies(const DrawContext& ctx, const RectQuad* q, int count) {
+  if (count < 1 || count > kMaxRectCopies) return false;
+  RectQuad box = q[0];
+  bool any = false;
+  for (int k = 0; k < count; ++k) {
+    if (q[k].color != q[0].color || !SameBits(q[k].z, q[0].z)) return false;
+    if (q[k].x0 >= q[k].x1 || q[k].y0 >= q[k].y1) continue;
+    if (!any) {
+      box.x0 = q[k].x0, box.y0 = q[k].y0, box.x1 = q[k].x1, box.y1 = q[k].y1;
+      any = true;
+    }
+    box.x0 = std::min(box.x0, q[k].x0), box.y0 = std::min(box.y0, q[k].y0);
+    box.x1 = std::max(box.x1, q[k].x1), box.y1 = std::max(box.y1, q[k].y1);
+  }
+  if (!any) return true;
+  // Depth is tested over the box at once, so the copies must cover it.
+  if (!CoverTheirBox(q, count, box)) return false;
+  const bool white = q[0].color == 0xFFFFFFFFu;
+  const uint32_t format = ctx.tex_format;
+  WithBlend(ctx, [&](auto blend) {
+    using B = decltype(blend);
+    WithFormat(format, [&](auto f) {
+      constexpr uint32_t F = decltype(f)::value;
+      auto draw = [&](auto white_tag) {
+        constexpr bool kWhite = decltype(white_tag)::value;
+        // One depth walk for the box; in each stretch the copies in turn, so every pixel sees
+        // them in their order, the stretch's rows still in the cache from the copy before.
+        ForDepthRuns(ctx, box, [&](auto depth, int x0, int x1, int y0, int y1) {
+          for (int k = 0; k < count; ++k) {
+            const int cx0 = std::max(x0, q[k].x0), cx1 = std::min(x1, q[k].x1);
+            const int cy0 = std::max(y0, q[k].y0), cy1 = std::min(y1, q[k].y1);
+            if (cx0 < cx1 && cy0 < cy1)
+              RectRows<B, F, kWhite, decltype(depth)::value>(blend, ctx, q[k], cx0, cx1, cy0, cy1);
+          }
+        });
+      };
+      if constexpr (F == 0) {
+        draw(std::false_type{});
+      } else if (white) {
+        draw(std::true_type{});
+      } else {
+        draw(std::false_type{});
+      }
+    });
+  });
+  return true;
+}
+
 bool DrawGradientRect(const DrawContext& ctx, const RectQuad& q, const RasterVertex v[4]) {
   if (ctx.tex_bits || q.y1 - q.y0 > kMaxSpan) return false;
   if (q.x0 >= q.x1 || q.y0 >= q.y1) return true;

@@ -44,6 +44,13 @@ bool CpuHasAvx2();
 // bound, without per-pixel depth, eight pixels a step; only when CpuHasAvx2().
 void TexturedRowsAvx2(const DrawContext& ctx, const RectQuad& q, int x0, int x1, int y0, int y1);
 
+// Copies of one quad (the same size, texture, colour and depth at different places), the same
+// bits as DrawRect on each in turn, with one depth walk for all of them. False (nothing drawn) for
+// copies it does not take: more than eight, differing colours or depths, or copies that leave
+// holes in their bounding box.
+constexpr int kMaxRectCopies = 8;
+bool DrawRectCopies(const DrawContext& ctx, const RectQuad* copies, int count);
+
 // A vertex on the target: position in pixels, depth, 1/w, colour channels 0–255 (b, g, r, a),
 // texture position in texels (u × width, v × height).
 struct RasterVertex {
