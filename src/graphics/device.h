@@ -239,6 +239,12 @@ class DepthBuffer {
     if (write) WriteFront(i, tx, ty, x0, y0, x1, y1, z);
     return Test::All;
   }
+  // Whether a constant depth z passes at every pixel of tile (tx, ty) and leaves the tile as it
+  // is: ConstantTest then answers All for any part of it without changing anything.
+  bool PassesUnchanged(int tx, int ty, float z, bool write) const {
+    const int i = ty * tile_columns_ + tx;
+    return tile_kind_[i] == kOne && z <= tile_value_[i] && (!write || z == tile_value_[i]);
+  }
   // Whether a constant depth z passes at every pixel of tile (tx, ty).
   bool PassesWhole(int tx, int ty, float z) const { return z <= tile_value_[ty * tile_columns_ + tx]; }
   // Makes the tile per pixel, for a caller writing varying depths.

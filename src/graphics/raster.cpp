@@ -173,7 +173,9 @@ void ForDepthRuns(const DrawContext& ctx, const RectQuad& q, Rows&& rows) {
     bool all = true;
     for (int tx = tx0; tx < tx1; ++tx) {
       const int sx0 = std::max(q.x0, tx * kTile), sx1 = std::min(q.x1, tx * kTile + kTile);
-      tests[tx - tx0] = depth.ConstantTest(tx, ty, sx0, ry0, sx1, ry1, q.z, ctx.z_write);
+      tests[tx - tx0] = depth.PassesUnchanged(tx, ty, q.z, ctx.z_write)
+                            ? Test::All
+                            : depth.ConstantTest(tx, ty, sx0, ry0, sx1, ry1, q.z, ctx.z_write);
       all &= tests[tx - tx0] == Test::All;
     }
     if (all) {
@@ -480,7 +482,10 @@ struct SpanShader {
     int run0 = -1, run1 = -1;
     for (int tx = x0 / kTile; tx * kTile < x1; ++tx) {
       int sx0 = std::max(x0, tx * kTile), sx1 = std::min(x1, tx * kTile + kTile);
-      DepthBuffer::Test r = depth.ConstantTest(tx, ty, sx0, y, sx1, y + 1, t.z0, ctx.z_write);
+      const DepthBuffer::Test r =
+          depth.PassesUnchanged(tx, ty, t.z0, ctx.z_write)
+              ? DepthBuffer::Test::All
+              : depth.ConstantTest(tx, ty, sx0, y, sx1, y + 1, t.z0, ctx.z_write);
       if (r == DepthBuffer::Test::All) {
         if (run0 < 0) run0 = sx0;
         run1 = sx1;
