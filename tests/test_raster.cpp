@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <span>
+#include <tuple>
 #include <vector>
 
 #include "graphics/device.h"
@@ -345,6 +347,138 @@ TEST(SpriteTexture, FastPathMatchesTheGeneralPath) {
     ASSERT_EQ(std::memcmp(fast.dev.Frame(), general.dev.Frame(), 800 * 600 * 4), 0)
         << "round " << round << " format " << format;
     ASSERT_EQ(std::memcmp(fast.dev.Depth(), general.dev.Depth(), 800 * 600 * 4), 0);
+  }
+}
+
+// A strip's two triangles are walked down the target together; what they leave must be what
+// the same two triangles leave drawn one after the other (a list): squeezed and perspective
+// quads, quads whose halves overlap (bow ties), halves at different or varying depths, colour per
+// corner, and depth written or not.
+TEST(SpriteTexture, StripQuadMatchesItsTrianglesInTurn) {
+  std::mt19937 rng(11);
+  auto pick = [&](int n) { return static_cast<int>(rng() % n); };
+  auto real = [&](float lo, float hi) {
+    return lo + (hi - lo) * static_cast<float>(rng() % 10000) / 10000.0f;
+  };
+  const uint32_t formats[] = {0, gfx::D3DFMT_A8R8G8B8, gfx::D3DFMT_A4R4G4B4, gfx::D3DFMT_R5G6B5};
+  enum Shape { kSqueezed, kPerspective, kBowTie, kTwoDepths, kVaryingDepth, kShape };
+  for (int round = 0; round < 60; ++round) {
+    const Shape shape = static_cast<Shape>(round % kShape);
+    Canvas strip, list;
+    const bool write = round % 3 != 0;
+    for (Canvas* c : {&strip, &list}) {
+      c->dev.Clear(0, round % 4 == 0 ? 0.5f : 1.0f);
+      c->dev.SetZWriteEnable(write);
+      c->dev.SetZEnable(round % 7 != 6);
+    }
+    for (int i = 0; i < 800 * 600; ++i) strip.dev.MutableFrame()[i] = rng() | 0xFF000000u;
+    std::memcpy(list.dev.MutableFrame(), strip.dev.Frame(), 800 * 600 * 4);
+    const uint32_t format = formats[pick(4)];
+    // Sizes that wrap by mask and sizes that wrap by remainder.
+    const int tw = round % 4 < 2 ? 32 : 24, th = round % 8 < 4 ? 64 : 40;
+    CTexture ta, tb;
+    std::vector<uint32_t> texels(tw * th);
+    for (uint32_t& t : texels) t = rng();
+    for (auto [c, t] : {std::pair{&strip, &ta}, std::pair{&list, &tb}}) {
+      if (format)
+        FillTexture(*t, c->dev, tw, th, format, [&](int x, int y) { return texels[y * tw + x]; });
+      c->dev.SetTexture(format ? t->Interface() : nullptr);
+    }
+    // Corners top-left, top-right, bottom-left, bottom-right around (x, y), off the tile grid.
+    const float x = real(-20, 780), y = real(-20, 580), w = real(1, 70), h = real(1, 70);
+    const float z = round % 2 ? 0.25f : 0.75f;
+    const float ou = real(-1, 1), ov = real(-1, 1), su = real(0.5f, 2), sv = real(0.5f, 2);
+    gfx::TLVertex v[4];
+    for (int i = 0; i < 4; ++i) {
+      v[i].x = x + (i & 1) * w;
+      v[i].y = y + (i >> 1) * h;
+      v[i].z = z;
+      v[i].diffuse = pick(3) == 0 ? rng() : 0xFFFFFFFFu;
+      v[i].u = ou + (i & 1) * su;
+      v[i].v = ov + (i >> 1) * sv;
+    }
+    if (pick(2) == 0)
+      for (gfx::TLVertex& c : v) c.diffuse = v[0].diffuse;
+    switch (shape) {
+      case kSqueezed: break;
+      case kPerspective:
+        v[1].rhw = v[3].rhw = real(0.2f, 0.9f);
+        v[1].y -= real(0, 10), v[3].y += real(0, 10);
+        break;
+      case kBowTie: std::swap(v[0].x, v[1].x); break;
+      case kTwoDepths: v[3].z = 0.5f; break;
+      case kVaryingDepth: v[1].z = v[3].z = 0.1f; break;
+      case kShape: break;
+    }
+    strip.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, v);
+    const gfx::TLVertex triangles[6] = {v[0], v[1], v[2], v[1], v[2], v[3]};
+    list.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleList, 2, triangles);
+    ASSERT_EQ(std::memcmp(strip.dev.Frame(), list.dev.Frame(), 800 * 600 * 4), 0)
+        << "round " << round << " format " << format;
+    ASSERT_EQ(std::memcmp(strip.dev.Depth(), list.dev.Depth(), 800 * 600 * 4), 0)
+        << "round " << round;
+  }
+}
+
+// A sprite's copies drawn together (the text outline) leave what the same sprite drawn at each
+// offset in turn leaves: overlapping copies, copies apart (which leave holes and are drawn one by
+// one), copies cut by the target's edges, every blend mode, over tiles of other depths, after a
+// clear still waiting to be filled.
+TEST(SpriteTexture, CopiesMatchTheSpriteDrawnAtEachOffset) {
+  std::mt19937 rng(17);
+  auto pick = [&](int n) { return static_cast<int>(rng() % n); };
+  const uint32_t formats[] = {gfx::D3DFMT_A4R4G4B4, gfx::D3DFMT_A8R8G8B8, gfx::D3DFMT_X8R8G8B8, 0};
+  const gfx::SpriteOffset outline[4] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+  const gfx::SpriteOffset apart[2] = {{0, 0}, {40, 3}};
+  const gfx::SpriteOffset stacked[3] = {{0, 0}, {2, 0}, {0, 0}};
+  struct Offsets {
+    const gfx::SpriteOffset* at;
+    size_t n;
+  } sets[] = {{outline, 4}, {apart, 2}, {stacked, 3}};
+  for (int round = 0; round < 48; ++round) {
+    Canvas together(0xFF203040u), apart_canvas(0xFF203040u);
+    const uint32_t format = formats[round % 4];
+    CTexture ta, tb;
+    std::vector<uint32_t> texels(64 * 64);
+    // Mostly transparent with some ink, as a glyph sheet is.
+    for (uint32_t& t : texels) t = pick(3) == 0 ? rng() : 0;
+    CSprite sa, sb;
+    for (auto [c, t, s] : {std::tuple{&together, &ta, &sa}, std::tuple{&apart_canvas, &tb, &sb}}) {
+      c->dev.SetWidePixels(round / 4 % 2 == 0);
+      if (format) {
+        FillTexture(*t, c->dev, 64, 64, format, [&](int x, int y) { return texels[y * 64 + x]; });
+        s->Init(0, 0, 32, 32, 0.25f, 0.5f, 0.75f, 1.0f, t);
+      } else {
+        s->Init(0, 0, 32, 32);
+      }
+    }
+    // Some rounds first put a quad of another depth under part of the copies.
+    const float x = static_cast<float>(round % 3 == 0 ? 790 - pick(8) : 1 + pick(700));
+    const float y = static_cast<float>(round % 5 == 0 ? -3 : 1 + pick(500));
+    const bool under = round % 2 == 1;
+    const uint32_t color = round % 3 == 1 ? 0x80C0A0E0u : 0xFFFFFFFFu;
+    for (auto [c, s] : {std::pair{&together, &sa}, std::pair{&apart_canvas, &sb}}) {
+      if (under) {
+        c->dev.SetSpriteDepth(0.3f);
+        CSprite block;
+        block.Init(0, 0, 0, 0);
+        block.SetColor(0x00FF00);
+        block.Draw(c->dev, x + 5, y + 7, 13, 9);
+      }
+      c->dev.SetSpriteDepth(0.6f);
+      s->SetBlendMode(round % 3);
+      s->SetColor(color & 0xFFFFFF);
+      s->SetAlpha(static_cast<int>(color >> 24));
+    }
+    const Offsets& set = sets[round / 2 % 3];
+    const std::span<const gfx::SpriteOffset> at(set.at, set.n);
+    ASSERT_EQ(sa.DrawCopies(together.dev, at, x, y, 32, 32), static_cast<int>(set.n));
+    for (const gfx::SpriteOffset& o : at) sb.Draw(apart_canvas.dev, x + o.dx, y + o.dy, 32, 32);
+    ASSERT_EQ(std::memcmp(together.dev.Frame(), apart_canvas.dev.Frame(), 800 * 600 * 4), 0)
+        << "round " << round;
+    ASSERT_EQ(std::memcmp(together.dev.Depth(), apart_canvas.dev.Depth(), 800 * 600 * 4), 0)
+        << "round " << round;
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(sa.Vertices()[i].x, sb.Vertices()[i].x) << round;
   }
 }
 

@@ -586,14 +586,28 @@ void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVe
       DrawScaledStrip(ctx, v))
     return;
   FillCleared();
+  auto perspective = [&](const raster::RasterVertex& a, const raster::RasterVertex& b,
+                         const raster::RasterVertex& c) {
+    return ctx.tex_bits && (a.rhw != b.rhw || a.rhw != c.rhw);
+  };
+  if (type == PrimitiveType::TriangleStrip && primitive_count == 2) {
+    // A quad: its halves walk down the target together.
+    const raster::RasterVertex r[4] = {FromTL(v[0], ctx), FromTL(v[1], ctx), FromTL(v[2], ctx),
+                                       FromTL(v[3], ctx)};
+    const raster::RasterVertex* first[3] = {&r[0], &r[1], &r[2]};
+    const raster::RasterVertex* second[3] = {&r[1], &r[2], &r[3]};
+    general_triangles_ += 2;
+    raster::DrawTrianglePair(ctx, first, perspective(r[0], r[1], r[2]), second,
+                             perspective(r[1], r[2], r[3]));
+    return;
+  }
   for (int i = 0; i < primitive_count; ++i) {
     int idx[3];
     TriangleIndices(type, i, idx);
     raster::RasterVertex r[3];
     for (int k = 0; k < 3; ++k) r[k] = FromTL(v[idx[k]], ctx);
-    bool perspective = ctx.tex_bits && (r[0].rhw != r[1].rhw || r[0].rhw != r[2].rhw);
     ++general_triangles_;
-    raster::DrawTriangle(ctx, r[0], r[1], r[2], perspective);
+    raster::DrawTriangle(ctx, r[0], r[1], r[2], perspective(r[0], r[1], r[2]));
   }
 }
 
@@ -616,8 +630,12 @@ bool Device::DrawScaledStrip(const raster::DrawContext& ctx, const TLVertex* v) 
   return true;
 }
 
-bool Device::DrawAlignedSprite(float x, float y, float w, float h, float u0, float v0, float u1,
-                               float v1, uint32_t diffuse) {
+namespace {
+
+// The fast path's quad for a sprite at (x, y), w × h pixels, on whole pixels with whole texels one
+// to one; false for any other.
+bool AlignedQuad(const raster::DrawContext& ctx, float x, float y, float w, float h, float u0,
+                 float v0, float u1, float v1, uint32_t diffuse, float z, raster::RectQuad* out) {
   // Whole pixels, well inside the guard band: the shifted corners x − 0.5 and x − 0.5 + w are
   // then exact in float, so these are the rectangle AsRect finds in the strip's vertices.
   constexpr float kLimit = 4096.0f;
@@ -626,16 +644,13 @@ bool Device::DrawAlignedSprite(float x, float y, float w, float h, float u0, flo
   const int ix = static_cast<int>(x), iy = static_cast<int>(y);
   const int iw = static_cast<int>(w), ih = static_cast<int>(h);
   if (ix != x || iy != y || iw != w || ih != h) return false;
-  std::unique_lock<std::mutex> lock;
-  if (texture_ && texture_->shared_) lock = std::unique_lock<std::mutex>(texture_->mutex_);
-  const raster::DrawContext& ctx = Context();
-  raster::RectQuad q;
+  raster::RectQuad& q = *out;
   q.x0 = std::max(ix, 0);
   q.x1 = std::min(ix + iw, ctx.width);
   q.y0 = std::max(iy, 0);
   q.y1 = std::min(iy + ih, ctx.height);
   q.color = diffuse;
-  q.z = sprite_depth_;
+  q.z = z;
   q.tex_dx = q.tex_dy = 0;
   if (ctx.tex_bits) {
     // Whole texels one to one: the texel offset is then a whole number and every pixel centre
@@ -651,9 +666,44 @@ bool Device::DrawAlignedSprite(float x, float y, float w, float h, float u0, flo
     if (q.x0 < q.x1 && (q.x0 + q.tex_dx < 0 || q.x1 - 1 + q.tex_dx >= ctx.tex_width)) return false;
     if (q.y0 < q.y1 && (q.y0 + q.tex_dy < 0 || q.y1 - 1 + q.tex_dy >= ctx.tex_height)) return false;
   }
+  return true;
+}
+
+}  // namespace
+
+bool Device::DrawAlignedSprite(float x, float y, float w, float h, float u0, float v0, float u1,
+                               float v1, uint32_t diffuse) {
+  std::unique_lock<std::mutex> lock;
+  if (texture_ && texture_->shared_) lock = std::unique_lock<std::mutex>(texture_->mutex_);
+  const raster::DrawContext& ctx = Context();
+  raster::RectQuad q;
+  if (!AlignedQuad(ctx, x, y, w, h, u0, v0, u1, v1, diffuse, sprite_depth_, &q)) return false;
   ++fast_quads_;
   FillClearedUnder(ctx, q);
   raster::DrawRect(ctx, q);
+  return true;
+}
+
+bool Device::DrawAlignedSpriteCopies(std::span<const SpriteOffset> at, float x, float y, float w,
+                                     float h, float u0, float v0, float u1, float v1,
+                                     uint32_t diffuse) {
+  if (at.empty() || at.size() > static_cast<size_t>(raster::kMaxRectCopies)) return false;
+  std::unique_lock<std::mutex> lock;
+  if (texture_ && texture_->shared_) lock = std::unique_lock<std::mutex>(texture_->mutex_);
+  const raster::DrawContext& ctx = Context();
+  raster::RectQuad q[raster::kMaxRectCopies];
+  const int count = static_cast<int>(at.size());
+  for (int k = 0; k < count; ++k)
+    if (!AlignedQuad(ctx, x + at[k].dx, y + at[k].dy, w, h, u0, v0, u1, v1, diffuse,
+                     sprite_depth_, &q[k]))
+      return false;
+  // Each copy's tiles are filled in before any copy draws: a copy only draws over tiles filled
+  // (or covered) for it, which the others' fills leave alone.
+  for (int k = 0; k < count; ++k) FillClearedUnder(ctx, q[k]);
+  if (!raster::DrawRectCopies(ctx, q, count)) {
+    for (int k = 0; k < count; ++k) raster::DrawRect(ctx, q[k]);
+  }
+  fast_quads_ += count;
   return true;
 }
 

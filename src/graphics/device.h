@@ -62,6 +62,11 @@ enum class Blend : uint8_t {
 };
 
 // The sprite vertex: position in pixels, depth, reciprocal w, colours as ARGB, texture position.
+// Where a copy of a sprite is drawn, from the sprite's own place.
+struct SpriteOffset {
+  float dx, dy;
+};
+
 struct TLVertex {
   float x = 0, y = 0, z = 0, rhw = 1;
   uint32_t diffuse = 0xFFFFFFFFu;
@@ -238,6 +243,12 @@ class DepthBuffer {
     if (write) WriteFront(i, tx, ty, x0, y0, x1, y1, z);
     return Test::All;
   }
+  // Whether a constant depth z passes at every pixel of tile (tx, ty) and leaves the tile as it
+  // is: ConstantTest then answers All for any part of it without changing anything.
+  bool PassesUnchanged(int tx, int ty, float z, bool write) const {
+    const int i = ty * tile_columns_ + tx;
+    return tile_kind_[i] == kOne && z <= tile_value_[i] && (!write || z == tile_value_[i]);
+  }
   // Whether a constant depth z passes at every pixel of tile (tx, ty).
   bool PassesWhole(int tx, int ty, float z) const { return z <= tile_value_[ty * tile_columns_ + tx]; }
   // Makes the tile per pixel, for a caller writing varying depths.
@@ -373,6 +384,11 @@ class Device {
   // other quad, which the caller then draws through DrawPrimitiveUP.
   bool DrawAlignedSprite(float x, float y, float w, float h, float u0, float v0, float u1, float v1,
                          uint32_t diffuse);
+  // The same sprite drawn at each offset of `at` in turn (the outline's copies of a glyph) with
+  // one depth walk for all: the bits of DrawAlignedSprite at each offset. False (nothing drawn)
+  // unless every copy is one DrawAlignedSprite takes.
+  bool DrawAlignedSpriteCopies(std::span<const SpriteOffset> at, float x, float y, float w,
+                               float h, float u0, float v0, float u1, float v1, uint32_t diffuse);
   // Transformed, optionally lit triangles from the stream source, starting at `start_vertex`.
   void DrawPrimitive(PrimitiveType type, int start_vertex, int primitive_count);
   // A polyline `width` pixels wide through points at pixel centres, blended over the target with

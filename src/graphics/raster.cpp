@@ -181,11 +181,66 @@ LANTHORN_PIXEL __m128i FloorToInt4(__m128 f) {
 template <uint32_t F, bool kGouraud, bool kPersp>
 void SourceRow(const Triangle& t, const DrawContext& ctx, int y, int x0, int n, uint32_t* out) {
   const float dy = static_cast<float>(y) - t.oy;
-  float row[4];
-  for (int ch = 0; ch < 4; ++ch) row[ch] = t.c[ch].Row(dy);
+  float row[4] = {};
+  if constexpr (kGouraud)
+    for (int ch = 0; ch < 4; ++ch) row[ch] = t.c[ch].Row(dy);
   const float ru = t.u.Row(dy), rv = t.v.Row(dy), rq = t.q.Row(dy);
   const P4 flat = Splat4(t.color);
+  // Times white is the texel itself.
   const bool white = !kGouraud && t.color == 0xFFFFFFFFu;
+#if defined(__SSE2__)
+  if constexpr (F != 0) {
+    // Four lanes at once, each lane the same float operations as the scalar loop below: u, v
+    // (and 1/w) from their planes, divided through when in perspective, floored and wrapped.
+    const __m128 lanes = _mm_setr_ps(0, 1, 2, 3), ox = _mm_set1_ps(t.ox);
+    const __m128 u0 = _mm_set1_ps(ru), udx = _mm_set1_ps(t.u.dx);
+    const __m128 v0 = _mm_set1_ps(rv), vdx = _mm_set1_ps(t.v.dx);
+    const __m128 q0 = _mm_set1_ps(rq), qdx = _mm_set1_ps(t.q.dx);
+    const bool masks = t.wrap_u_mask >= 0 && t.wrap_v_mask >= 0;
+    const __m128i umask = _mm_set1_epi32(t.wrap_u_mask), vmask = _mm_set1_epi32(t.wrap_v_mask);
+    // An affine row whose v does not change along it (v.dx is zero, so every lane's v is ru's
+    // row value plus a zero) reads one texture row.
+    const bool one_row = !kPersp && masks && t.v.dx == 0.0f;
+    const uint8_t* fixed_row =
+        one_row ? ctx.tex_bits + static_cast<size_t>(FloorToInt(rv) & t.wrap_v_mask) * ctx.tex_pitch
+                : nullptr;
+    for (int i = 0; i < n; i += 4) {
+      const float x = static_cast<float>(x0 + i);
+      const __m128 d = _mm_sub_ps(_mm_add_ps(_mm_set1_ps(x), lanes), ox);
+      __m128 u = _mm_add_ps(u0, _mm_mul_ps(udx, d));
+      alignas(16) int tu[4], tv[4];
+      uint32_t tex[4];
+      if (one_row) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(tu), _mm_and_si128(FloorToInt4(u), umask));
+        for (int k = 0; k < 4; ++k) tex[k] = Texel<F>(fixed_row, tu[k], ctx.palette);
+      } else {
+        __m128 v = _mm_add_ps(v0, _mm_mul_ps(vdx, d));
+        if constexpr (kPersp) {
+          const __m128 q = _mm_add_ps(q0, _mm_mul_ps(qdx, d));
+          u = _mm_div_ps(u, q);
+          v = _mm_div_ps(v, q);
+        }
+        if (masks) {
+          _mm_store_si128(reinterpret_cast<__m128i*>(tu), _mm_and_si128(FloorToInt4(u), umask));
+          _mm_store_si128(reinterpret_cast<__m128i*>(tv), _mm_and_si128(FloorToInt4(v), vmask));
+        } else {
+          _mm_store_si128(reinterpret_cast<__m128i*>(tu), FloorToInt4(u));
+          _mm_store_si128(reinterpret_cast<__m128i*>(tv), FloorToInt4(v));
+          for (int k = 0; k < 4; ++k) {
+            tu[k] = Wrap(tu[k], ctx.tex_width, -1);
+            tv[k] = Wrap(tv[k], ctx.tex_height, -1);
+          }
+        }
+        for (int k = 0; k < 4; ++k)
+          tex[k] = Texel<F>(ctx.tex_bits + static_cast<size_t>(tv[k]) * ctx.tex_pitch, tu[k],
+                            ctx.palette);
+      }
+      const P4 col = kGouraud ? Gouraud4(t, row, x) : flat;
+      Store4(out + i, white ? Load4(tex) : Modulate(Load4(tex), col));
+    }
+    return;
+  }
+#endif
   for (int i = 0; i < n; i += 4) {
     const float x = static_cast<float>(x0 + i);
     P4 col = kGouraud ? Gouraud4(t, row, x) : flat;
@@ -193,26 +248,6 @@ void SourceRow(const Triangle& t, const DrawContext& ctx, int y, int x0, int n, 
       Store4(out + i, col);
     } else {
       uint32_t tex[4];
-#if defined(__SSE2__)
-      if (!kPersp && t.wrap_u_mask >= 0 && t.wrap_v_mask >= 0) {
-        // The same operations as below on four lanes at once (power-of-two sizes wrap by mask).
-        const __m128 d = _mm_sub_ps(_mm_add_ps(_mm_set1_ps(x), _mm_setr_ps(0, 1, 2, 3)),
-                                    _mm_set1_ps(t.ox));
-        const __m128 u = _mm_add_ps(_mm_set1_ps(ru), _mm_mul_ps(_mm_set1_ps(t.u.dx), d));
-        const __m128 v = _mm_add_ps(_mm_set1_ps(rv), _mm_mul_ps(_mm_set1_ps(t.v.dx), d));
-        alignas(16) int tu[4], tv[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(tu),
-                        _mm_and_si128(FloorToInt4(u), _mm_set1_epi32(t.wrap_u_mask)));
-        _mm_store_si128(reinterpret_cast<__m128i*>(tv),
-                        _mm_and_si128(FloorToInt4(v), _mm_set1_epi32(t.wrap_v_mask)));
-        for (int k = 0; k < 4; ++k)
-          tex[k] = Texel<F>(ctx.tex_bits + static_cast<size_t>(tv[k]) * ctx.tex_pitch, tu[k],
-                            ctx.palette);
-        // Times white is the texel itself.
-        Store4(out + i, white ? Load4(tex) : Modulate(Load4(tex), col));
-        continue;
-      }
-#endif
       for (int k = 0; k < 4; ++k) {
         float d = (x + k) - t.ox;
         float u = ru + t.u.dx * d, v = rv + t.v.dx * d;
@@ -225,7 +260,7 @@ void SourceRow(const Triangle& t, const DrawContext& ctx, int y, int x0, int n, 
         int tv = Wrap(FloorToInt(v), ctx.tex_height, t.wrap_v_mask);
         tex[k] = Texel<F>(ctx.tex_bits + static_cast<size_t>(tv) * ctx.tex_pitch, tu, ctx.palette);
       }
-      Store4(out + i, Modulate(Load4(tex), col));
+      Store4(out + i, white ? Load4(tex) : Modulate(Load4(tex), col));
     }
   }
 }
@@ -240,6 +275,22 @@ SourceFn PickSource(bool gouraud, bool persp) {
     if (gouraud) return persp ? SourceRow<F, true, true> : SourceRow<F, true, false>;
     return persp ? SourceRow<F, false, true> : SourceRow<F, false, false>;
   }
+}
+
+enum class DepthMode { None, Constant, Varying };
+
+// One triangle's share of a row: its pixels [x0, x1) and how their source colours are made.
+struct SpanPart {
+  const Triangle* t;
+  SourceFn source;
+  int x0, x1;
+};
+
+// The last one to three pixels of a row of four-pixel groups, copied without a library call.
+LANTHORN_PIXEL void CopyTail(uint32_t* to, const uint32_t* from, int k) {
+  to[0] = from[0];
+  if (k > 1) to[1] = from[1];
+  if (k > 2) to[2] = from[2];
 }
 
 template <class B, bool kMask>
@@ -263,10 +314,10 @@ void BlendRow(const DrawContext& ctx, uint32_t* dst, const uint32_t* src, const 
   if (i < n) {
     int k = n - i;
     uint32_t px[4] = {}, m[4] = {};
-    std::memcpy(px, dst + i, k * 4);
-    if constexpr (kMask) std::memcpy(m, mask + i, k * 4);
+    CopyTail(px, dst + i, k);
+    if constexpr (kMask) CopyTail(m, mask + i, k);
     four(px, src + i, m);
-    std::memcpy(dst + i, px, k * 4);
+    CopyTail(dst + i, px, k);
   }
 }
 
@@ -281,19 +332,20 @@ BlendFn PickBlend(const DrawContext& ctx, bool mask) {
   return fn;
 }
 
-enum class DepthMode { None, Constant, Varying };
-
+// Shades a row's span. The span is one triangle's pixels, or two triangles' side by side (the
+// two halves of a quad, left part first): each pixel's source colour comes from its own
+// triangle's planes, which depend on the pixel's position alone, so one source row, one depth
+// pass and one blend pass serve both. Two parts share their depth, one constant z.
 struct SpanShader {
   const DrawContext& ctx;
-  const Triangle& t;
-  SourceFn source;
   BlendFn blend_plain, blend_masked;
 
-  void Segment(int y, int x0, int x1, DepthMode mode) const {
+  void Segment(const SpanPart* parts, int count, int y, int x0, int x1, DepthMode mode) const {
     alignas(16) uint32_t src[kMaxSpan + 4];
     alignas(16) uint32_t mask[kMaxSpan + 4];
     const int n = x1 - x0;
     if (mode != DepthMode::None) {
+      const Triangle& t = *parts[0].t;
       float* stored = ctx.depth->Row(y) + x0;
       const float dy = static_cast<float>(y) - t.oy, rz = t.z.Row(dy);
       bool any = false;
@@ -307,7 +359,12 @@ struct SpanShader {
       }
       if (!any) return;
     }
-    source(t, ctx, y, x0, n, src);
+    // Each source writes whole groups of four: the right part, written after the left, replaces
+    // what the left one wrote past its end.
+    for (int p = 0; p < count; ++p) {
+      const int a = std::max(x0, parts[p].x0), b = std::min(x1, parts[p].x1);
+      if (a < b) parts[p].source(*parts[p].t, ctx, y, a, b - a, src + (a - x0));
+    }
     uint32_t* dst = ctx.frame + static_cast<size_t>(y) * ctx.width + x0;
     if (mode == DepthMode::None)
       blend_plain(ctx, dst, src, nullptr, n);
@@ -315,28 +372,34 @@ struct SpanShader {
       blend_masked(ctx, dst, src, mask, n);
   }
 
-  void Span(int y, int x0, int x1) const {
-    if (!ctx.z_enable) return Segment(y, x0, x1, DepthMode::None);
+  void Span(const SpanPart* parts, int count, int y) const {
+    const int x0 = parts[0].x0, x1 = parts[count - 1].x1;
+    if (!ctx.z_enable) return Segment(parts, count, y, x0, x1, DepthMode::None);
     DepthBuffer& depth = *ctx.depth;
+    const Triangle& t = *parts[0].t;
     const int ty = y / kTile;
     if (!t.const_z) {
       for (int tx = x0 / kTile; tx * kTile < x1; ++tx) depth.Split(tx, ty);
-      return Segment(y, x0, x1, DepthMode::Varying);
+      return Segment(parts, count, y, x0, x1, DepthMode::Varying);
     }
     int run0 = -1, run1 = -1;
     for (int tx = x0 / kTile; tx * kTile < x1; ++tx) {
       int sx0 = std::max(x0, tx * kTile), sx1 = std::min(x1, tx * kTile + kTile);
-      DepthBuffer::Test r = depth.ConstantTest(tx, ty, sx0, y, sx1, y + 1, t.z0, ctx.z_write);
+      const DepthBuffer::Test r =
+          depth.PassesUnchanged(tx, ty, t.z0, ctx.z_write)
+              ? DepthBuffer::Test::All
+              : depth.ConstantTest(tx, ty, sx0, y, sx1, y + 1, t.z0, ctx.z_write);
       if (r == DepthBuffer::Test::All) {
         if (run0 < 0) run0 = sx0;
         run1 = sx1;
         continue;
       }
-      if (run0 >= 0) Segment(y, run0, run1, DepthMode::None);
+      if (run0 >= 0) Segment(parts, count, y, run0, run1, DepthMode::None);
       run0 = -1;
-      if (r == DepthBuffer::Test::PerPixel) Segment(y, sx0, sx1, DepthMode::Constant);
+      if (r == DepthBuffer::Test::PerPixel)
+        Segment(parts, count, y, sx0, sx1, DepthMode::Constant);
     }
-    if (run0 >= 0) Segment(y, run0, run1, DepthMode::None);
+    if (run0 >= 0) Segment(parts, count, y, run0, run1, DepthMode::None);
   }
 };
 
@@ -448,17 +511,20 @@ bool SetUp(const DrawContext& ctx, const RasterVertex* const v[3], bool perspect
   double area_px = static_cast<double>(area) / 65536.0;
   t.ox = static_cast<float>(px[0]);
   t.oy = static_cast<float>(py[0]);
+  // The colour planes are read only when the colour varies, the depth plane only when the depth
+  // does.
   t.gouraud = false;
-  for (int ch = 0; ch < 4; ++ch) {
-    t.c[ch] = MakePlane(px, py, v[0]->c[ch], v[1]->c[ch], v[2]->c[ch], area_px);
+  for (int ch = 0; ch < 4; ++ch)
     t.gouraud |= v[0]->c[ch] != v[1]->c[ch] || v[0]->c[ch] != v[2]->c[ch];
-  }
+  if (t.gouraud)
+    for (int ch = 0; ch < 4; ++ch)
+      t.c[ch] = MakePlane(px, py, v[0]->c[ch], v[1]->c[ch], v[2]->c[ch], area_px);
   t.color = 0;
   for (int ch = 0; ch < 4; ++ch)
     t.color |= static_cast<uint32_t>(std::clamp(std::lrint(v[0]->c[ch]), 0L, 255L)) << (8 * ch);
   t.const_z = v[0]->z == v[1]->z && v[0]->z == v[2]->z;
   t.z0 = v[0]->z;
-  t.z = MakePlane(px, py, v[0]->z, v[1]->z, v[2]->z, area_px);
+  if (!t.const_z) t.z = MakePlane(px, py, v[0]->z, v[1]->z, v[2]->z, area_px);
   const bool textured = ctx.tex_bits != nullptr;
   if (textured) {
     if (perspective) {
@@ -479,22 +545,151 @@ bool SetUp(const DrawContext& ctx, const RasterVertex* const v[3], bool perspect
   return true;
 }
 
-void DrawInside(const DrawContext& ctx, const RasterVertex* v[3], bool perspective) {
-  Triangle t;
-  EdgeWalk edges[3];
-  int y0, y1;
-  if (!SetUp(ctx, v, perspective, t, edges, &y0, &y1)) return;
-  const bool textured = ctx.tex_bits != nullptr;
-  SourceFn source = nullptr;
-  WithFormat(textured ? ctx.tex_format : 0,
-             [&](auto f) { source = PickSource<decltype(f)::value>(t.gouraud, perspective); });
-  SpanShader shader{ctx, t, source, PickBlend(ctx, false), PickBlend(ctx, true)};
+// One sloped edge's limit on the rows of a triangle: q + ((r != 0) | bump) on each row, with q
+// and r the floor and remainder EdgeWalk keeps (bump says whether the limit moves past a pixel
+// centre that lies on the edge: a lower edge that is not a top or left edge, or an upper edge
+// that is). A missing bound stays far outside the target.
+struct Bound {
+  int64_t q, r, den, qs, rs, bump;
 
+  static Bound From(const EdgeWalk& e) {
+    const bool lower = e.kind == EdgeWalk::Lower;
+    return {e.q, e.r, e.den, e.qs, e.rs, lower ? !e.tie : e.tie};
+  }
+  static Bound Fixed(int64_t at) { return {at, 0, 1, 0, 0, 0}; }
+  int64_t Limit() const { return q + ((r != 0) | bump); }
+  void Next() {
+    q += qs;
+    r += rs;
+    const int64_t carry = r >= den;
+    r -= den & -carry;
+    q += carry;
+  }
+};
+
+// A triangle being walked down the target: its planes, its source, its rows y0 ..= y1 and its
+// edges on the next row. A horizontal edge only decides which rows are inside, so it is taken
+// into y0 and y1 once; the others narrow each row from the left (lower) or the right (upper).
+struct TriangleWalk {
+  Triangle t;
+  int y0 = 0, y1 = -1;
+  SourceFn source = nullptr;
+  Bound lower[2], upper[2];  // the second of each only when two_lower, two_upper
+  bool two_lower = false, two_upper = false;
+
+  bool Start(const DrawContext& ctx, const RasterVertex* const v[3], bool perspective) {
+    EdgeWalk edges[3];
+    if (!SetUp(ctx, v, perspective, t, edges, &y0, &y1)) return false;
+    WithFormat(ctx.tex_bits ? ctx.tex_format : 0,
+               [&](auto f) { source = PickSource<decltype(f)::value>(t.gouraud, perspective); });
+    constexpr int64_t kFar = int64_t{1} << 40;
+    lower[0] = lower[1] = Bound::Fixed(-kFar);
+    upper[0] = upper[1] = Bound::Fixed(kFar);
+    int lowers = 0, uppers = 0;
+    int first = y0, last = y1;
+    for (const EdgeWalk& e : edges) {
+      // A triangle (its area is not zero) has at most two edges of one kind.
+      if (e.kind == EdgeWalk::Lower && lowers < 2) lower[lowers++] = Bound::From(e);
+      if (e.kind == EdgeWalk::Upper && uppers < 2) upper[uppers++] = Bound::From(e);
+      if (e.kind != EdgeWalk::Flat) continue;
+      // Inside on row y0 + k while e + step k ≥ least.
+      const int64_t least = e.tie ? 0 : 1;
+      int64_t rem;
+      if (e.step == 0) {
+        if (e.e < least) last = first - 1;
+      } else if (e.step > 0) {
+        const int64_t k = -FloorDiv(e.e - least, e.step, &rem);  // ceil((least − e) / step)
+        first = std::max(first, static_cast<int>(std::min<int64_t>(y0 + k, int64_t{y1} + 1)));
+      } else {
+        const int64_t k = FloorDiv(e.e - least, -e.step, &rem);
+        last = static_cast<int>(std::min<int64_t>(last, std::max<int64_t>(y0 + k, int64_t{y0} - 1)));
+      }
+    }
+    if (first > last) return false;
+    two_lower = lowers == 2;
+    two_upper = uppers == 2;
+    for (int y = y0; y < first; ++y)
+      for (Bound* b : {&lower[0], &lower[1], &upper[0], &upper[1]}) b->Next();
+    y0 = first;
+    y1 = last;
+    return true;
+  }
+  // Row y's pixels (rows are taken in order, each once); false when the row has none.
+  bool Row(const DrawContext& ctx, int y, SpanPart* part) {
+    if (y < y0 || y > y1) return false;
+    int64_t lo = std::max(int64_t{0}, lower[0].Limit());
+    int64_t hi = std::min(int64_t{ctx.width}, upper[0].Limit());
+    lower[0].Next();
+    upper[0].Next();
+    if (two_lower) {
+      lo = std::max(lo, lower[1].Limit());
+      lower[1].Next();
+    }
+    if (two_upper) {
+      hi = std::min(hi, upper[1].Limit());
+      upper[1].Next();
+    }
+    *part = {&t, source, static_cast<int>(lo), static_cast<int>(hi)};
+    return lo < hi;
+  }
+};
+
+SpanShader MakeShader(const DrawContext& ctx) {
+  return {ctx, PickBlend(ctx, false), PickBlend(ctx, true)};
+}
+
+void DrawWalk(const DrawContext& ctx, const SpanShader& shader, TriangleWalk& w) {
+  SpanPart part;
+  for (int y = w.y0; y <= w.y1; ++y)
+    if (w.Row(ctx, y, &part)) shader.Span(&part, 1, y);
+}
+
+void DrawInside(const DrawContext& ctx, const RasterVertex* v[3], bool perspective) {
+  TriangleWalk w;
+  if (w.Start(ctx, v, perspective)) DrawWalk(ctx, MakeShader(ctx), w);
+}
+
+bool SameBits(float a, float b) {
+  uint32_t x, y;
+  std::memcpy(&x, &a, 4);
+  std::memcpy(&y, &b, 4);
+  return x == y;
+}
+
+// Two triangles row by row, the first's part of a row before the second's, so every pixel sees
+// the same draws in the same order as when the triangles are drawn one after the other. Where a
+// row's parts meet (a quad's halves) and write the same constant depth, they are one span.
+void DrawPairInside(const DrawContext& ctx, const RasterVertex* a[3], bool a_perspective,
+                    const RasterVertex* b[3], bool b_perspective) {
+  TriangleWalk w[2];
+  const bool has_a = w[0].Start(ctx, a, a_perspective);
+  const bool has_b = w[1].Start(ctx, b, b_perspective);
+  const SpanShader shader = MakeShader(ctx);
+  if (!has_a || !has_b) {
+    if (has_a) DrawWalk(ctx, shader, w[0]);
+    if (has_b) DrawWalk(ctx, shader, w[1]);
+    return;
+  }
+  const bool one_depth = !ctx.z_enable || (w[0].t.const_z && w[1].t.const_z &&
+                                           SameBits(w[0].t.z0, w[1].t.z0));
+  const int y0 = std::min(w[0].y0, w[1].y0), y1 = std::max(w[0].y1, w[1].y1);
   for (int y = y0; y <= y1; ++y) {
-    int64_t lo = 0, hi = ctx.width;
-    for (const EdgeWalk& e : edges) e.Limit(lo, hi);
-    if (lo < hi) shader.Span(y, static_cast<int>(lo), static_cast<int>(hi));
-    for (EdgeWalk& e : edges) e.Next();
+    SpanPart p[2];
+    const bool in_a = w[0].Row(ctx, y, &p[0]);
+    const bool in_b = w[1].Row(ctx, y, &p[1]);
+    if (in_a && in_b && one_depth) {
+      if (p[0].x1 == p[1].x0) {
+        shader.Span(p, 2, y);
+        continue;
+      }
+      if (p[1].x1 == p[0].x0) {
+        const SpanPart swapped[2] = {p[1], p[0]};
+        shader.Span(swapped, 2, y);
+        continue;
+      }
+    }
+    if (in_a) shader.Span(&p[0], 1, y);
+    if (in_b) shader.Span(&p[1], 1, y);
   }
 }
 
@@ -588,6 +783,82 @@ void DrawRect(const DrawContext& ctx, const RectQuad& q) {
       }
     });
   });
+}
+
+namespace {
+
+// Whether the copies' quads together cover every pixel of their bounding box `box`.
+bool CoverTheirBox(const RectQuad* q, int count, const RectQuad& box) {
+  int rows[2 * kMaxRectCopies], n = 0;
+  for (int k = 0; k < count; ++k)
+    if (q[k].x0 < q[k].x1 && q[k].y0 < q[k].y1) rows[n++] = q[k].y0, rows[n++] = q[k].y1;
+  std::sort(rows, rows + n);
+  for (int b = 0; b + 1 < n; ++b) {
+    if (rows[b] == rows[b + 1]) continue;
+    // The band [rows[b], rows[b + 1]): its quads' columns, left to right, must join up.
+    int from[kMaxRectCopies], to[kMaxRectCopies], m = 0;
+    for (int k = 0; k < count; ++k)
+      if (q[k].x0 < q[k].x1 && q[k].y0 <= rows[b] && rows[b + 1] <= q[k].y1)
+        from[m] = q[k].x0, to[m++] = q[k].x1;
+    int reach = box.x0;
+    for (bool grew = true; grew && reach < box.x1;) {
+      grew = false;
+      for (int k = 0; k < m; ++k)
+        if (from[k] <= reach && to[k] > reach) reach = to[k], grew = true;
+    }
+    if (reach < box.x1) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool DrawRectCopies(const DrawContext& ctx, const RectQuad* q, int count) {
+  if (count < 1 || count > kMaxRectCopies) return false;
+  RectQuad box = q[0];
+  bool any = false;
+  for (int k = 0; k < count; ++k) {
+    if (q[k].color != q[0].color || !SameBits(q[k].z, q[0].z)) return false;
+    if (q[k].x0 >= q[k].x1 || q[k].y0 >= q[k].y1) continue;
+    if (!any) {
+      box.x0 = q[k].x0, box.y0 = q[k].y0, box.x1 = q[k].x1, box.y1 = q[k].y1;
+      any = true;
+    }
+    box.x0 = std::min(box.x0, q[k].x0), box.y0 = std::min(box.y0, q[k].y0);
+    box.x1 = std::max(box.x1, q[k].x1), box.y1 = std::max(box.y1, q[k].y1);
+  }
+  if (!any) return true;
+  // Depth is tested over the box at once, so the copies must cover it.
+  if (!CoverTheirBox(q, count, box)) return false;
+  const bool white = q[0].color == 0xFFFFFFFFu;
+  const uint32_t format = ctx.tex_format;
+  WithBlend(ctx, [&](auto blend) {
+    using B = decltype(blend);
+    WithFormat(format, [&](auto f) {
+      constexpr uint32_t F = decltype(f)::value;
+      auto draw = [&](auto white_tag) {
+        constexpr bool kWhite = decltype(white_tag)::value;
+        // One depth walk for the box; in each stretch the copies in turn, so every pixel sees
+        // them in their order, the stretch's rows still in the cache from the copy before.
+        ForDepthRuns(ctx, box, [&](auto depth, int x0, int x1, int y0, int y1) {
+          for (int k = 0; k < count; ++k) {
+            const int cx0 = std::max(x0, q[k].x0), cx1 = std::min(x1, q[k].x1);
+            const int cy0 = std::max(y0, q[k].y0), cy1 = std::min(y1, q[k].y1);
+            if (cx0 < cx1 && cy0 < cy1)
+              RectRows<B, F, kWhite, decltype(depth)::value>(blend, ctx, q[k], cx0, cx1, cy0, cy1);
+          }
+        });
+      };
+      if constexpr (F == 0) {
+        draw(std::false_type{});
+      } else if (white) {
+        draw(std::true_type{});
+      } else {
+        draw(std::false_type{});
+      }
+    });
+  });
+  return true;
 }
 
 bool DrawGradientRect(const DrawContext& ctx, const RectQuad& q, const RasterVertex v[4]) {
@@ -755,6 +1026,18 @@ void DrawTriangle(const DrawContext& ctx, const RasterVertex& a, const RasterVer
     const RasterVertex* f[3] = {&poly[cur][0], &poly[cur][i], &poly[cur][i + 1]};
     DrawInside(ctx, f, perspective);
   }
+}
+
+void DrawTrianglePair(const DrawContext& ctx, const RasterVertex* const first[3],
+                      bool first_perspective, const RasterVertex* const second[3],
+                      bool second_perspective) {
+  const RasterVertex* a[3] = {first[0], first[1], first[2]};
+  const RasterVertex* b[3] = {second[0], second[1], second[2]};
+  bool inside = true;
+  for (int i = 0; i < 3; ++i) inside = inside && InsideGuard(*a[i]) && InsideGuard(*b[i]);
+  if (inside) return DrawPairInside(ctx, a, first_perspective, b, second_perspective);
+  DrawTriangle(ctx, *a[0], *a[1], *a[2], first_perspective);
+  DrawTriangle(ctx, *b[0], *b[1], *b[2], second_perspective);
 }
 
 }  // namespace gfx::raster

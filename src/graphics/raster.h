@@ -51,6 +51,13 @@ void TexturedRowsAvx2(const DrawContext& ctx, const RectQuad& q, int x0, int x1,
 int GradientRowAvx2(const DrawContext& ctx, uint32_t* dst, int x0, int x1, const float at[4],
                     const float dx[4], float ox);
 
+// Copies of one quad (the same size, texture, colour and depth at different places), the same
+// bits as DrawRect on each in turn, with one depth walk for all of them. False (nothing drawn) for
+// copies it does not take: more than eight, differing colours or depths, or copies that leave
+// holes in their bounding box.
+constexpr int kMaxRectCopies = 8;
+bool DrawRectCopies(const DrawContext& ctx, const RectQuad* copies, int count);
+
 // A vertex on the target: position in pixels, depth, 1/w, colour channels 0–255 (b, g, r, a),
 // texture position in texels (u × width, v × height).
 struct RasterVertex {
@@ -61,6 +68,11 @@ struct RasterVertex {
 // One triangle; `perspective` interpolates the texture position through 1/w.
 void DrawTriangle(const DrawContext& ctx, const RasterVertex& a, const RasterVertex& b,
                   const RasterVertex& c, bool perspective);
+// Two triangles, the same bits as drawing them one after the other; a strip's two halves of a
+// quad share the per-row work.
+void DrawTrianglePair(const DrawContext& ctx, const RasterVertex* const first[3],
+                      bool first_perspective, const RasterVertex* const second[3],
+                      bool second_perspective);
 
 // The same axis-aligned quad untextured with a colour per corner, `v` its strip's corners
 // (top-left, top-right, bottom-left, bottom-right): the same bits as its two triangles. False

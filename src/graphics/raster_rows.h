@@ -185,7 +185,9 @@ void ForDepthRuns(const DrawContext& ctx, const RectQuad& q, Rows&& rows) {
     bool all = true;
     for (int tx = tx0; tx < tx1; ++tx) {
       const int sx0 = std::max(q.x0, tx * kTile), sx1 = std::min(q.x1, tx * kTile + kTile);
-      tests[tx - tx0] = depth.ConstantTest(tx, ty, sx0, ry0, sx1, ry1, q.z, ctx.z_write);
+      tests[tx - tx0] = depth.PassesUnchanged(tx, ty, q.z, ctx.z_write)
+                            ? Test::All
+                            : depth.ConstantTest(tx, ty, sx0, ry0, sx1, ry1, q.z, ctx.z_write);
       all &= tests[tx - tx0] == Test::All;
     }
     if (all) {

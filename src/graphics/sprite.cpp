@@ -107,6 +107,31 @@ int CSprite::Draw(gfx::Device& device, float x, float y, float w, float h) {
   return Submit(device);
 }
 
+int CSprite::DrawCopies(gfx::Device& device, std::span<const gfx::SpriteOffset> at, float x,
+                        float y, float w, float h) {
+  if (at.empty()) return 0;
+  FillColors(device, true);
+  const uint32_t diffuse = vertices_[0].diffuse;
+  bool one_colour = true;
+  for (int i = 1; i < 4; ++i) one_colour &= vertices_[i].diffuse == diffuse;
+  if (one_colour) {
+    Bind(device);
+    const bool textured = texture_ != nullptr;
+    if (device.DrawAlignedSpriteCopies(at, x, y, w, h, textured ? u0_ : 0.0f, textured ? v0_ : 0.0f,
+                                       textured ? u1_ : 1.0f, textured ? v1_ : 1.0f, diffuse)) {
+      // The corners the last copy's Draw would have left.
+      const float l = x + at.back().dx - 0.5f, t = y + at.back().dy - 0.5f;
+      vertices_[0].x = l, vertices_[0].y = t;
+      vertices_[1].x = l + w, vertices_[1].y = t;
+      vertices_[2].x = l, vertices_[2].y = t + h;
+      vertices_[3].x = l + w, vertices_[3].y = t + h;
+      return static_cast<int>(at.size());
+    }
+  }
+  for (const gfx::SpriteOffset& o : at) Draw(device, x + o.dx, y + o.dy, w, h);
+  return static_cast<int>(at.size());
+}
+
 bool CSprite::DrawAlignedRun(gfx::Device& device, float x, float y, float w, float h, float u1) {
   const uint32_t diffuse = static_cast<uint32_t>(alpha_[0]) << 24 | color_[0];
   for (int i = 1; i < 4; ++i)

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "graphics/device.h"
 #include "graphics/texture.h"
@@ -31,6 +32,11 @@ class CSprite {
                float x3, float y3);
   // Draw on the stored device at the stored position and size; 0 without a stored device.
   int Draw();
+  // The axis-aligned quad at (x, y) moved by each offset of `at` in turn, as that many Draw
+  // calls leave it (the outline's copies of a glyph); the device draws the copies together where
+  // its aligned path takes them. Returns the number of copies.
+  int DrawCopies(gfx::Device& device, std::span<const gfx::SpriteOffset> at, float x, float y,
+                 float w, float h);
   // The axis-aligned quad at (x, y), w × h pixels, with the texture range widened on the right to
   // u1, drawn whole by the device's aligned path: the neighbouring blocks of one picture that
   // share this sprite's look, drawn as one. False, nothing drawn, where that path does not take

@@ -230,10 +230,9 @@ void CTEXTBOX::DrawGlyph(CSprite& sprite, float x, float y) {
     if (text_style_ == 1) {
       sprite.Draw(dev, x + 2, y + 2, kGlyphCell, kGlyphCell);
     } else {
-      sprite.Draw(dev, x - 1, y - 1, kGlyphCell, kGlyphCell);
-      sprite.Draw(dev, x + 1, y - 1, kGlyphCell, kGlyphCell);
-      sprite.Draw(dev, x - 1, y + 1, kGlyphCell, kGlyphCell);
-      sprite.Draw(dev, x + 1, y + 1, kGlyphCell, kGlyphCell);
+      // The four diagonal neighbours, in this order, drawn together.
+      static constexpr gfx::SpriteOffset kOutline[4] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+      sprite.DrawCopies(dev, kOutline, x, y, kGlyphCell, kGlyphCell);
     }
   }
   sprite.SetBlendMode(0);
