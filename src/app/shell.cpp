@@ -6,6 +6,7 @@
 
 #include "audio/engine/adv_sound.h"
 #include "platform/fs.h"
+#include "platform/movie_decoder.h"
 #include "platform/quit_signal.h"
 #include "platform/startup_marks.h"
 
@@ -167,6 +168,8 @@ int RenderFrame(Process& p) {
   if (!p.first_frame_presented) {
     p.first_frame_presented = true;
     platform::StartupMark("frame");
+    // Off the first frame's way, and well before any story reaches a movie.
+    platform::MovieDecoder::LoadLibrariesAhead();
   }
 
   if (toggle) g.ToggleScreenMode();

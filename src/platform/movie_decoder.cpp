@@ -5,6 +5,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -128,6 +131,25 @@ void MovieDecoder::TakeSampleBits(std::vector<uint8_t>& bits) {
   state_->rgb.swap(bits);
   sample_.bits = nullptr;
   sample_.size = 0;
+}
+
+void MovieDecoder::LoadLibrariesAhead() {
+  // The thread is joined when the program ends (it has long finished by then).
+  struct Loader {
+    std::thread thread;
+    ~Loader() {
+      if (thread.joinable()) thread.join();
+    }
+  };
+  static Loader loader;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    try {
+      loader.thread = std::thread([] { av::Load(); });
+    } catch (const std::system_error&) {
+      // Without a thread the first movie loads them.
+    }
+  });
 }
 
 std::unique_ptr<MovieDecoder> MovieDecoder::Open(std::string_view game_path, bool audio,

@@ -66,6 +66,9 @@ class MovieDecoder {
   MovieDecoder(const MovieDecoder&) = delete;
   MovieDecoder& operator=(const MovieDecoder&) = delete;
 
+  // Loads the movie libraries on a thread of their own, so the first movie to open does not wait
+  // for them on the frame that opens it. Once; returns at once.
+  static void LoadLibrariesAhead();
   // A game path (Shift_JIS, backslashes). With `audio` false the audio stream is ignored.
   static std::unique_ptr<MovieDecoder> Open(std::string_view game_path, bool audio,
                                             const MovieLimits& limits, MovieOpenResult* result);
