@@ -71,8 +71,6 @@ uint8_t* DeviceTexture::Lock(int* pitch) {
   if (shared_) mutex_.lock();
   *pitch = pitch_;
   cell_opaque_.clear();
-  // A bound texture getting its texels now leaves the draws' copy of its address behind.
-  if (!bits_ && device_ && device_->texture_ == this) device_->context_dirty_ = true;
   return Texels();
 }
 
@@ -551,6 +549,9 @@ uint8_t ToByte(float f) {
 }  // namespace
 
 const raster::DrawContext& Device::Context() {
+  // A bound texture that has since got texels of its own no longer reads the shared zeros. (Asked
+  // here, on the drawing thread, not by Lock: a movie thread locks textures of its own.)
+  if (!context_dirty_ && texture_ && context_->tex_bits != texture_->Bits()) context_dirty_ = true;
   if (context_dirty_) {
     *context_ = MakeContext(frame_.get(), width_, height_, &depth_, states_, texture_,
                             palette_.data(), wide_pixels_);
