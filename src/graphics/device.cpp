@@ -74,8 +74,7 @@ uint8_t* DeviceTexture::Lock(int* pitch) {
   return Texels();
 }
 
-const uint8_t* DeviceTexture::Bits() const {
-  if (bits_) return bits_.get();
+const uint8_t* DeviceTexture::ZeroOrOwnBits() const {
   const uint8_t* zero = ZeroTexels();
   return zero ? zero : Texels();
 }
@@ -308,18 +307,17 @@ void Device::FillCleared() const {
 }
 
 void Device::FillClearedUnder(const raster::DrawContext& ctx, const raster::RectQuad& q) {
+  FillClearedUnder(ctx, q, {q.x0 + q.tex_dx, q.y0 + q.tex_dy, q.x1 + q.tex_dx, q.y1 + q.tex_dy});
+}
+
+void Device::FillClearedUnder(const raster::DrawContext& ctx, const raster::RectQuad& q,
+                              const std::array<int, 4>& texels) {
   if (pending_tiles_ == 0 || q.x0 >= q.x1 || q.y0 >= q.y1) return;
   // Whether the quad leaves pixels that do not depend on what lay under them: blending off, or
   // opaque texels in an opaque colour blended by their alpha.
   bool own = ctx.blend == raster::BlendKind::Replace;
   if (ctx.blend == raster::BlendKind::Alpha && q.color >> 24 == 255)
-    own = !texture_ || texture_->Opaque(q.x0 + q.tex_dx, q.y0 + q.tex_dy, q.x1 + q.tex_dx,
-                                        q.y1 + q.tex_dy);
-  FillClearedUnder(ctx, q, own);
-}
-
-void Device::FillClearedUnder(const raster::DrawContext& ctx, const raster::RectQuad& q, bool own) {
-  if (pending_tiles_ == 0 || q.x0 >= q.x1 || q.y0 >= q.y1) return;
+    own = !texture_ || texture_->Opaque(texels[0], texels[1], texels[2], texels[3]);
   constexpr int kTile = DepthBuffer::kTile;
   const int columns = depth_.TileColumns();
   for (int ty = q.y0 / kTile; ty * kTile < q.y1; ++ty)
@@ -565,36 +563,32 @@ void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVe
   std::unique_lock<std::mutex> lock;
   if (texture_ && texture_->shared_) lock = std::unique_lock<std::mutex>(texture_->mutex_);
   const raster::DrawContext& ctx = Context();
-  raster::RectQuad q;
-  bool gradient = false;
-  if (type == PrimitiveType::TriangleStrip && primitive_count == 2 &&
-      AsRect(ctx, v, &q, &gradient)) {
-    if (!gradient) {
-      ++fast_quads_;
-      FillClearedUnder(ctx, q);
-      raster::DrawRect(ctx, q);
-      return;
-    }
-    FillCleared();
-    const raster::RasterVertex r[4] = {FromTL(v[0], ctx), FromTL(v[1], ctx), FromTL(v[2], ctx),
-                                       FromTL(v[3], ctx)};
-    if (raster::DrawGradientRect(ctx, q, r)) {
-      ++fast_quads_;
-      return;
-    }
-  }
-  if (type == PrimitiveType::TriangleStrip && primitive_count == 2 && ctx.tex_bits &&
-      DrawScaledStrip(ctx, v))
-    return;
-  FillCleared();
   auto perspective = [&](const raster::RasterVertex& a, const raster::RasterVertex& b,
                          const raster::RasterVertex& c) {
     return ctx.tex_bits && (a.rhw != b.rhw || a.rhw != c.rhw);
   };
   if (type == PrimitiveType::TriangleStrip && primitive_count == 2) {
-    // A quad: its halves walk down the target together.
+    raster::RectQuad q;
+    bool gradient = false;
+    const bool rect = AsRect(ctx, v, &q, &gradient);
+    if (rect && !gradient) {
+      ++fast_quads_;
+      FillClearedUnder(ctx, q);
+      raster::DrawRect(ctx, q);
+      return;
+    }
     const raster::RasterVertex r[4] = {FromTL(v[0], ctx), FromTL(v[1], ctx), FromTL(v[2], ctx),
                                        FromTL(v[3], ctx)};
+    if (rect) {
+      FillCleared();
+      if (raster::DrawGradientRect(ctx, q, r)) {
+        ++fast_quads_;
+        return;
+      }
+    }
+    if (ctx.tex_bits && DrawScaledStrip(ctx, r)) return;
+    FillCleared();
+    // A quad: its halves walk down the target together.
     const raster::RasterVertex* first[3] = {&r[0], &r[1], &r[2]};
     const raster::RasterVertex* second[3] = {&r[1], &r[2], &r[3]};
     general_triangles_ += 2;
@@ -602,6 +596,7 @@ void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVe
                              perspective(r[1], r[2], r[3]));
     return;
   }
+  FillCleared();
   for (int i = 0; i < primitive_count; ++i) {
     int idx[3];
     TriangleIndices(type, i, idx);
@@ -612,21 +607,11 @@ void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVe
   }
 }
 
-bool Device::DrawScaledStrip(const raster::DrawContext& ctx, const TLVertex* v) {
-  const raster::RasterVertex r[4] = {FromTL(v[0], ctx), FromTL(v[1], ctx), FromTL(v[2], ctx),
-                                     FromTL(v[3], ctx)};
+bool Device::DrawScaledStrip(const raster::DrawContext& ctx, const raster::RasterVertex r[4]) {
   if (!scaled_) scaled_ = std::make_unique<raster::ScaledRect>();
   if (!raster::SetUpScaledRect(ctx, r, scaled_.get())) return false;
-  const raster::RectQuad& q = scaled_->q;
-  // The quad gives its pixels their own colour when blending is off, or when the texels it reads
-  // are opaque in an opaque colour.
-  bool own = ctx.blend == raster::BlendKind::Replace;
-  if (ctx.blend == raster::BlendKind::Alpha && q.color >> 24 == 255) {
-    const auto& t = scaled_->texels;
-    own = texture_->Opaque(t[0], t[1], t[2], t[3]);
-  }
   ++scaled_quads_;
-  FillClearedUnder(ctx, q, own);
+  FillClearedUnder(ctx, scaled_->q, scaled_->texels);
   raster::DrawScaledRect(ctx, *scaled_);
   return true;
 }

@@ -61,12 +61,12 @@ enum class Blend : uint8_t {
   SrcAlphaSat,
 };
 
-// The sprite vertex: position in pixels, depth, reciprocal w, colours as ARGB, texture position.
 // Where a copy of a sprite is drawn, from the sprite's own place.
 struct SpriteOffset {
   float dx, dy;
 };
 
+// The sprite vertex: position in pixels, depth, reciprocal w, colours as ARGB, texture position.
 struct TLVertex {
   float x = 0, y = 0, z = 0, rhw = 1;
   uint32_t diffuse = 0xFFFFFFFFu;
@@ -121,6 +121,7 @@ PixelMemory<T> AllocatePixels(size_t count);
 namespace raster {
 struct DrawContext;
 struct ScaledRect;
+struct RasterVertex;
 struct RectQuad;
 }
 
@@ -144,7 +145,7 @@ class DeviceTexture {
 
   // The texels for reading, zero until written (null when memory for them ran out). A texture
   // not written yet reads from a shared block of zeros and makes no memory of its own.
-  const uint8_t* Bits() const;
+  const uint8_t* Bits() const { return bits_ ? bits_.get() : ZeroOrOwnBits(); }
   // Sets every texel to zero (transparent), without making memory for a texture that has none.
   void Clear();
   // Whether every texel of [x0, x1) × [y0, y1) is opaque, as far as the 16 × 16 cells it touches
@@ -163,6 +164,7 @@ class DeviceTexture {
   size_t bytes_ = 0;
   // Made on first use (Texels), so a texture costs no memory before its first picture.
   uint8_t* Texels() const;
+  const uint8_t* ZeroOrOwnBits() const;  // Bits() before the first write
   mutable PixelMemory<uint8_t> bits_;
   // Per 16 × 16 cell: 1 opaque, 0 not, −1 not known yet.
   mutable std::vector<int8_t> cell_opaque_;
@@ -418,11 +420,12 @@ class Device {
   // draw has covered.
   void FillCleared() const;
   void FillClearedUnder(const raster::DrawContext& ctx, const raster::RectQuad& q);
-  // The same with `own` saying whether the quad gives every pixel it draws a colour of its own.
-  void FillClearedUnder(const raster::DrawContext& ctx, const raster::RectQuad& q, bool own);
+  // The same for a quad that reads the texels [x0, y0, x1, y1) of `texels` (a scaled one).
+  void FillClearedUnder(const raster::DrawContext& ctx, const raster::RectQuad& q,
+                        const std::array<int, 4>& texels);
   // A two-triangle strip drawn as a scaled rectangle when it is one (raster::SetUpScaledRect);
   // false, with nothing drawn, for any other.
-  bool DrawScaledStrip(const raster::DrawContext& ctx, const TLVertex* v);
+  bool DrawScaledStrip(const raster::DrawContext& ctx, const raster::RasterVertex r[4]);
   void FillTile(int tx, int ty) const;
   // Sixteen bits a row: x0 .. x1 − 1 of tile column tx.
   static uint16_t TileBits(int tx, int x0, int x1);

@@ -32,14 +32,7 @@ LANTHORN_PIXEL void Rect4(const B& blend, uint32_t* dst, const uint8_t* tex, flo
   } else {
     s = Modulate(Texels4<F>(tex, palette), color);
   }
-  if constexpr (kDepth) {
-    P4 m = DepthTest4(depth, z, write);
-    if (!AnySet(m)) return;
-    P4 d = Load4(dst);
-    Store4(dst, Select4(m, blend(s, d), d));
-  } else {
-    BlendInto(blend, dst, s);
-  }
+  BlendFour<kDepth>(blend, dst, depth, z, write, s);
 }
 
 // Rows of the quad: textured rows without per-pixel depth go to TexturedRows (eight pixels a
@@ -717,15 +710,8 @@ void GradientSegment(const B& blend, const DrawContext& ctx, const Triangle& t, 
   const P4 flat = Splat4(t.color);
   const bool write = ctx.z_write;
   auto four = [&](uint32_t* d4, float* z4, int x) {
-    P4 s = t.gouraud ? Gouraud4(t, row, static_cast<float>(x)) : flat;
-    if constexpr (kDepth) {
-      P4 m = DepthTest4(z4, z, write);
-      if (!AnySet(m)) return;
-      P4 d = Load4(d4);
-      Store4(d4, Select4(m, blend(s, d), d));
-    } else {
-      BlendInto(blend, d4, s);
-    }
+    BlendFour<kDepth>(blend, d4, z4, z, write,
+                      t.gouraud ? Gouraud4(t, row, static_cast<float>(x)) : flat);
   };
   int x = x0;
   if constexpr (!kDepth) {

@@ -428,5 +428,20 @@ LANTHORN_PIXEL bool AnySet(P4 m) {
 #endif
 }
 
+// Four source pixels over dst: with kDepth only where the constant depth z passes (written there
+// when `write`), else as BlendInto blends them.
+template <bool kDepth, class B>
+LANTHORN_PIXEL void BlendFour(const B& blend, uint32_t* dst, float* depth, float z, bool write,
+                              P4 s) {
+  if constexpr (kDepth) {
+    const P4 m = DepthTest4(depth, z, write);
+    if (!AnySet(m)) return;
+    const P4 d = Load4(dst);
+    Store4(dst, Select4(m, blend(s, d), d));
+  } else {
+    BlendInto(blend, dst, s);
+  }
+}
+
 }  // namespace LANTHORN_PIXEL_ISA
 }  // namespace gfx::raster

@@ -77,14 +77,7 @@ void ScaledSegment(const B& blend, const DrawContext& ctx, const uint8_t* row,
     return kWhite ? t : Modulate(t, color);
   };
   auto four = [&](uint32_t* d4, float* z4, P4 s) LANTHORN_PIXEL_LAMBDA {
-    if constexpr (kDepth) {
-      const P4 m = DepthTest4(z4, z, write);
-      if (!AnySet(m)) return;
-      const P4 d = Load4(d4);
-      Store4(d4, Select4(m, blend(s, d), d));
-    } else {
-      BlendInto(blend, d4, s);
-    }
+    BlendFour<kDepth>(blend, d4, z4, z, write, s);
   };
   int x = x0;
   for (; x + 4 <= x1; x += 4) four(dst + x, kDepth ? depth + x : nullptr, texels(x));
