@@ -84,18 +84,27 @@ int CSprite::Submit(gfx::Device& device) {
   return 1;
 }
 
-int CSprite::Draw(gfx::Device& device, float x, float y, float w, float h) {
-  FillColors(device, true);
+void CSprite::PlaceCorners(float x, float y, float w, float h) {
   const float l = x - 0.5f, t = y - 0.5f;
   vertices_[0].x = l, vertices_[0].y = t;
   vertices_[1].x = l + w, vertices_[1].y = t;
   vertices_[2].x = l, vertices_[2].y = t + h;
   vertices_[3].x = l + w, vertices_[3].y = t + h;
+}
+
+bool CSprite::OneColour() const {
+  const uint32_t diffuse = vertices_[0].diffuse;
+  return vertices_[1].diffuse == diffuse && vertices_[2].diffuse == diffuse &&
+         vertices_[3].diffuse == diffuse;
+}
+
+int CSprite::Draw(gfx::Device& device, float x, float y, float w, float h) {
+  FillColors(device, true);
+  PlaceCorners(x, y, w, h);
   // Most blocks sit on whole pixels with one colour: the device takes those from the sprite's
   // own values, without reading the quad back out of its vertices.
   const uint32_t diffuse = vertices_[0].diffuse;
-  if (vertices_[1].diffuse == diffuse && vertices_[2].diffuse == diffuse &&
-      vertices_[3].diffuse == diffuse) {
+  if (OneColour()) {
     Bind(device);
     const bool textured = texture_ != nullptr;
     if (device.DrawAlignedSprite(x, y, w, h, textured ? u0_ : 0.0f, textured ? v0_ : 0.0f,
@@ -112,19 +121,13 @@ int CSprite::DrawCopies(gfx::Device& device, std::span<const gfx::SpriteOffset> 
   if (at.empty()) return 0;
   FillColors(device, true);
   const uint32_t diffuse = vertices_[0].diffuse;
-  bool one_colour = true;
-  for (int i = 1; i < 4; ++i) one_colour &= vertices_[i].diffuse == diffuse;
-  if (one_colour) {
+  if (OneColour()) {
     Bind(device);
     const bool textured = texture_ != nullptr;
     if (device.DrawAlignedSpriteCopies(at, x, y, w, h, textured ? u0_ : 0.0f, textured ? v0_ : 0.0f,
                                        textured ? u1_ : 1.0f, textured ? v1_ : 1.0f, diffuse)) {
       // The corners the last copy's Draw would have left.
-      const float l = x + at.back().dx - 0.5f, t = y + at.back().dy - 0.5f;
-      vertices_[0].x = l, vertices_[0].y = t;
-      vertices_[1].x = l + w, vertices_[1].y = t;
-      vertices_[2].x = l, vertices_[2].y = t + h;
-      vertices_[3].x = l + w, vertices_[3].y = t + h;
+      PlaceCorners(x + at.back().dx, y + at.back().dy, w, h);
       return static_cast<int>(at.size());
     }
   }

@@ -76,6 +76,9 @@ class CSprite {
   const std::array<gfx::TLVertex, 4>& Vertices() const { return vertices_; }
 
  private:
+  // The quad's corners for a draw at (x, y), w × h, on the pixel centres' grid.
+  void PlaceCorners(float x, float y, float w, float h);
+  bool OneColour() const;  // all four corners take one colour
   void FillColors(gfx::Device& device, bool with_specular);
   // The texture and blend factors of this sprite on the device.
   void Bind(gfx::Device& device);
