@@ -70,7 +70,7 @@ const uint8_t* ZeroTexels() {
 uint8_t* DeviceTexture::Lock(int* pitch) {
   if (shared_) mutex_.lock();
   *pitch = pitch_;
-  cell_opaque_.clear();
+  cells_.clear();
   return Texels();
 }
 
@@ -81,7 +81,7 @@ const uint8_t* DeviceTexture::ZeroOrOwnBits() const {
 
 void DeviceTexture::Clear() {
   if (shared_) mutex_.lock();
-  cell_opaque_.clear();
+  cells_.clear();
   if (bits_) std::memset(bits_.get(), 0, bytes_);
   if (shared_) mutex_.unlock();
 }
@@ -91,25 +91,30 @@ uint8_t* DeviceTexture::Texels() const {
   return bits_.get();
 }
 
-bool DeviceTexture::Opaque(int x0, int y0, int x1, int y1) const {
-  if (format_ == D3DFMT_X8R8G8B8 || format_ == D3DFMT_R5G6B5) return true;
+bool DeviceTexture::CellsAre(int8_t kind, int x0, int y0, int x1, int y1) const {
+  if (format_ == D3DFMT_X8R8G8B8 || format_ == D3DFMT_R5G6B5) return kind == kCellOpaque;
+  if (format_ != D3DFMT_A8R8G8B8) return false;
   // Texels never written are zero: transparent.
-  if (format_ != D3DFMT_A8R8G8B8 || !bits_) return false;
+  if (!bits_) return kind == kCellTransparent;
   constexpr int kCell = 16;
   const int columns = (width_ + kCell - 1) / kCell;
-  if (cell_opaque_.empty()) cell_opaque_.assign(columns * ((height_ + kCell - 1) / kCell), -1);
+  if (cells_.empty()) cells_.assign(columns * ((height_ + kCell - 1) / kCell), kCellUnknown);
   for (int cy = y0 / kCell; cy * kCell < y1; ++cy)
     for (int cx = x0 / kCell; cx * kCell < x1; ++cx) {
-      int8_t& known = cell_opaque_[cy * columns + cx];
-      if (known < 0) {
-        known = 1;
+      int8_t& known = cells_[cy * columns + cx];
+      if (known == kCellUnknown) {
+        bool opaque = true, transparent = true;
         const int w = std::min(kCell, width_ - cx * kCell), h = std::min(kCell, height_ - cy * kCell);
-        for (int y = 0; y < h && known; ++y) {
+        for (int y = 0; y < h && (opaque || transparent); ++y) {
           const uint8_t* t = bits_.get() + static_cast<size_t>(cy * kCell + y) * pitch_ + cx * kCell * 4;
-          for (int x = 0; x < w; ++x) known &= t[4 * x + 3] == 255;
+          for (int x = 0; x < w; ++x) {
+            opaque &= t[4 * x + 3] == 255;
+            transparent &= t[4 * x + 3] == 0;
+          }
         }
+        known = static_cast<int8_t>((opaque ? kCellOpaque : 0) | (transparent ? kCellTransparent : 0));
       }
-      if (!known) return false;
+      if (!(known & kind)) return false;
     }
   return true;
 }
@@ -573,8 +578,7 @@ void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVe
     const bool rect = AsRect(ctx, v, &q, &gradient);
     if (rect && !gradient) {
       ++fast_quads_;
-      FillClearedUnder(ctx, q);
-      raster::DrawRect(ctx, q);
+      DrawTexelRect(ctx, q);
       return;
     }
     const raster::RasterVertex r[4] = {FromTL(v[0], ctx), FromTL(v[1], ctx), FromTL(v[2], ctx),
@@ -611,9 +615,43 @@ bool Device::DrawScaledStrip(const raster::DrawContext& ctx, const raster::Raste
   if (!scaled_) scaled_ = std::make_unique<raster::ScaledRect>();
   if (!raster::SetUpScaledRect(ctx, r, scaled_.get())) return false;
   ++scaled_quads_;
+  const auto& t = scaled_->texels;
+  if (texture_ && texture_->Transparent(t[0], t[1], t[2], t[3]) &&
+      raster::KeepsTargetOnZeroAlpha(ctx)) {
+    raster::WriteRectDepth(ctx, scaled_->q);
+    return true;
+  }
   FillClearedUnder(ctx, scaled_->q, scaled_->texels);
   raster::DrawScaledRect(ctx, *scaled_);
   return true;
+}
+
+void Device::DrawTexelRect(const raster::DrawContext& ctx, const raster::RectQuad& q) {
+  auto draw = [&](const raster::RectQuad& part) {
+    FillClearedUnder(ctx, part);
+    raster::DrawRect(ctx, part);
+  };
+  if (!texture_ || !ctx.tex_bits || q.x0 >= q.x1 || q.y0 >= q.y1 ||
+      !raster::KeepsTargetOnZeroAlpha(ctx))
+    return draw(q);
+  // The quad's columns, a texture cell wide each, in stretches that are all transparent or not.
+  constexpr int kCell = 16;
+  const int ty0 = q.y0 + q.tex_dy, ty1 = q.y1 + q.tex_dy;
+  raster::RectQuad part = q;
+  bool clear = false;
+  for (int x = q.x0; x < q.x1;) {
+    const int end = std::min(q.x1, ((x + q.tex_dx) / kCell + 1) * kCell - q.tex_dx);
+    const bool column_clear = texture_->Transparent(x + q.tex_dx, ty0, end + q.tex_dx, ty1);
+    if (x > q.x0 && column_clear != clear) {
+      part.x1 = x;
+      clear ? raster::WriteRectDepth(ctx, part) : draw(part);
+      part.x0 = x;
+    }
+    clear = column_clear;
+    x = end;
+  }
+  part.x1 = q.x1;
+  clear ? raster::WriteRectDepth(ctx, part) : draw(part);
 }
 
 namespace {
@@ -665,8 +703,7 @@ bool Device::DrawAlignedSprite(float x, float y, float w, float h, float u0, flo
   raster::RectQuad q;
   if (!AlignedQuad(ctx, x, y, w, h, u0, v0, u1, v1, diffuse, sprite_depth_, &q)) return false;
   ++fast_quads_;
-  FillClearedUnder(ctx, q);
-  raster::DrawRect(ctx, q);
+  DrawTexelRect(ctx, q);
   return true;
 }
 

@@ -148,9 +148,13 @@ class DeviceTexture {
   const uint8_t* Bits() const { return bits_ ? bits_.get() : ZeroOrOwnBits(); }
   // Sets every texel to zero (transparent), without making memory for a texture that has none.
   void Clear();
-  // Whether every texel of [x0, x1) × [y0, y1) is opaque, as far as the 16 × 16 cells it touches
-  // tell (a cell is opaque when all its texels are; worked out when first asked after a Lock).
-  bool Opaque(int x0, int y0, int x1, int y1) const;
+  // Whether every texel of [x0, x1) × [y0, y1) is opaque (transparent), as far as the 16 × 16
+  // cells it touches tell: a cell is when all its texels are, worked out when first asked after a
+  // Lock.
+  bool Opaque(int x0, int y0, int x1, int y1) const { return CellsAre(kCellOpaque, x0, y0, x1, y1); }
+  bool Transparent(int x0, int y0, int x1, int y1) const {
+    return CellsAre(kCellTransparent, x0, y0, x1, y1);
+  }
 
  private:
   friend class Device;
@@ -166,8 +170,11 @@ class DeviceTexture {
   uint8_t* Texels() const;
   const uint8_t* ZeroOrOwnBits() const;  // Bits() before the first write
   mutable PixelMemory<uint8_t> bits_;
-  // Per 16 × 16 cell: 1 opaque, 0 not, −1 not known yet.
-  mutable std::vector<int8_t> cell_opaque_;
+  // Per 16 × 16 cell: kCellOpaque and kCellTransparent for what all its texels are, or
+  // kCellUnknown before it was first looked at.
+  static constexpr int8_t kCellOpaque = 1, kCellTransparent = 2, kCellUnknown = -1;
+  bool CellsAre(int8_t kind, int x0, int y0, int x1, int y1) const;
+  mutable std::vector<int8_t> cells_;
 };
 
 // A plain XRGB surface in system memory: the capture of the render target.
@@ -426,6 +433,9 @@ class Device {
   // A two-triangle strip drawn as a scaled rectangle when it is one (raster::SetUpScaledRect);
   // false, with nothing drawn, for any other.
   bool DrawScaledStrip(const raster::DrawContext& ctx, const raster::RasterVertex r[4]);
+  // The fast path's quad; where whole cells of its texels are transparent under a blend that keeps
+  // the target on them, only their depth is written and no texel read.
+  void DrawTexelRect(const raster::DrawContext& ctx, const raster::RectQuad& q);
   void FillTile(int tx, int ty) const;
   // Sixteen bits a row: x0 .. x1 − 1 of tile column tx.
   static uint16_t TileBits(int tx, int x0, int x1);

@@ -751,6 +751,27 @@ void GradientRows(const B& blend, const DrawContext& ctx, const GradientQuad& g,
 
 }  // namespace
 
+bool KeepsTargetOnZeroAlpha(const DrawContext& ctx) {
+  bool keep = false;
+  WithBlend(ctx, [&](auto blend) { keep = decltype(blend)::kKeepOnZero; });
+  return keep;
+}
+
+void WriteRectDepth(const DrawContext& ctx, const RectQuad& q) {
+  if (q.x0 >= q.x1 || q.y0 >= q.y1 || !ctx.z_enable || !ctx.z_write) return;
+  // The walk writes the tiles that pass whole; the pixels of split tiles are written here, each
+  // where the depth test passes, as the colour path's test writes them.
+  ForDepthRuns(ctx, q, [&](auto depth, int x0, int x1, int y0, int y1) {
+    if constexpr (decltype(depth)::value) {
+      for (int y = y0; y < y1; ++y) {
+        float* d = ctx.depth->Row(y);
+        for (int x = x0; x < x1; ++x)
+          if (q.z <= d[x]) d[x] = q.z;
+      }
+    }
+  });
+}
+
 void DrawRect(const DrawContext& ctx, const RectQuad& q) {
   if (q.x0 >= q.x1 || q.y0 >= q.y1) return;
   const uint32_t format = ctx.tex_bits ? ctx.tex_format : 0;

@@ -39,6 +39,11 @@ struct RectQuad {
   float z;
 };
 void DrawRect(const DrawContext& ctx, const RectQuad& q);
+// Whether a source pixel of alpha 0 leaves the target pixel as it was, under the context's blend.
+bool KeepsTargetOnZeroAlpha(const DrawContext& ctx);
+// What DrawRect does to the depth buffer, without the colours: the draw of a quad whose texels
+// are all transparent under a blend that keeps the target on them.
+void WriteRectDepth(const DrawContext& ctx, const RectQuad& q);
 
 // Whether this processor runs AVX2 (checked once).
 bool CpuHasAvx2();
