@@ -99,22 +99,28 @@ bool DeviceTexture::CellsAre(int8_t kind, int x0, int y0, int x1, int y1) const 
   constexpr int kCell = 16;
   const int columns = (width_ + kCell - 1) / kCell;
   if (cells_.empty()) cells_.assign(columns * ((height_ + kCell - 1) / kCell), kCellUnknown);
+  auto alpha_all = [&](int ax0, int ay0, int ax1, int ay1, int a) {
+    for (int y = ay0; y < ay1; ++y) {
+      const uint8_t* t = bits_.get() + static_cast<size_t>(y) * pitch_ + ax0 * 4 + 3;
+      for (int x = 0; x < ax1 - ax0; ++x)
+        if (t[4 * x] != a) return false;
+    }
+    return true;
+  };
   for (int cy = y0 / kCell; cy * kCell < y1; ++cy)
     for (int cx = x0 / kCell; cx * kCell < x1; ++cx) {
       int8_t& known = cells_[cy * columns + cx];
-      if (known == kCellUnknown) {
-        bool opaque = true, transparent = true;
-        const int w = std::min(kCell, width_ - cx * kCell), h = std::min(kCell, height_ - cy * kCell);
-        for (int y = 0; y < h && (opaque || transparent); ++y) {
-          const uint8_t* t = bits_.get() + static_cast<size_t>(cy * kCell + y) * pitch_ + cx * kCell * 4;
-          for (int x = 0; x < w; ++x) {
-            opaque &= t[4 * x + 3] == 255;
-            transparent &= t[4 * x + 3] == 0;
-          }
-        }
-        known = static_cast<int8_t>((opaque ? kCellOpaque : 0) | (transparent ? kCellTransparent : 0));
-      }
-      if (!(known & kind)) return false;
+      const int cx0 = cx * kCell, cy0 = cy * kCell;
+      const int cx1 = std::min(cx0 + kCell, width_), cy1 = std::min(cy0 + kCell, height_);
+      if (known == kCellUnknown)
+        known = static_cast<int8_t>((alpha_all(cx0, cy0, cx1, cy1, 255) ? kCellOpaque : 0) |
+                                    (alpha_all(cx0, cy0, cx1, cy1, 0) ? kCellTransparent : 0));
+      if (known & kind) continue;
+      // A transparent rectangle may take in the transparent part of a cell that is not.
+      if (kind == kCellTransparent &&
+          alpha_all(std::max(x0, cx0), std::max(y0, cy0), std::min(x1, cx1), std::min(y1, cy1), 0))
+        continue;
+      return false;
     }
   return true;
 }
@@ -590,7 +596,7 @@ void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVe
         return;
       }
     }
-    if (ctx.tex_bits && DrawScaledStrip(ctx, r)) return;
+    if (ctx.tex_bits && (LeavesAllAsItWas(ctx, r) || DrawScaledStrip(ctx, r))) return;
     FillCleared();
     // A quad: its halves walk down the target together.
     const raster::RasterVertex* first[3] = {&r[0], &r[1], &r[2]};
@@ -609,6 +615,41 @@ void Device::DrawPrimitiveUP(PrimitiveType type, int primitive_count, const TLVe
     ++general_triangles_;
     raster::DrawTriangle(ctx, r[0], r[1], r[2], perspective(r[0], r[1], r[2]));
   }
+}
+
+bool Device::LeavesAllAsItWas(const raster::DrawContext& ctx,
+                              const raster::RasterVertex r[4]) const {
+  if (!texture_ || !raster::KeepsTargetOnZeroAlpha(ctx)) return false;
+  float x0 = r[0].x, x1 = r[0].x, y0 = r[0].y, y1 = r[0].y;
+  float u0 = r[0].u, u1 = r[0].u, v0 = r[0].v, v1 = r[0].v;
+  for (int i = 1; i < 4; ++i) {
+    if (r[i].z != r[0].z || r[i].rhw != r[0].rhw) return false;
+    x0 = std::min(x0, r[i].x), x1 = std::max(x1, r[i].x);
+    y0 = std::min(y0, r[i].y), y1 = std::max(y1, r[i].y);
+    u0 = std::min(u0, r[i].u), u1 = std::max(u1, r[i].u);
+    v0 = std::min(v0, r[i].v), v1 = std::max(v1, r[i].v);
+  }
+  // A pixel inside samples the texel under its texture position, which lies between the corners'
+  // (one texel more each way for rounding); the texels must lie inside the texture, unwrapped.
+  constexpr float kLimit = 4096.0f;
+  if (!(u0 >= 1 && v0 >= 1 && u1 < kLimit && v1 < kLimit && x0 > -kLimit && y0 > -kLimit &&
+        x1 < kLimit && y1 < kLimit))
+    return false;
+  const int tx0 = static_cast<int>(u0) - 1, ty0 = static_cast<int>(v0) - 1;
+  const int tx1 = static_cast<int>(u1) + 2, ty1 = static_cast<int>(v1) + 2;
+  if (tx1 > texture_->Width() || ty1 > texture_->Height()) return false;
+  if (!texture_->Transparent(tx0, ty0, tx1, ty1)) return false;
+  // Its depth, constant, must leave every tile it could touch as it was.
+  if (!ctx.z_enable || !ctx.z_write) return true;
+  constexpr int kTile = DepthBuffer::kTile;
+  const int px0 = std::max(0, static_cast<int>(std::floor(x0)) - 1);
+  const int py0 = std::max(0, static_cast<int>(std::floor(y0)) - 1);
+  const int px1 = std::min(width_ - 1, static_cast<int>(std::ceil(x1)) + 1);
+  const int py1 = std::min(height_ - 1, static_cast<int>(std::ceil(y1)) + 1);
+  for (int ty = py0 / kTile; ty <= py1 / kTile; ++ty)
+    for (int tx = px0 / kTile; tx <= px1 / kTile; ++tx)
+      if (!depth_.PassesUnchanged(tx, ty, r[0].z, true)) return false;
+  return true;
 }
 
 bool Device::DrawScaledStrip(const raster::DrawContext& ctx, const raster::RasterVertex r[4]) {

@@ -148,8 +148,8 @@ class DeviceTexture {
   const uint8_t* Bits() const { return bits_ ? bits_.get() : ZeroOrOwnBits(); }
   // Sets every texel to zero (transparent), without making memory for a texture that has none.
   void Clear();
-  // Whether every texel of [x0, x1) × [y0, y1) is opaque (transparent), as far as the 16 × 16
-  // cells it touches tell: a cell is when all its texels are, worked out when first asked after a
+  // Whether every texel of [x0, x1) × [y0, y1) is transparent; whether it is opaque as far as
+  // the 16 × 16 cells it touches tell. What the cells are is worked out when first asked after a
   // Lock.
   bool Opaque(int x0, int y0, int x1, int y1) const { return CellsAre(kCellOpaque, x0, y0, x1, y1); }
   bool Transparent(int x0, int y0, int x1, int y1) const {
@@ -433,6 +433,10 @@ class Device {
   // A two-triangle strip drawn as a scaled rectangle when it is one (raster::SetUpScaledRect);
   // false, with nothing drawn, for any other.
   bool DrawScaledStrip(const raster::DrawContext& ctx, const raster::RasterVertex r[4]);
+  // Whether a textured two-triangle strip would change nothing, pixels nor depth: all the texels
+  // it can read are transparent under a blend that keeps the target on them, and its constant
+  // depth leaves every tile it can touch as it was. Such a strip is not set up at all.
+  bool LeavesAllAsItWas(const raster::DrawContext& ctx, const raster::RasterVertex r[4]) const;
   // The fast path's quad; where whole cells of its texels are transparent under a blend that keeps
   // the target on them, only their depth is written and no texel read.
   void DrawTexelRect(const raster::DrawContext& ctx, const raster::RectQuad& q);
