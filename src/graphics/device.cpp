@@ -632,15 +632,28 @@ bool Device::LeavesAllAsItWas(const raster::DrawContext& ctx,
     v0 = std::min(v0, r[i].v), v1 = std::max(v1, r[i].v);
   }
   // A pixel inside samples the texel under its texture position, which lies between the corners'
-  // (one texel more each way for rounding); the texels must lie inside the texture, unwrapped.
+  // (one texel more each way for rounding, which at the texture's edges wraps to the other side).
   constexpr float kLimit = 4096.0f;
-  if (!(u0 >= 1 && v0 >= 1 && u1 < kLimit && v1 < kLimit && x0 > -kLimit && y0 > -kLimit &&
+  const int w = texture_->Width(), h = texture_->Height();
+  if (!(u0 >= 0 && v0 >= 0 && u1 <= w && v1 <= h && x0 > -kLimit && y0 > -kLimit &&
         x1 < kLimit && y1 < kLimit))
     return false;
   const int tx0 = static_cast<int>(u0) - 1, ty0 = static_cast<int>(v0) - 1;
   const int tx1 = static_cast<int>(u1) + 2, ty1 = static_cast<int>(v1) + 2;
-  if (tx1 > texture_->Width() || ty1 > texture_->Height()) return false;
-  if (!texture_->Transparent(tx0, ty0, tx1, ty1)) return false;
+  // The texel columns (rows) in the texture: the range itself, and where it runs over an edge.
+  auto pieces = [](int from, int to, int size, std::array<std::array<int, 2>, 3>& out) {
+    int n = 0;
+    out[n++] = {std::max(from, 0), std::min(to, size)};
+    if (from < 0) out[n++] = {size + from, size};
+    if (to > size) out[n++] = {0, std::min(to - size, size)};
+    return n;
+  };
+  std::array<std::array<int, 2>, 3> columns, rows;
+  const int nc = pieces(tx0, tx1, w, columns), nr = pieces(ty0, ty1, h, rows);
+  for (int i = 0; i < nr; ++i)
+    for (int j = 0; j < nc; ++j)
+      if (!texture_->Transparent(columns[j][0], rows[i][0], columns[j][1], rows[i][1]))
+        return false;
   // Its depth, constant, must leave every tile it could touch as it was.
   if (!ctx.z_enable || !ctx.z_write) return true;
   constexpr int kTile = DepthBuffer::kTile;
