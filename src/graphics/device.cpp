@@ -344,11 +344,15 @@ void Device::FillClearedUnder(const raster::DrawContext& ctx, const raster::Rect
         const int y0 = std::max(q.y0, ty * kTile) - ty * kTile;
         const int y1 = std::min(q.y1, ty * kTile + kTile) - ty * kTile;
         const uint16_t bits = TileBits(tx, std::max(q.x0, tx * kTile), std::min(q.x1, tx * kTile + w));
-        auto& covered = clear_covered_[i];
-        for (int r = y0; r < y1; ++r) covered[r] |= bits;
         const auto full = static_cast<uint16_t>((1u << w) - 1);
-        if (!std::all_of(covered.begin(), covered.begin() + h, [&](uint16_t b) { return b == full; }))
-          continue;
+        // A quad over the whole tile (a picture's block on the grid) gives it all at once.
+        if (y0 > 0 || y1 < h || bits != full) {
+          auto& covered = clear_covered_[i];
+          for (int r = y0; r < y1; ++r) covered[r] |= bits;
+          if (!std::all_of(covered.begin(), covered.begin() + h,
+                           [&](uint16_t b) { return b == full; }))
+            continue;
+        }
       } else {
         FillTile(tx, ty);
       }
