@@ -50,10 +50,10 @@ void LayerLoad(benchmark::State& state, const std::vector<uint8_t>& png, int col
   gfx::Device device(800, 600);
   scene::BlockLayer layer(columns, scene::kGridRows, textures);
   layer.Create(device);
-  CImage32 image, work;
+  CImage32 image;
   for (auto _ : state) {
     image.LoadFromPNGMemory(png.data(), png.size());
-    layer.Upload(image, work);
+    layer.Upload(image);
     benchmark::DoNotOptimize(layer.Texture(0).Interface());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(png.size()));
@@ -73,9 +73,9 @@ void BM_Background_CutAndUpload(benchmark::State& state) {
   gfx::Device device(800, 600);
   scene::BlockLayer layer(scene::kGridColumns, scene::kGridRows, scene::kBackgroundTextures);
   layer.Create(device);
-  CImage32 image, work;
+  CImage32 image;
   image.LoadFromPNGMemory(BackgroundPng().data(), BackgroundPng().size());
-  for (auto _ : state) layer.Upload(image, work);
+  for (auto _ : state) layer.Upload(image);
 }
 
 // still: a background and three characters; fading: all of them cross-fading; turning: the still
@@ -90,12 +90,12 @@ void BM_SceneFrame(benchmark::State& state, Scene kind, scene::Offset quake) {
   scene::Characters chr;
   bg.Create(device);
   chr.Create(device);
-  CImage32 image, work;
+  CImage32 image;
   image.LoadFromPNGMemory(BackgroundPng().data(), BackgroundPng().size());
-  for (int c = 0; c < 2; ++c) bg.Channel(c).blocks.Upload(image, work);
+  for (int c = 0; c < 2; ++c) bg.Channel(c).blocks.Upload(image);
   image.LoadFromPNGMemory(CharacterPng().data(), CharacterPng().size());
   for (int s = 0; s < scene::kSlotCount; ++s) {
-    for (int b = 0; b < 2; ++b) chr.Slot(s).buffers[b].blocks.Upload(image, work);
+    for (int b = 0; b < 2; ++b) chr.Slot(s).buffers[b].blocks.Upload(image);
     chr.Slot(s).visible = true;
     chr.SetPosition(s, s * 2);
   }

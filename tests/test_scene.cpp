@@ -587,7 +587,7 @@ TEST_F(SceneTest, AnimationLoopsOverItsSteps) {
 // parts.
 TEST(BlockLayerDraw, JoinedBlocksDrawWhatSingleBlocksDraw) {
   std::mt19937 rng(3);
-  CImage32 picture, work;
+  CImage32 picture;
   picture.Create(800, 600);
   uint8_t* p = picture.Pixels();
   for (int i = 0; i < 800 * 600; ++i, p += 4) {
@@ -613,7 +613,7 @@ TEST(BlockLayerDraw, JoinedBlocksDrawWhatSingleBlocksDraw) {
       dev->SetAlphaBlendEnable(true);
       dev->Clear(0xFF203040u, 1.0f);
       ASSERT_TRUE(layer->Create(*dev));
-      ASSERT_TRUE(layer->Upload(picture, work));
+      ASSERT_TRUE(layer->Upload(picture));
       layer->SetAlpha(k.alpha);
       for (int i = 0; i < layer->Count(); i += 23) layer->MutableBlock(i).SetColor(0x80FF40);  // tinted
     }

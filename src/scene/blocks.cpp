@@ -58,34 +58,40 @@ void BlockLayer::Release() {
   for (CTexture& t : textures_) t.Release();
 }
 
-bool BlockLayer::Upload(const CImage32& image, CImage32& work) {
-  if (work.Width() != 256 || work.Height() != 256) {
-    if (!work.Create(256, 256)) return false;
-  } else {
-    work.Fill(0);
-  }
+bool BlockLayer::Upload(const CImage32& image) {
   const uint8_t* src = image.Pixels();
   const int src_w = src ? image.Width() : 0;
   const int src_h = src ? image.Height() : 0;
-  uint8_t* dst = work.Pixels();
+  constexpr int kRowBytes = kBlockSize * 4;
   bool ok = true;
-  for (int b = 0; b < Count(); ++b) {
-    const int cell = b % kBlocksPerTexture;
-    const int x = (b % columns_) * kBlockSize;
-    const int y = (b / columns_) * kBlockSize;
-    // Clipped to the picture: a smaller picture leaves the rest transparent.
-    const int w = std::clamp(src_w - x, 0, kBlockSize);
-    const int h = std::clamp(std::min(src_h, kLayerHeight) - y, 0, kBlockSize);
-    const int cx = (cell % 16) * kBlockSize;
-    const int cy = (cell / 16) * kBlockSize;
-    for (int i = 0; i < h; ++i)
-      std::memcpy(dst + ((cy + i) * 256 + cx) * 4, src + ((y + i) * src_w + x) * 4,
-                  static_cast<size_t>(w) * 4);
-    const bool texture_full = cell == kBlocksPerTexture - 1 || b == Count() - 1;
-    if (texture_full) {
-      ok = textures_[b / kBlocksPerTexture].Upload(dst) == 0 && ok;
-      work.Fill(0);
+  // Each texture is written in place, cell by cell: its block's rows of the picture, clipped to
+  // the picture (a smaller picture leaves the rest transparent), and zeros for the rest.
+  for (int t = 0; t * kBlocksPerTexture < Count(); ++t) {
+    gfx::DeviceTexture* texture = textures_[t].Ready() ? textures_[t].Interface() : nullptr;
+    int pitch = 0;
+    uint8_t* bits = texture ? texture->Lock(&pitch) : nullptr;
+    if (!bits) {
+      if (texture) texture->Unlock();
+      ok = false;
+      continue;
     }
+    for (int cell = 0; cell < kBlocksPerTexture; ++cell) {
+      const int b = t * kBlocksPerTexture + cell;
+      const int x = (b % columns_) * kBlockSize;
+      const int y = (b / columns_) * kBlockSize;
+      const int w = b < Count() ? std::clamp(src_w - x, 0, kBlockSize) : 0;
+      const int h = b < Count() ? std::clamp(std::min(src_h, kLayerHeight) - y, 0, kBlockSize) : 0;
+      uint8_t* dst = bits + static_cast<size_t>(cell / 16 * kBlockSize) * pitch +
+                     (cell % 16) * kRowBytes;
+      for (int i = 0; i < kBlockSize; ++i, dst += pitch) {
+        const int copied = i < h ? w * 4 : 0;
+        if (copied)
+          std::memcpy(dst, src + (static_cast<size_t>(y + i) * src_w + x) * 4,
+                      static_cast<size_t>(copied));
+        if (copied < kRowBytes) std::memset(dst + copied, 0, static_cast<size_t>(kRowBytes - copied));
+      }
+    }
+    texture->Unlock();
   }
   return ok;
 }

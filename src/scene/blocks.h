@@ -62,8 +62,8 @@ class BlockLayer {
   bool Create(gfx::Device& device);
   void Release();
   // Cuts the top-left columns × 16 by 600 pixels of `image` into the textures; what lies beyond
-  // the image is transparent. `work` is a 256 × 256 image reused for every texture.
-  bool Upload(const CImage32& image, CImage32& work);
+  // the image is transparent.
+  bool Upload(const CImage32& image);
   // Every block transparent. Textures that never held a picture make no memory for it.
   bool Clear();
 

@@ -1,5 +1,5 @@
-// The story scene: background channels, character slots, screen effects and the work images they
-// share, gathered in one object the engine owns.
+// The story scene: background channels, character slots, screen effects and the image a picture
+// is decoded into, gathered in one object the engine owns.
 //
 // Scene library: layer sets and effects with their drawing. Uses platform, resource and graphics;
 // never includes an engine header.
@@ -19,7 +19,6 @@ struct Scene {
   Backgrounds bg;
   Characters chr;
   ScreenEffects effects;
-  CImage32 work;   // the 256 × 256 texture being filled while a picture is cut
   CImage32 load;   // the picture being decoded, so a failed load leaves the kept one alone
   bool created = false;
   // An "out" fade has reached full cover or an "out" wipe has covered the scene: the story may

@@ -125,7 +125,7 @@ bool CADV::SubBGLoadFromPNG(int32_t channel, const std::string& name) {
     ch.image_name = name;
     held = &ch.image;
   }
-  ch.blocks.Upload(*held, scene.work);
+  ch.blocks.Upload(*held);
   const uint32_t t2 = clock.Now();
   scene.vram_ms = t2 - t1;
   WriteLog(0, ScriptFormat("@bg_load load time. %d", static_cast<int>(t2 - t0)), kBgLoader,
@@ -151,7 +151,7 @@ bool CADV::SubChrLoadFromPNG(int32_t slot, int32_t buffer, const std::string& na
     return false;
   }
   b.cache_name = name;
-  b.blocks.Upload(scene.load, scene.work);
+  b.blocks.Upload(scene.load);
   scene.load.Release();  // character pictures are not kept
   scene.vram_ms = clock.Now() - t1;
   return true;
