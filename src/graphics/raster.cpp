@@ -442,6 +442,21 @@ struct EdgeWalk {
       ++q;
     }
   }
+  // A flat edge (its walk starting on row y0) narrows the rows first ..= last of y0 ..= y1 to
+  // those it lets in, in closed form: inside on row y0 + k while e + step k ≥ least.
+  void NarrowRows(int y0, int y1, int& first, int& last) const {
+    const int64_t least = tie ? 0 : 1;
+    int64_t rem;
+    if (step == 0) {
+      if (e < least) last = first - 1;
+    } else if (step > 0) {
+      const int64_t k = -FloorDiv(e - least, step, &rem);  // ceil((least − e) / step)
+      first = std::max(first, static_cast<int>(std::min<int64_t>(y0 + k, int64_t{y1} + 1)));
+    } else {
+      const int64_t k = FloorDiv(e - least, -step, &rem);
+      last = static_cast<int>(std::min<int64_t>(last, std::max<int64_t>(y0 + k, int64_t{y0} - 1)));
+    }
+  }
   // Narrows [lo, hi) to this edge's pixels on the current row.
   void Limit(int64_t& lo, int64_t& hi) const {
     switch (kind) {
@@ -584,19 +599,7 @@ struct TriangleWalk {
       // A triangle (its area is not zero) has at most two edges of one kind.
       if (e.kind == EdgeWalk::Lower && lowers < 2) lower[lowers++] = Bound::From(e);
       if (e.kind == EdgeWalk::Upper && uppers < 2) upper[uppers++] = Bound::From(e);
-      if (e.kind != EdgeWalk::Flat) continue;
-      // Inside on row y0 + k while e + step k ≥ least.
-      const int64_t least = e.tie ? 0 : 1;
-      int64_t rem;
-      if (e.step == 0) {
-        if (e.e < least) last = first - 1;
-      } else if (e.step > 0) {
-        const int64_t k = -FloorDiv(e.e - least, e.step, &rem);  // ceil((least − e) / step)
-        first = std::max(first, static_cast<int>(std::min<int64_t>(y0 + k, int64_t{y1} + 1)));
-      } else {
-        const int64_t k = FloorDiv(e.e - least, -e.step, &rem);
-        last = static_cast<int>(std::min<int64_t>(last, std::max<int64_t>(y0 + k, int64_t{y0} - 1)));
-      }
+      if (e.kind == EdgeWalk::Flat) e.NarrowRows(y0, y1, first, last);
     }
     if (first > last) return false;
     two_lower = lowers == 2;
@@ -901,6 +904,52 @@ bool DrawGradientRect(const DrawContext& ctx, const RectQuad& q, const RasterVer
   return true;
 }
 
+namespace {
+
+// The texel column, as a byte offset into its row (bpp bytes a texel), of each pixel column
+// x0 .. x1 − 1 of a triangle whose u is ru + dx (x − ox) along a row, as SourceRow takes it;
+// [*lo, *hi) widened to take the columns in.
+void ColumnTable(const DrawContext& ctx, float ru, float dx, float ox, int mask, int bpp, int x0,
+                 int x1, int32_t* out, int* lo, int* hi) {
+  const int n = x1 - x0;
+  if (n <= 0) return;
+  int least = ctx.tex_width, most = -1;
+  int i = 0;
+#if defined(__SSE2__)
+  if (mask >= 0) {
+    const int shift = bpp == 4 ? 2 : bpp == 2 ? 1 : 0;
+    const __m128 vru = _mm_set1_ps(ru), vdx = _mm_set1_ps(dx), vox = _mm_set1_ps(ox);
+    const __m128i vmask = _mm_set1_epi32(mask), lanes = _mm_setr_epi32(0, 1, 2, 3);
+    __m128i vmin = _mm_set1_epi32(least), vmax = _mm_set1_epi32(most);
+    for (; i + 4 <= n; i += 4) {
+      const __m128 x = _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(x0 + i), lanes));
+      const __m128 u = _mm_add_ps(vru, _mm_mul_ps(vdx, _mm_sub_ps(x, vox)));
+      const __m128i c = _mm_and_si128(FloorToInt4(u), vmask);
+      const __m128i below = _mm_cmplt_epi32(c, vmin), above = _mm_cmpgt_epi32(c, vmax);
+      vmin = _mm_or_si128(_mm_and_si128(below, c), _mm_andnot_si128(below, vmin));
+      vmax = _mm_or_si128(_mm_and_si128(above, c), _mm_andnot_si128(above, vmax));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_slli_epi32(c, shift));
+    }
+    if (i > 0) {
+      alignas(16) int mn[4], mx[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(mn), vmin);
+      _mm_store_si128(reinterpret_cast<__m128i*>(mx), vmax);
+      least = std::min({mn[0], mn[1], mn[2], mn[3]});
+      most = std::max({mx[0], mx[1], mx[2], mx[3]});
+    }
+  }
+#endif
+  for (; i < n; ++i) {
+    const float u = ru + dx * (static_cast<float>(x0 + i) - ox);
+    const int column = Wrap(FloorToInt(u), ctx.tex_width, mask);
+    least = std::min(least, column), most = std::max(most, column);
+    out[i] = column * bpp;
+  }
+  *lo = std::min(*lo, least), *hi = std::max(*hi, most + 1);
+}
+
+}  // namespace
+
 // The general path samples texel (Wrap(floor(u)), Wrap(floor(v))) at pixel (x, y), with
 // u = (u.a0 + u.dy (y − oy)) + u.dx (x − ox) in float and v alike, per triangle. Where a
 // triangle's u.dy and v.dx come out exactly zero (its texture position runs along the axes),
@@ -928,23 +977,37 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
     if (t[k].gouraud || t[k].u.dy != 0 || t[k].v.dx != 0) return false;
   }
   // Each row's pixels of both triangles: together one run, the same run on every row drawn.
-  const int ya = std::min(row0[0], row0[1]), yb = std::max(row1[0], row1[1]);
-  int first_row = -1, end_row = -1, x0 = 0, x1 = 0;
-  // An upright edge limits every row alike (its walk never moves): it narrows the triangle's
-  // range once, and only the others are walked row by row.
+  // Each triangle of a rectangle has one edge of each kind. The flat edge decides which of its
+  // rows are inside, once; the upright edge limits every row alike (its walk never moves) and
+  // narrows the triangle's range once; only the diagonal is walked row by row.
   int64_t base_lo[2], base_hi[2];
-  EdgeWalk* moving[2][3];
-  int moving_count[2] = {0, 0};
+  int in0[2], in1[2];  // the rows ..= the flat edge lets in
+  Bound diagonal[2];
+  bool diagonal_lower[2];
   for (int k = 0; k < 2; ++k) {
     base_lo[k] = 0, base_hi[k] = ctx.width;
-    for (EdgeWalk& e : edges[k]) {
-      if (e.kind != EdgeWalk::Flat && e.qs == 0 && e.rs == 0)
+    in0[k] = row0[k], in1[k] = row1[k];
+    int flat = 0, upright = 0, sloped = 0;
+    for (const EdgeWalk& e : edges[k]) {
+      if (e.kind == EdgeWalk::Flat) {
+        e.NarrowRows(row0[k], row1[k], in0[k], in1[k]);
+        ++flat;
+      } else if (e.qs == 0 && e.rs == 0) {
         e.Limit(base_lo[k], base_hi[k]);
-      else
-        moving[k][moving_count[k]++] = &e;
+        ++upright;
+      } else {
+        diagonal[k] = Bound::From(e);
+        diagonal_lower[k] = e.kind == EdgeWalk::Lower;
+        ++sloped;
+      }
     }
+    if (flat != 1 || upright != 1 || sloped != 1) return false;
   }
-  s->first.clear();
+  const int ya = std::min(row0[0], row0[1]), yb = std::max(in1[0], in1[1]);
+  if (yb < ya) return false;
+  if (s->first.size() < static_cast<size_t>(yb - ya + 1)) s->first.resize(yb - ya + 1);
+  std::array<int, 2>* first = s->first.data();
+  int first_row = -1, end_row = -1, x0 = 0, x1 = 0, rows = 0;
   for (int y = ya; y <= yb; ++y) {
     int64_t lo[2], hi[2];
     for (int k = 0; k < 2; ++k) {
@@ -953,8 +1016,13 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
         hi[k] = lo[k];
         continue;
       }
-      for (int i = 0; i < moving_count[k]; ++i) moving[k][i]->Limit(lo[k], hi[k]);
-      for (int i = 0; i < moving_count[k]; ++i) moving[k][i]->Next();
+      if (y < in0[k] || y > in1[k])
+        hi[k] = lo[k];
+      else if (diagonal_lower[k])
+        lo[k] = std::max(lo[k], diagonal[k].Limit());
+      else
+        hi[k] = std::min(hi[k], diagonal[k].Limit());
+      diagonal[k].Next();
     }
     const bool has0 = lo[0] < hi[0], has1 = lo[1] < hi[1];
     if (!has0 && !has1) {
@@ -978,10 +1046,11 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
     } else if (a != x0 || b != x1) {
       return false;
     }
-    s->first.push_back(has0 ? std::array<int, 2>{static_cast<int>(lo[0]), static_cast<int>(hi[0])}
-                            : std::array<int, 2>{x1, x1});
+    first[rows++] = has0 ? std::array<int, 2>{static_cast<int>(lo[0]), static_cast<int>(hi[0])}
+                         : std::array<int, 2>{x1, x1};
   }
   if (first_row < 0) return false;
+  s->first.resize(rows);
   RectQuad& q = s->q;
   q = {x0, first_row, x1, end_row < 0 ? yb + 1 : end_row, 0, 0, t[0].color, t[0].z0};
   s->bytes_per_texel = bpp;
@@ -992,13 +1061,16 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
     const float ru = tk.u.Row(static_cast<float>(q.y0) - tk.oy);
     const float d0 = static_cast<float>(q.x0) - tk.ox;
     s->column[k].resize(q.x1 - q.x0);
-    for (int x = q.x0; x < q.x1; ++x) {
-      const float u = ru + tk.u.dx * (static_cast<float>(x) - tk.ox);
-      const int column = Wrap(FloorToInt(u), ctx.tex_width, tk.wrap_u_mask);
-      tx0 = std::min(tx0, column), tx1 = std::max(tx1, column + 1);
-      s->column[k][x - q.x0] = column * bpp;
-    }
+    ColumnTable(ctx, ru, tk.u.dx, tk.ox, tk.wrap_u_mask, bpp, q.x0, q.x1, s->column[k].data(),
+                &tx0, &tx1);
     s->row[k].resize(q.y1 - q.y0);
+    // The second triangle's rows are the first's where its v plane is (its v is evaluated from
+    // the same row origin; v.dx is zero, so the column term adds nothing either way).
+    if (k == 1 && SameBits(tk.v.a0, t[0].v.a0) && SameBits(tk.v.dy, t[0].v.dy) &&
+        SameBits(tk.oy, t[0].oy) && tk.wrap_v_mask == t[0].wrap_v_mask) {
+      std::copy(s->row[0].begin(), s->row[0].end(), s->row[1].begin());
+      continue;
+    }
     for (int y = q.y0; y < q.y1; ++y) {
       const float tv = tk.v.Row(static_cast<float>(y) - tk.oy) + tk.v.dx * d0;
       const int texel_row = Wrap(FloorToInt(tv), ctx.tex_height, tk.wrap_v_mask);
