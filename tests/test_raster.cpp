@@ -394,16 +394,21 @@ TEST(SpriteTexture, SqueezedBlocksMatchTheirTriangles) {
     }
     for (int i = 0; i < 800 * 600; ++i) fast.dev.MutableFrame()[i] = rng() | 0xFF000000u;
     std::memcpy(general.dev.MutableFrame(), fast.dev.Frame(), 800 * 600 * 4);
-    const float scale = round < 8 ? scales[round] : (1 + pick(4096)) / 4096.0f;
-    const float axis = 200 + pick(400) + pick(256) / 256.0f;
+    // Every third round puts the corners on sixteenths of a pixel and the tops on pixel centres,
+    // so the blocks' corners fall on pixel centres now and then.
+    const bool on_centres = round % 3 == 2;
+    float scale = round < 8 ? scales[round] : (1 + pick(4096)) / 4096.0f;
+    if (on_centres) scale = (1 + pick(16)) / 16.0f;
+    const float axis = 200 + pick(400) + (on_centres ? 0 : pick(256) / 256.0f);
+    const float shift = on_centres ? 0.0f : 0.5f;
     const bool mirrored = round % 5 == 4;  // the turn's far side shows the picture flipped
     const uint32_t color = round % 2 ? 0xFFFFFFFFu : 0x80FFFFFFu | (rng() & 0x00FFFFFFu);
     const float z = round % 2 ? 0.25f : 0.75f;
     const float x0 = 100 + pick(100), y0 = pick(40);
     for (int r = 0; r < 16; ++r) {
       for (int c = 0; c < 16; ++c) {
-        const float left = axis + (x0 + c * 16 - axis) * scale - 0.5f, w = 16 * scale;
-        const float top = y0 + r * 16 - 0.5f, h = r == 15 ? 8.0f : 16.0f;
+        const float left = axis + (x0 + c * 16 - axis) * scale - shift, w = 16 * scale;
+        const float top = y0 + r * 16 - shift, h = r == 15 ? 8.0f : 16.0f;
         const float u0 = c / 16.0f, u1 = (c + 1) / 16.0f;
         const float v0 = r / 16.0f, v1 = (r * 16 + h) / 256.0f;
         gfx::TLVertex v[4];

@@ -984,11 +984,13 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
   int in0[2], in1[2];  // the rows ..= the flat edge lets in
   Bound diagonal[2];
   bool diagonal_lower[2];
+  int diagonal_edge[2] = {-1, -1};
   for (int k = 0; k < 2; ++k) {
     base_lo[k] = 0, base_hi[k] = ctx.width;
     in0[k] = row0[k], in1[k] = row1[k];
     int flat = 0, upright = 0, sloped = 0;
     for (const EdgeWalk& e : edges[k]) {
+      if (e.kind != EdgeWalk::Flat && (e.qs != 0 || e.rs != 0)) diagonal_edge[k] = &e - edges[k];
       if (e.kind == EdgeWalk::Flat) {
         e.NarrowRows(row0[k], row1[k], in0[k], in1[k]);
         ++flat;
@@ -1003,58 +1005,86 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
     }
     if (flat != 1 || upright != 1 || sloped != 1) return false;
   }
+  // The rows walked one by one: fills in `first` and the rectangle [x0, x1) × [y0, y1) the two
+  // triangles cover together; false when they do not cover one row by row.
   const int ya = std::min(row0[0], row0[1]), yb = std::max(in1[0], in1[1]);
-  if (yb < ya) return false;
-  if (s->first.size() < static_cast<size_t>(yb - ya + 1)) s->first.resize(yb - ya + 1);
-  std::array<int, 2>* first = s->first.data();
-  int first_row = -1, end_row = -1, x0 = 0, x1 = 0, rows = 0;
-  for (int y = ya; y <= yb; ++y) {
-    int64_t lo[2], hi[2];
-    for (int k = 0; k < 2; ++k) {
-      lo[k] = base_lo[k], hi[k] = base_hi[k];
-      if (y < row0[k] || y > row1[k]) {
-        hi[k] = lo[k];
+  auto walk = [&](int* rx0, int* ry0, int* rx1, int* ry1) {
+    if (yb < ya) return false;
+    if (s->first.size() < static_cast<size_t>(yb - ya + 1)) s->first.resize(yb - ya + 1);
+    std::array<int, 2>* first = s->first.data();
+    int first_row = -1, end_row = -1, x0 = 0, x1 = 0, rows = 0;
+    for (int y = ya; y <= yb; ++y) {
+      int64_t lo[2], hi[2];
+      for (int k = 0; k < 2; ++k) {
+        lo[k] = base_lo[k], hi[k] = base_hi[k];
+        if (y < row0[k] || y > row1[k]) {
+          hi[k] = lo[k];
+          continue;
+        }
+        if (y < in0[k] || y > in1[k])
+          hi[k] = lo[k];
+        else if (diagonal_lower[k])
+          lo[k] = std::max(lo[k], diagonal[k].Limit());
+        else
+          hi[k] = std::min(hi[k], diagonal[k].Limit());
+        diagonal[k].Next();
+      }
+      const bool has0 = lo[0] < hi[0], has1 = lo[1] < hi[1];
+      if (!has0 && !has1) {
+        if (first_row >= 0 && end_row < 0) end_row = y;
         continue;
       }
-      if (y < in0[k] || y > in1[k])
-        hi[k] = lo[k];
-      else if (diagonal_lower[k])
-        lo[k] = std::max(lo[k], diagonal[k].Limit());
-      else
-        hi[k] = std::min(hi[k], diagonal[k].Limit());
-      diagonal[k].Next();
-    }
-    const bool has0 = lo[0] < hi[0], has1 = lo[1] < hi[1];
-    if (!has0 && !has1) {
-      if (first_row >= 0 && end_row < 0) end_row = y;
-      continue;
-    }
-    int64_t a = has0 ? lo[0] : lo[1], b = has0 ? hi[0] : hi[1];
-    if (has0 && has1) {
-      if (hi[0] == lo[1])
-        b = hi[1];
-      else if (hi[1] == lo[0])
-        a = lo[1];
-      else
+      int64_t a = has0 ? lo[0] : lo[1], b = has0 ? hi[0] : hi[1];
+      if (has0 && has1) {
+        if (hi[0] == lo[1])
+          b = hi[1];
+        else if (hi[1] == lo[0])
+          a = lo[1];
+        else
+          return false;
+      }
+      if (end_row >= 0) return false;  // rows again after a gap
+      if (first_row < 0) {
+        first_row = y;
+        x0 = static_cast<int>(a);
+        x1 = static_cast<int>(b);
+      } else if (a != x0 || b != x1) {
         return false;
+      }
+      first[rows++] = has0 ? std::array<int, 2>{static_cast<int>(lo[0]), static_cast<int>(hi[0])}
+                           : std::array<int, 2>{x1, x1};
     }
-    if (end_row >= 0) return false;  // rows again after a gap
-    if (first_row < 0) {
-      first_row = y;
-      x0 = static_cast<int>(a);
-      x1 = static_cast<int>(b);
-    } else if (a != x0 || b != x1) {
-      return false;
-    }
-    first[rows++] = has0 ? std::array<int, 2>{static_cast<int>(lo[0]), static_cast<int>(hi[0])}
-                         : std::array<int, 2>{x1, x1};
+    if (first_row < 0) return false;
+    s->first.resize(rows);
+    *rx0 = x0, *ry0 = first_row, *rx1 = x1, *ry1 = end_row < 0 ? yb + 1 : end_row;
+    return true;
+  };
+  // The two triangles of a rectangle split along its diagonal v1 v2 (each one's sloped edge, the
+  // two on opposite sides of it) cover it without a walk. The diagonal's two edge tests are each
+  // other's complement, so a pixel centre inside lies in exactly one triangle; one on a side of
+  // the rectangle lies strictly on its triangle's side of the diagonal, so the side's own edge
+  // decides. At the diagonal's ends, where three edges meet, the top-left rule gives the same: a
+  // top-left or bottom-right corner is in or out by both of its sides whatever the diagonal says,
+  // and the triangle holding the top or left side of the other two corners has the diagonal as a
+  // right edge, so the other triangle's side decides. The rows are then those both flat edges let
+  // in and the columns those both upright edges do.
+  const bool closed_form = diagonal_edge[0] == 1 && diagonal_edge[1] == 0 &&
+                           diagonal_lower[0] != diagonal_lower[1];
+  int x0, y0, x1, y1;
+  if (closed_form) {
+    x0 = static_cast<int>(std::max(base_lo[0], base_lo[1]));
+    x1 = static_cast<int>(std::min(base_hi[0], base_hi[1]));
+    y0 = std::max(in0[0], in0[1]);
+    y1 = std::min(in1[0], in1[1]) + 1;
+    if (x0 >= x1 || y0 >= y1) return false;
+  } else if (!walk(&x0, &y0, &x1, &y1)) {
+    return false;
   }
-  if (first_row < 0) return false;
-  s->first.resize(rows);
   RectQuad& q = s->q;
-  q = {x0, first_row, x1, end_row < 0 ? yb + 1 : end_row, 0, 0, t[0].color, t[0].z0};
+  q = {x0, y0, x1, y1, 0, 0, t[0].color, t[0].z0};
   s->bytes_per_texel = bpp;
   int tx0 = ctx.tex_width, tx1 = 0, ty0 = ctx.tex_height, ty1 = 0;
+  bool same_rows = false;
   for (int k = 0; k < 2; ++k) {
     const Triangle& tk = t[k];
     // u at row q.y0 and v at column q.x0, as the general path would evaluate them there.
@@ -1069,6 +1099,7 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
     if (k == 1 && SameBits(tk.v.a0, t[0].v.a0) && SameBits(tk.v.dy, t[0].v.dy) &&
         SameBits(tk.oy, t[0].oy) && tk.wrap_v_mask == t[0].wrap_v_mask) {
       std::copy(s->row[0].begin(), s->row[0].end(), s->row[1].begin());
+      same_rows = true;
       continue;
     }
     for (int y = q.y0; y < q.y1; ++y) {
@@ -1079,6 +1110,18 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
     }
   }
   s->texels = {tx0, ty0, tx1, ty1};
+  s->one_table = s->column[0] == s->column[1] && (same_rows || s->row[0] == s->row[1]);
+  if (closed_form) {
+    if (s->one_table) {
+      // Both triangles read alike: which one a pixel belongs to does not matter.
+      s->first.assign(q.y1 - q.y0, std::array<int, 2>{q.x1, q.x1});
+    } else {
+      // Where they read differently, the walk finds which pixels are the first triangle's.
+      int wx0, wy0, wx1, wy1;
+      if (!walk(&wx0, &wy0, &wx1, &wy1) || wx0 != x0 || wy0 != y0 || wx1 != x1 || wy1 != y1)
+        return false;
+    }
+  }
   return true;
 }
 

@@ -100,6 +100,9 @@ struct ScaledRect {
   // texel row (from q.y0).
   std::vector<int32_t> column[2];
   std::vector<const uint8_t*> row[2];
+  // Whether both triangles read the same texel for every pixel (`first` then gives every pixel to
+  // the second).
+  bool one_table = false;
 };
 bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect* s);
 void DrawScaledRect(const DrawContext& ctx, const ScaledRect& s);

@@ -131,7 +131,7 @@ void DrawScaledRect(const DrawContext& ctx, const ScaledRect& s) {
   if (s.q.x0 >= s.q.x1 || s.q.y0 >= s.q.y1) return;
   const bool white = s.q.color == 0xFFFFFFFFu;
   // Whether the two triangles take the same texel column at every pixel column (mostly so).
-  const bool same_columns = s.column[0] == s.column[1];
+  const bool same_columns = s.one_table || s.column[0] == s.column[1];
   WithBlend(ctx, [&](auto blend) {
     using B = decltype(blend);
     WithFormat(ctx.tex_format, [&](auto f) {
