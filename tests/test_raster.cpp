@@ -311,6 +311,10 @@ TEST(SpriteTexture, FastPathMatchesTheGeneralPath) {
       v[i].u = (tx + (i & 1) * w) / 64.0f;
       v[i].v = (ty + (i >> 1) * h) / 64.0f;
     }
+    // A quarter of the gradients change colour across the quad only, as the wipe masks' blocks
+    // do; a quarter so on the first triangle alone.
+    if (gradient && round % 2 == 0) v[2].diffuse = v[0].diffuse;
+    if (gradient && round % 4 == 0) v[3].diffuse = v[1].diffuse;
     if (scaled) {
       // 40 to 700 pixels wide and high, on whole pixels or not, showing 1/8 to 4 times as many
       // texels, mirrored on either axis or not, from any texel (the texture wraps). The first two

@@ -97,7 +97,7 @@ bool DeviceTexture::CellsAre(int8_t kind, int x0, int y0, int x1, int y1) const 
   // Texels never written are zero: transparent.
   if (!bits_) return kind == kCellTransparent;
   constexpr int kCell = 16;
-  const int columns = (width_ + kCell - 1) / kCell;
+  const int columns = cell_columns_ = (width_ + kCell - 1) / kCell;
   if (cells_.empty()) cells_.assign(columns * ((height_ + kCell - 1) / kCell), kCellUnknown);
   auto alpha_all = [&](int ax0, int ay0, int ax1, int ay1, int a) {
     for (int y = ay0; y < ay1; ++y) {
@@ -116,8 +116,10 @@ bool DeviceTexture::CellsAre(int8_t kind, int x0, int y0, int x1, int y1) const 
         known = static_cast<int8_t>((alpha_all(cx0, cy0, cx1, cy1, 255) ? kCellOpaque : 0) |
                                     (alpha_all(cx0, cy0, cx1, cy1, 0) ? kCellTransparent : 0));
       if (known & kind) continue;
-      // A transparent rectangle may take in the transparent part of a cell that is not.
-      if (kind == kCellTransparent &&
+      // A transparent rectangle may take in the transparent part of a cell that is not (nor
+      // opaque), but not all of it.
+      const bool whole = x0 <= cx0 && y0 <= cy0 && x1 >= cx1 && y1 >= cy1;
+      if (kind == kCellTransparent && known != kCellOpaque && !whole &&
           alpha_all(std::max(x0, cx0), std::max(y0, cy0), std::min(x1, cx1), std::min(y1, cy1), 0))
         continue;
       return false;

@@ -153,6 +153,13 @@ class DeviceTexture {
   // Lock.
   bool Opaque(int x0, int y0, int x1, int y1) const { return CellsAre(kCellOpaque, x0, y0, x1, y1); }
   bool Transparent(int x0, int y0, int x1, int y1) const {
+    // Inside one cell already looked at, as most asks are: a lookup.
+    if (!cells_.empty() && x0 < x1 && y0 < y1 && x0 / 16 == (x1 - 1) / 16 &&
+        y0 / 16 == (y1 - 1) / 16) {
+      const int8_t known = cells_[(y0 / 16) * cell_columns_ + x0 / 16];
+      if (known == kCellTransparent) return true;
+      if (known == kCellOpaque) return false;
+    }
     return CellsAre(kCellTransparent, x0, y0, x1, y1);
   }
 
@@ -175,6 +182,7 @@ class DeviceTexture {
   static constexpr int8_t kCellOpaque = 1, kCellTransparent = 2, kCellUnknown = -1;
   bool CellsAre(int8_t kind, int x0, int y0, int x1, int y1) const;
   mutable std::vector<int8_t> cells_;
+  mutable int cell_columns_ = 0;
 };
 
 // A plain XRGB surface in system memory: the capture of the render target.

@@ -736,9 +736,59 @@ void GradientSegment(const B& blend, const DrawContext& ctx, const Triangle& t, 
   }
 }
 
+// Whether every row of the triangle has the same colours (its colour planes run along x alone,
+// as the wipe masks' blocks do): a row's colours are then worked out once for all rows.
+bool SameRows(const Triangle& t) {
+  if (!t.gouraud) return true;
+  for (int ch = 0; ch < 4; ++ch)
+    if (t.c[ch].dy != 0) return false;
+  return true;
+}
+
+// One row of a triangle's colours for [x0, x1), four pixels at a time as GradientSegment works
+// them out; `out` has room for the last group of four.
+void TriangleRow(const Triangle& t, int x0, int x1, uint32_t* out) {
+  if (!t.gouraud) return std::fill(out, out + (x1 - x0), t.color);
+  float row[4];
+  for (int ch = 0; ch < 4; ++ch) row[ch] = t.c[ch].Row(0.0f);
+  for (int x = x0; x < x1; x += 4) Store4(out + (x - x0), Gouraud4(t, row, static_cast<float>(x)));
+}
+
 template <class B, bool kDepth>
 void GradientRows(const B& blend, const DrawContext& ctx, const GradientQuad& g, float z, int x0,
                   int x1, int y0, int y1) {
+  constexpr int kRow = 1024;
+  if (x1 - x0 <= kRow && SameRows(g.t[0]) && SameRows(g.t[1])) {
+    // The colours of both triangles once; each row takes the first's between its split points
+    // and the second's elsewhere, and is blended in one pass.
+    alignas(16) uint32_t first[kRow + 4], second[kRow + 4], src[kRow + 4];
+    const int n = x1 - x0;
+    TriangleRow(g.t[0], x0, x1, first);
+    TriangleRow(g.t[1], x0, x1, second);
+    const bool write = ctx.z_write;
+    for (int y = y0; y < y1; ++y) {
+      const int* span = g.spans[y - g.y0];
+      const int lo = std::clamp(span[0], x0, x1) - x0, hi = std::clamp(span[1], x0, x1) - x0;
+      std::memcpy(src, second, n * 4);
+      if (lo < hi) std::memcpy(src + lo, first + lo, (hi - lo) * 4);
+      uint32_t* dst = ctx.frame + static_cast<size_t>(y) * ctx.width + x0;
+      float* depth = kDepth ? ctx.depth->Row(y) + x0 : nullptr;
+      int i = 0;
+      for (; i + 4 <= n; i += 4)
+        BlendFour<kDepth>(blend, dst + i, kDepth ? depth + i : nullptr, z, write, Load4(src + i));
+      if (i < n) {
+        const int k = n - i;
+        uint32_t px[4] = {};
+        float dz[4] = {};
+        std::memcpy(px, dst + i, k * 4);
+        if constexpr (kDepth) std::memcpy(dz, depth + i, k * 4);
+        BlendFour<kDepth>(blend, px, dz, z, write, Load4(src + i));
+        std::memcpy(dst + i, px, k * 4);
+        if constexpr (kDepth) std::memcpy(depth + i, dz, k * 4);
+      }
+    }
+    return;
+  }
   for (int y = y0; y < y1; ++y) {
     const int* span = g.spans[y - g.y0];
     const int lo = std::max(span[0], x0), hi = std::min(span[1], x1);

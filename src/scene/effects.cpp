@@ -103,10 +103,26 @@ bool ScreenEffects::StepRaster(float elapsed) {
 }
 
 void ScreenEffects::DrawMask(gfx::Device& device) {
+  auto alpha = [](float v) { return v <= 0 ? 0 : v >= 255 ? 255 : static_cast<int>(v); };
+  // Whether the block's four corners are all opaque: the block is then one flat colour.
+  auto opaque = [&](int r, int c) {
+    return alpha(mask_.Clamped(r, c)) == 255 && alpha(mask_.Clamped(r, c + 1)) == 255 &&
+           alpha(mask_.Clamped(r + 1, c)) == 255 && alpha(mask_.Clamped(r + 1, c + 1)) == 255;
+  };
   for (int r = 0; r < kGridRows; ++r) {
     const float h = static_cast<float>(std::min(kBlockSize, kLayerHeight - r * kBlockSize));
     for (int c = 0; c < kGridColumns; ++c) {
-      auto alpha = [](float v) { return v <= 0 ? 0 : v >= 255 ? 255 : static_cast<int>(v); };
+      // Opaque blocks side by side are drawn as one quad: the same pixels and depths.
+      if (opaque(r, c)) {
+        int end = c + 1;
+        while (end < kGridColumns && opaque(r, end)) ++end;
+        mask_block_.SetAlpha(255);
+        mask_block_.Draw(device, static_cast<float>(c * kBlockSize),
+                         static_cast<float>(r * kBlockSize),
+                         static_cast<float>((end - c) * kBlockSize), h);
+        c = end - 1;
+        continue;
+      }
       const int a0 = alpha(mask_.Clamped(r, c));
       const int a1 = alpha(mask_.Clamped(r, c + 1));
       const int a2 = alpha(mask_.Clamped(r + 1, c));
