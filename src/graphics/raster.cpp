@@ -956,25 +956,25 @@ bool DrawGradientRect(const DrawContext& ctx, const RectQuad& q, const RasterVer
 
 namespace {
 
-// The texel column, as a byte offset into its row (bpp bytes a texel), of each pixel column
-// x0 .. x1 − 1 of a triangle whose u is ru + dx (x − ox) along a row, as SourceRow takes it;
-// [*lo, *hi) widened to take the columns in.
-void ColumnTable(const DrawContext& ctx, float ru, float dx, float ox, int mask, int bpp, int x0,
-                 int x1, int32_t* out, int* lo, int* hi) {
-  const int n = x1 - x0;
+// Wrap(floor((a + d (i − o)) + e)) for i = i0 .. i1 − 1, shifted left by `shift`: the texel
+// column (or row) a triangle's plane gives each pixel column (or row) i, worked out with the
+// general path's float operations (e a term that is the same for every i: adding zero changes no
+// floor); [*lo, *hi) widened to take the texels in.
+void TexelIndices(float a, float d, float o, float e, int size, int mask, int shift, int i0,
+                  int i1, int32_t* out, int* lo, int* hi) {
+  const int n = i1 - i0;
   if (n <= 0) return;
-  int least = ctx.tex_width, most = -1;
+  int least = size, most = -1;
   int i = 0;
 #if defined(__SSE2__)
   if (mask >= 0) {
-    const int shift = bpp == 4 ? 2 : bpp == 2 ? 1 : 0;
-    const __m128 vru = _mm_set1_ps(ru), vdx = _mm_set1_ps(dx), vox = _mm_set1_ps(ox);
+    const __m128 va = _mm_set1_ps(a), vd = _mm_set1_ps(d), vo = _mm_set1_ps(o), ve = _mm_set1_ps(e);
     const __m128i vmask = _mm_set1_epi32(mask), lanes = _mm_setr_epi32(0, 1, 2, 3);
     __m128i vmin = _mm_set1_epi32(least), vmax = _mm_set1_epi32(most);
     for (; i + 4 <= n; i += 4) {
-      const __m128 x = _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(x0 + i), lanes));
-      const __m128 u = _mm_add_ps(vru, _mm_mul_ps(vdx, _mm_sub_ps(x, vox)));
-      const __m128i c = _mm_and_si128(FloorToInt4(u), vmask);
+      const __m128 at = _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(i0 + i), lanes));
+      const __m128 t = _mm_add_ps(_mm_add_ps(va, _mm_mul_ps(vd, _mm_sub_ps(at, vo))), ve);
+      const __m128i c = _mm_and_si128(FloorToInt4(t), vmask);
       const __m128i below = _mm_cmplt_epi32(c, vmin), above = _mm_cmpgt_epi32(c, vmax);
       vmin = _mm_or_si128(_mm_and_si128(below, c), _mm_andnot_si128(below, vmin));
       vmax = _mm_or_si128(_mm_and_si128(above, c), _mm_andnot_si128(above, vmax));
@@ -990,10 +990,10 @@ void ColumnTable(const DrawContext& ctx, float ru, float dx, float ox, int mask,
   }
 #endif
   for (; i < n; ++i) {
-    const float u = ru + dx * (static_cast<float>(x0 + i) - ox);
-    const int column = Wrap(FloorToInt(u), ctx.tex_width, mask);
-    least = std::min(least, column), most = std::max(most, column);
-    out[i] = column * bpp;
+    const float t = (a + d * (static_cast<float>(i0 + i) - o)) + e;
+    const int index = Wrap(FloorToInt(t), size, mask);
+    least = std::min(least, index), most = std::max(most, index);
+    out[i] = index << shift;
   }
   *lo = std::min(*lo, least), *hi = std::max(*hi, most + 1);
 }
@@ -1141,8 +1141,9 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
     const float ru = tk.u.Row(static_cast<float>(q.y0) - tk.oy);
     const float d0 = static_cast<float>(q.x0) - tk.ox;
     s->column[k].resize(q.x1 - q.x0);
-    ColumnTable(ctx, ru, tk.u.dx, tk.ox, tk.wrap_u_mask, bpp, q.x0, q.x1, s->column[k].data(),
-                &tx0, &tx1);
+    const int shift = bpp == 4 ? 2 : bpp == 2 ? 1 : 0;
+    TexelIndices(ru, tk.u.dx, tk.ox, 0.0f, ctx.tex_width, tk.wrap_u_mask, shift, q.x0, q.x1,
+                 s->column[k].data(), &tx0, &tx1);
     s->row[k].resize(q.y1 - q.y0);
     // The second triangle's rows are the first's where its v plane is (its v is evaluated from
     // the same row origin; v.dx is zero, so the column term adds nothing either way).
@@ -1152,11 +1153,14 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
       same_rows = true;
       continue;
     }
-    for (int y = q.y0; y < q.y1; ++y) {
-      const float tv = tk.v.Row(static_cast<float>(y) - tk.oy) + tk.v.dx * d0;
-      const int texel_row = Wrap(FloorToInt(tv), ctx.tex_height, tk.wrap_v_mask);
-      ty0 = std::min(ty0, texel_row), ty1 = std::max(ty1, texel_row + 1);
-      s->row[k][y - q.y0] = ctx.tex_bits + static_cast<size_t>(texel_row) * ctx.tex_pitch;
+    constexpr int kChunk = 64;
+    for (int y = q.y0; y < q.y1; y += kChunk) {
+      int32_t texel_rows[kChunk];
+      const int end = std::min(q.y1, y + kChunk);
+      TexelIndices(tk.v.a0, tk.v.dy, tk.oy, tk.v.dx * d0, ctx.tex_height, tk.wrap_v_mask, 0, y,
+                   end, texel_rows, &ty0, &ty1);
+      for (int i = 0; i < end - y; ++i)
+        s->row[k][y - q.y0 + i] = ctx.tex_bits + static_cast<size_t>(texel_rows[i]) * ctx.tex_pitch;
     }
   }
   s->texels = {tx0, ty0, tx1, ty1};

@@ -52,6 +52,14 @@ template <class B, uint32_t F, bool kWhite, bool kDepth>
 constexpr bool kOwnPixels =
     !kDepth && (std::is_same_v<B, BlendReplace> || kStoresTexel<B, F, kWhite, kDepth>);
 
+// The last one to three values of a row, copied without a library call.
+template <class T>
+LANTHORN_PIXEL void CopyTail(T* to, const T* from, int k) {
+  to[0] = from[0];
+  if (k > 1) to[1] = from[1];
+  if (k > 2) to[2] = from[2];
+}
+
 // Pixels [x0, x1) of row y from one triangle's texel row `row`, `column` indexed by pixel x.
 template <class B, uint32_t F, bool kWhite, bool kDepth>
 void ScaledSegment(const B& blend, const DrawContext& ctx, const uint8_t* row,
@@ -88,13 +96,13 @@ void ScaledSegment(const B& blend, const DrawContext& ctx, const uint8_t* row,
     for (int i = 0; i < 4; ++i) cols[i] = column[x + std::min(i, k - 1)];
     uint32_t px[4] = {};
     float dz[4] = {};
-    std::memcpy(px, dst + x, k * 4);
-    if constexpr (kDepth) std::memcpy(dz, depth + x, k * 4);
+    CopyTail(px, dst + x, k);
+    if constexpr (kDepth) CopyTail(dz, depth + x, k);
     P4 t = Make4(Texel<F>(row + cols[0], 0, palette), Texel<F>(row + cols[1], 0, palette),
                  Texel<F>(row + cols[2], 0, palette), Texel<F>(row + cols[3], 0, palette));
     four(px, dz, kWhite ? t : Modulate(t, color));
-    std::memcpy(dst + x, px, k * 4);
-    if constexpr (kDepth) std::memcpy(depth + x, dz, k * 4);
+    CopyTail(dst + x, px, k);
+    if constexpr (kDepth) CopyTail(depth + x, dz, k);
   }
 }
 
