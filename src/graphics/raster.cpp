@@ -1140,10 +1140,12 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
     // u at row q.y0 and v at column q.x0, as the general path would evaluate them there.
     const float ru = tk.u.Row(static_cast<float>(q.y0) - tk.oy);
     const float d0 = static_cast<float>(q.x0) - tk.ox;
-    s->column[k].resize(q.x1 - q.x0);
+    std::vector<int32_t>& column = s->column[k];
+    column.resize(q.x1 - q.x0 + 3);
     const int shift = bpp == 4 ? 2 : bpp == 2 ? 1 : 0;
     TexelIndices(ru, tk.u.dx, tk.ox, 0.0f, ctx.tex_width, tk.wrap_u_mask, shift, q.x0, q.x1,
-                 s->column[k].data(), &tx0, &tx1);
+                 column.data(), &tx0, &tx1);
+    std::fill(column.end() - 3, column.end(), column[q.x1 - q.x0 - 1]);
     s->row[k].resize(q.y1 - q.y0);
     // The second triangle's rows are the first's where its v plane is (its v is evaluated from
     // the same row origin; v.dx is zero, so the column term adds nothing either way).
@@ -1165,16 +1167,11 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
   }
   s->texels = {tx0, ty0, tx1, ty1};
   s->one_table = s->column[0] == s->column[1] && (same_rows || s->row[0] == s->row[1]);
-  if (closed_form) {
-    if (s->one_table) {
-      // Both triangles read alike: which one a pixel belongs to does not matter.
-      s->first.assign(q.y1 - q.y0, std::array<int, 2>{q.x1, q.x1});
-    } else {
-      // Where they read differently, the walk finds which pixels are the first triangle's.
-      int wx0, wy0, wx1, wy1;
-      if (!walk(&wx0, &wy0, &wx1, &wy1) || wx0 != x0 || wy0 != y0 || wx1 != x1 || wy1 != y1)
-        return false;
-    }
+  if (closed_form && !s->one_table) {
+    // Where the triangles read differently, the walk finds which pixels are the first's.
+    int wx0, wy0, wx1, wy1;
+    if (!walk(&wx0, &wy0, &wx1, &wy1) || wx0 != x0 || wy0 != y0 || wx1 != x1 || wy1 != y1)
+      return false;
   }
   return true;
 }
