@@ -344,11 +344,15 @@ void Device::FillClearedUnder(const raster::DrawContext& ctx, const raster::Rect
         const int y0 = std::max(q.y0, ty * kTile) - ty * kTile;
         const int y1 = std::min(q.y1, ty * kTile + kTile) - ty * kTile;
         const uint16_t bits = TileBits(tx, std::max(q.x0, tx * kTile), std::min(q.x1, tx * kTile + w));
-        auto& covered = clear_covered_[i];
-        for (int r = y0; r < y1; ++r) covered[r] |= bits;
         const auto full = static_cast<uint16_t>((1u << w) - 1);
-        if (!std::all_of(covered.begin(), covered.begin() + h, [&](uint16_t b) { return b == full; }))
-          continue;
+        // A quad over the whole tile (a picture's block on the grid) gives it all at once.
+        if (y0 > 0 || y1 < h || bits != full) {
+          auto& covered = clear_covered_[i];
+          for (int r = y0; r < y1; ++r) covered[r] |= bits;
+          if (!std::all_of(covered.begin(), covered.begin() + h,
+                           [&](uint16_t b) { return b == full; }))
+            continue;
+        }
       } else {
         FillTile(tx, ty);
       }
@@ -632,15 +636,28 @@ bool Device::LeavesAllAsItWas(const raster::DrawContext& ctx,
     v0 = std::min(v0, r[i].v), v1 = std::max(v1, r[i].v);
   }
   // A pixel inside samples the texel under its texture position, which lies between the corners'
-  // (one texel more each way for rounding); the texels must lie inside the texture, unwrapped.
+  // (one texel more each way for rounding, which at the texture's edges wraps to the other side).
   constexpr float kLimit = 4096.0f;
-  if (!(u0 >= 1 && v0 >= 1 && u1 < kLimit && v1 < kLimit && x0 > -kLimit && y0 > -kLimit &&
+  const int w = texture_->Width(), h = texture_->Height();
+  if (!(u0 >= 0 && v0 >= 0 && u1 <= w && v1 <= h && x0 > -kLimit && y0 > -kLimit &&
         x1 < kLimit && y1 < kLimit))
     return false;
   const int tx0 = static_cast<int>(u0) - 1, ty0 = static_cast<int>(v0) - 1;
   const int tx1 = static_cast<int>(u1) + 2, ty1 = static_cast<int>(v1) + 2;
-  if (tx1 > texture_->Width() || ty1 > texture_->Height()) return false;
-  if (!texture_->Transparent(tx0, ty0, tx1, ty1)) return false;
+  // The texel columns (rows) in the texture: the range itself, and where it runs over an edge.
+  auto pieces = [](int from, int to, int size, std::array<std::array<int, 2>, 3>& out) {
+    int n = 0;
+    out[n++] = {std::max(from, 0), std::min(to, size)};
+    if (from < 0) out[n++] = {size + from, size};
+    if (to > size) out[n++] = {0, std::min(to - size, size)};
+    return n;
+  };
+  std::array<std::array<int, 2>, 3> columns, rows;
+  const int nc = pieces(tx0, tx1, w, columns), nr = pieces(ty0, ty1, h, rows);
+  for (int i = 0; i < nr; ++i)
+    for (int j = 0; j < nc; ++j)
+      if (!texture_->Transparent(columns[j][0], rows[i][0], columns[j][1], rows[i][1]))
+        return false;
   // Its depth, constant, must leave every tile it could touch as it was.
   if (!ctx.z_enable || !ctx.z_write) return true;
   constexpr int kTile = DepthBuffer::kTile;

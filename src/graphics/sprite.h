@@ -44,8 +44,11 @@ class CSprite {
   bool DrawAlignedRun(gfx::Device& device, float x, float y, float w, float h, float u1);
   // Whether `other` draws with this sprite's texture, blend mode, colours and alphas.
   bool SameLook(const CSprite& other) const {
-    return texture_ == other.texture_ && blend_mode_ == other.blend_mode_ &&
-           alpha_ == other.alpha_ && color_ == other.color_;
+    // Corner by corner, not through memcmp: asked for every block of every layer each frame.
+    bool same = texture_ == other.texture_ && blend_mode_ == other.blend_mode_;
+    for (int i = 0; i < 4; ++i)
+      same &= alpha_[i] == other.alpha_[i] && color_[i] == other.color_[i];
+    return same;
   }
 
   void SetBlendMode(int mode) { blend_mode_ = mode; }
