@@ -1032,7 +1032,7 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
   // narrows the triangle's range once; only the diagonal is walked row by row.
   int64_t base_lo[2], base_hi[2];
   int in0[2], in1[2];  // the rows ..= the flat edge lets in
-  Bound diagonal[2];
+  Bound diagonal[2];  // the sloped edge, which of the triangle's edges it is, and its side
   bool diagonal_lower[2];
   int diagonal_edge[2] = {-1, -1};
   for (int k = 0; k < 2; ++k) {
@@ -1040,7 +1040,6 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
     in0[k] = row0[k], in1[k] = row1[k];
     int flat = 0, upright = 0, sloped = 0;
     for (const EdgeWalk& e : edges[k]) {
-      if (e.kind != EdgeWalk::Flat && (e.qs != 0 || e.rs != 0)) diagonal_edge[k] = &e - edges[k];
       if (e.kind == EdgeWalk::Flat) {
         e.NarrowRows(row0[k], row1[k], in0[k], in1[k]);
         ++flat;
@@ -1050,6 +1049,7 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
       } else {
         diagonal[k] = Bound::From(e);
         diagonal_lower[k] = e.kind == EdgeWalk::Lower;
+        diagonal_edge[k] = static_cast<int>(&e - edges[k]);
         ++sloped;
       }
     }
