@@ -615,7 +615,7 @@ TEST(BlockLayerDraw, JoinedBlocksDrawWhatSingleBlocksDraw) {
       ASSERT_TRUE(layer->Create(*dev));
       ASSERT_TRUE(layer->Upload(picture, work));
       layer->SetAlpha(k.alpha);
-      for (int i = 0; i < layer->Count(); i += 23) layer->Block(i).SetColor(0x80FF40);  // tinted
+      for (int i = 0; i < layer->Count(); i += 23) layer->MutableBlock(i).SetColor(0x80FF40);  // tinted
     }
     a.Draw(joined, k.x, k.y, nullptr, k.masked ? &mask : nullptr);
     for (int i = 0; i < b.Count(); ++i) {
@@ -623,9 +623,9 @@ TEST(BlockLayerDraw, JoinedBlocksDrawWhatSingleBlocksDraw) {
       if (k.masked) {
         const float v = mask.Clamped(r, c);
         if (v <= 0) continue;
-        b.Block(i).SetAlpha(std::min(static_cast<int>(v), 255));
+        b.MutableBlock(i).SetAlpha(std::min(static_cast<int>(v), 255));
       }
-      b.Block(i).Draw(single, k.x + 16 * c, k.y + 16 * r, 16, std::min(16, 600 - 16 * r));
+      b.MutableBlock(i).Draw(single, k.x + 16 * c, k.y + 16 * r, 16, std::min(16, 600 - 16 * r));
     }
     EXPECT_EQ(std::memcmp(joined.Frame(), single.Frame(), 800 * 600 * 4), 0) << k.x << " " << k.y;
     if (!k.masked && k.x == std::floor(k.x)) {

@@ -50,6 +50,7 @@ bool BlockLayer::Create(gfx::Device& device) {
                      kBlockSize, h, u0, v0, u0 + kCell, v0 + h / 256.0f,
                      &textures_[b / kBlocksPerTexture]);
   }
+  same_look_ = true;
   return ok;
 }
 
@@ -97,6 +98,7 @@ bool BlockLayer::Clear() {
 
 void BlockLayer::SetAlpha(int a) {
   for (CSprite& s : sprites_) s.SetAlpha(a);
+  same_look_ = true;
 }
 
 void BlockLayer::SetBlendMode(int mode) {
@@ -111,6 +113,7 @@ void BlockLayer::Draw(gfx::Device& device, float x, float y, const Wave* wave,
     const float v = mask->Clamped(r, c);
     return v <= 0 ? 0 : v >= 255 ? 255 : static_cast<int>(v);
   };
+  if (mask) same_look_ = false;  // each block takes the mask's alpha
   for (int r = 0; r < rows_; ++r) {
     const float top = y + r * kBlockSize;
     const float h = BlockHeight(r);
@@ -132,14 +135,19 @@ void BlockLayer::Draw(gfx::Device& device, float x, float y, const Wave* wave,
         continue;
       }
       // The blocks to the right that lie beside this one in its texture and look the same are
-      // drawn with it as one quad, which costs one block's set-up instead of one each.
+      // drawn with it as one quad, which costs one block's set-up instead of one each. Without
+      // a mask, blocks that took one alpha together still have it.
       int end = c + 1;
-      for (; end < columns_; ++end) {
-        const int b = r * columns_ + end;
-        if (b % 16 == 0) break;  // the next cell row of the texture, or the next texture
-        if (mask_alpha(r, end) != a) break;
-        if (a > 0) sprites_[b].SetAlpha(a);
-        if (!s.SameLook(sprites_[b])) break;
+      if (!mask && same_look_) {
+        end = std::min(columns_, c + 16 - (r * columns_ + c) % 16);
+      } else {
+        for (; end < columns_; ++end) {
+          const int b = r * columns_ + end;
+          if (b % 16 == 0) break;  // the next cell row of the texture, or the next texture
+          if (mask_alpha(r, end) != a) break;
+          if (a > 0) sprites_[b].SetAlpha(a);
+          if (!s.SameLook(sprites_[b])) break;
+        }
       }
       const float run_width = static_cast<float>(kBlockSize * (end - c));
       if (end - c > 1 &&

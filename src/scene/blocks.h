@@ -81,7 +81,12 @@ class BlockLayer {
   int Columns() const { return columns_; }
   int Rows() const { return rows_; }
   int Count() const { return columns_ * rows_; }
-  CSprite& Block(int b) { return sprites_[b]; }
+  const CSprite& Block(int b) const { return sprites_[b]; }
+  // A block to change on its own: the blocks may no longer look alike.
+  CSprite& MutableBlock(int b) {
+    same_look_ = false;
+    return sprites_[b];
+  }
   CTexture& Texture(int t) { return textures_[t]; }
 
  private:
@@ -91,6 +96,9 @@ class BlockLayer {
   int rows_;
   std::vector<CTexture> textures_;
   std::vector<CSprite> sprites_;
+  // Whether every block has the same colours and alphas (they were set for all at once since
+  // the last draw through a mask): Draw then joins blocks without comparing them.
+  bool same_look_ = true;
 };
 
 }  // namespace scene
