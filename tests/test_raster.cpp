@@ -366,6 +366,80 @@ TEST(SpriteTexture, FastPathMatchesTheGeneralPath) {
   }
 }
 
+// A picture cut into 16 × 16 blocks and squeezed about an axis, as a card turns: every block a
+// scaled quad 16 texels wide drawn 16 × scale pixels wide at a sub-pixel left edge, some under a
+// pixel, some with the diagonal through pixel centres. Strips and their triangles drawn as a list
+// must leave the same frame and depth, with and without a depth test, mirrored or not.
+TEST(SpriteTexture, SqueezedBlocksMatchTheirTriangles) {
+  std::mt19937 rng(5);
+  auto pick = [&](int n) { return static_cast<int>(rng() % n); };
+  const float scales[] = {0.03f, 0.5f, 0.77f, 0.9375f, 1.0f / 3, 0.0625f, 0.61f, 0.999f};
+  const Blend factors[][2] = {{Blend::SrcAlpha, Blend::InvSrcAlpha},
+                              {Blend::Zero, Blend::InvSrcAlpha},
+                              {Blend::SrcAlpha, Blend::One}};
+  std::vector<uint32_t> texels(256 * 256);
+  for (uint32_t& t : texels) t = rng();
+  // Whole cells opaque or transparent besides the random ones.
+  for (int i = 0; i < 256 * 256; ++i) {
+    const int cell = (i / 256 / 16) * 16 + i % 256 / 16;
+    if (cell % 3 == 0) texels[i] |= 0xFF000000u;
+    if (cell % 7 == 0) texels[i] &= 0x00FFFFFFu;
+  }
+  for (int round = 0; round < 16; ++round) {
+    Canvas fast, general;
+    CTexture ta, tb;
+    for (auto [c, t] : {std::pair{&fast, &ta}, std::pair{&general, &tb}}) {
+      c->dev.Clear(0, round % 3 == 0 ? 0.5f : 1.0f);
+      FillTexture(*t, c->dev, 256, 256, gfx::D3DFMT_A8R8G8B8,
+                  [&](int x, int y) { return texels[y * 256 + x]; });
+      c->dev.SetTexture(t->Interface());
+      c->dev.SetZEnable(round % 4 != 1);
+      c->dev.SetBlendFactors(factors[round % 3][0], factors[round % 3][1]);
+    }
+    for (int i = 0; i < 800 * 600; ++i) fast.dev.MutableFrame()[i] = rng() | 0xFF000000u;
+    std::memcpy(general.dev.MutableFrame(), fast.dev.Frame(), 800 * 600 * 4);
+    // Every third round puts the corners on sixteenths of a pixel and the tops on pixel centres,
+    // so the blocks' corners fall on pixel centres now and then.
+    const bool on_centres = round % 3 == 2;
+    float scale = round < 8 ? scales[round] : (1 + pick(4096)) / 4096.0f;
+    if (on_centres) scale = (1 + pick(16)) / 16.0f;
+    const float axis = 200 + pick(400) + (on_centres ? 0 : pick(256) / 256.0f);
+    const float shift = on_centres ? 0.0f : 0.5f;
+    const bool mirrored = round % 5 == 4;  // the turn's far side shows the picture flipped
+    const uint32_t color = round % 2 ? 0xFFFFFFFFu : 0x80FFFFFFu | (rng() & 0x00FFFFFFu);
+    const float z = round % 2 ? 0.25f : 0.75f;
+    const float x0 = 100 + pick(100), y0 = pick(40);
+    for (int r = 0; r < 16; ++r) {
+      for (int c = 0; c < 16; ++c) {
+        const float left = axis + (x0 + c * 16 - axis) * scale - shift, w = 16 * scale;
+        const float top = y0 + r * 16 - shift, h = r == 15 ? 8.0f : 16.0f;
+        const float u0 = c / 16.0f, u1 = (c + 1) / 16.0f;
+        const float v0 = r / 16.0f, v1 = (r * 16 + h) / 256.0f;
+        gfx::TLVertex v[4];
+        for (int i = 0; i < 4; ++i) {
+          v[i].x = left + (i & 1) * w;
+          v[i].y = top + (i >> 1) * h;
+          v[i].z = z;
+          v[i].diffuse = color;
+          v[i].u = (i & 1) != mirrored ? u1 : u0;
+          v[i].v = i >> 1 ? v1 : v0;
+        }
+        fast.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleStrip, 2, v);
+        const gfx::TLVertex list[6] = {v[0], v[1], v[2], v[1], v[2], v[3]};
+        general.dev.DrawPrimitiveUP(gfx::PrimitiveType::TriangleList, 2, list);
+      }
+    }
+    // The blocks a pixel or more wide go the scaled way.
+    if (scale >= 0.0625f) {
+      EXPECT_GT(fast.dev.ScaledQuads(), 16) << "round " << round;
+    }
+    ASSERT_EQ(std::memcmp(fast.dev.Frame(), general.dev.Frame(), 800 * 600 * 4), 0)
+        << "round " << round << " scale " << scale;
+    ASSERT_EQ(std::memcmp(fast.dev.Depth(), general.dev.Depth(), 800 * 600 * 4), 0)
+        << "round " << round << " scale " << scale;
+  }
+}
+
 // Squeezed blocks of a picture (the card turn): a block that can read only transparent texels is
 // not drawn at all where the depth under it stays as it is, which must leave what drawing it
 // leaves. Cells at the texture's edges, whose rounding wraps to the other side, and blocks over

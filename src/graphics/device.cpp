@@ -676,8 +676,8 @@ bool Device::DrawScaledStrip(const raster::DrawContext& ctx, const raster::Raste
   if (!raster::SetUpScaledRect(ctx, r, scaled_.get())) return false;
   ++scaled_quads_;
   const auto& t = scaled_->texels;
-  if (texture_ && texture_->Transparent(t[0], t[1], t[2], t[3]) &&
-      raster::KeepsTargetOnZeroAlpha(ctx)) {
+  if (texture_ && raster::KeepsTargetOnZeroAlpha(ctx) &&
+      texture_->Transparent(t[0], t[1], t[2], t[3])) {
     raster::WriteRectDepth(ctx, scaled_->q);
     return true;
   }

@@ -442,6 +442,21 @@ struct EdgeWalk {
       ++q;
     }
   }
+  // A flat edge (its walk starting on row y0) narrows the rows first ..= last of y0 ..= y1 to
+  // those it lets in, in closed form: inside on row y0 + k while e + step k ≥ least.
+  void NarrowRows(int y0, int y1, int& first, int& last) const {
+    const int64_t least = tie ? 0 : 1;
+    int64_t rem;
+    if (step == 0) {
+      if (e < least) last = first - 1;
+    } else if (step > 0) {
+      const int64_t k = -FloorDiv(e - least, step, &rem);  // ceil((least − e) / step)
+      first = std::max(first, static_cast<int>(std::min<int64_t>(y0 + k, int64_t{y1} + 1)));
+    } else {
+      const int64_t k = FloorDiv(e - least, -step, &rem);
+      last = static_cast<int>(std::min<int64_t>(last, std::max<int64_t>(y0 + k, int64_t{y0} - 1)));
+    }
+  }
   // Narrows [lo, hi) to this edge's pixels on the current row.
   void Limit(int64_t& lo, int64_t& hi) const {
     switch (kind) {
@@ -584,19 +599,7 @@ struct TriangleWalk {
       // A triangle (its area is not zero) has at most two edges of one kind.
       if (e.kind == EdgeWalk::Lower && lowers < 2) lower[lowers++] = Bound::From(e);
       if (e.kind == EdgeWalk::Upper && uppers < 2) upper[uppers++] = Bound::From(e);
-      if (e.kind != EdgeWalk::Flat) continue;
-      // Inside on row y0 + k while e + step k ≥ least.
-      const int64_t least = e.tie ? 0 : 1;
-      int64_t rem;
-      if (e.step == 0) {
-        if (e.e < least) last = first - 1;
-      } else if (e.step > 0) {
-        const int64_t k = -FloorDiv(e.e - least, e.step, &rem);  // ceil((least − e) / step)
-        first = std::max(first, static_cast<int>(std::min<int64_t>(y0 + k, int64_t{y1} + 1)));
-      } else {
-        const int64_t k = FloorDiv(e.e - least, -e.step, &rem);
-        last = static_cast<int>(std::min<int64_t>(last, std::max<int64_t>(y0 + k, int64_t{y0} - 1)));
-      }
+      if (e.kind == EdgeWalk::Flat) e.NarrowRows(y0, y1, first, last);
     }
     if (first > last) return false;
     two_lower = lowers == 2;
@@ -951,6 +954,52 @@ bool DrawGradientRect(const DrawContext& ctx, const RectQuad& q, const RasterVer
   return true;
 }
 
+namespace {
+
+// Wrap(floor((a + d (i − o)) + e)) for i = i0 .. i1 − 1, shifted left by `shift`: the texel
+// column (or row) a triangle's plane gives each pixel column (or row) i, worked out with the
+// general path's float operations (e a term that is the same for every i: adding zero changes no
+// floor); [*lo, *hi) widened to take the texels in.
+void TexelIndices(float a, float d, float o, float e, int size, int mask, int shift, int i0,
+                  int i1, int32_t* out, int* lo, int* hi) {
+  const int n = i1 - i0;
+  if (n <= 0) return;
+  int least = size, most = -1;
+  int i = 0;
+#if defined(__SSE2__)
+  if (mask >= 0) {
+    const __m128 va = _mm_set1_ps(a), vd = _mm_set1_ps(d), vo = _mm_set1_ps(o), ve = _mm_set1_ps(e);
+    const __m128i vmask = _mm_set1_epi32(mask), lanes = _mm_setr_epi32(0, 1, 2, 3);
+    __m128i vmin = _mm_set1_epi32(least), vmax = _mm_set1_epi32(most);
+    for (; i + 4 <= n; i += 4) {
+      const __m128 at = _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(i0 + i), lanes));
+      const __m128 t = _mm_add_ps(_mm_add_ps(va, _mm_mul_ps(vd, _mm_sub_ps(at, vo))), ve);
+      const __m128i c = _mm_and_si128(FloorToInt4(t), vmask);
+      const __m128i below = _mm_cmplt_epi32(c, vmin), above = _mm_cmpgt_epi32(c, vmax);
+      vmin = _mm_or_si128(_mm_and_si128(below, c), _mm_andnot_si128(below, vmin));
+      vmax = _mm_or_si128(_mm_and_si128(above, c), _mm_andnot_si128(above, vmax));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_slli_epi32(c, shift));
+    }
+    if (i > 0) {
+      alignas(16) int mn[4], mx[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(mn), vmin);
+      _mm_store_si128(reinterpret_cast<__m128i*>(mx), vmax);
+      least = std::min({mn[0], mn[1], mn[2], mn[3]});
+      most = std::max({mx[0], mx[1], mx[2], mx[3]});
+    }
+  }
+#endif
+  for (; i < n; ++i) {
+    const float t = (a + d * (static_cast<float>(i0 + i) - o)) + e;
+    const int index = Wrap(FloorToInt(t), size, mask);
+    least = std::min(least, index), most = std::max(most, index);
+    out[i] = index << shift;
+  }
+  *lo = std::min(*lo, least), *hi = std::max(*hi, most + 1);
+}
+
+}  // namespace
+
 // The general path samples texel (Wrap(floor(u)), Wrap(floor(v))) at pixel (x, y), with
 // u = (u.a0 + u.dy (y − oy)) + u.dx (x − ox) in float and v alike, per triangle. Where a
 // triangle's u.dy and v.dx come out exactly zero (its texture position runs along the axes),
@@ -978,85 +1027,152 @@ bool SetUpScaledRect(const DrawContext& ctx, const RasterVertex v[4], ScaledRect
     if (t[k].gouraud || t[k].u.dy != 0 || t[k].v.dx != 0) return false;
   }
   // Each row's pixels of both triangles: together one run, the same run on every row drawn.
-  const int ya = std::min(row0[0], row0[1]), yb = std::max(row1[0], row1[1]);
-  int first_row = -1, end_row = -1, x0 = 0, x1 = 0;
-  // An upright edge limits every row alike (its walk never moves): it narrows the triangle's
-  // range once, and only the others are walked row by row.
+  // Each triangle of a rectangle has one edge of each kind. The flat edge decides which of its
+  // rows are inside, once; the upright edge limits every row alike (its walk never moves) and
+  // narrows the triangle's range once; only the diagonal is walked row by row.
   int64_t base_lo[2], base_hi[2];
-  EdgeWalk* moving[2][3];
-  int moving_count[2] = {0, 0};
+  int in0[2], in1[2];  // the rows ..= the flat edge lets in
+  Bound diagonal[2];  // the sloped edge, which of the triangle's edges it is, and its side
+  bool diagonal_lower[2];
+  int diagonal_edge[2] = {-1, -1};
   for (int k = 0; k < 2; ++k) {
     base_lo[k] = 0, base_hi[k] = ctx.width;
-    for (EdgeWalk& e : edges[k]) {
-      if (e.kind != EdgeWalk::Flat && e.qs == 0 && e.rs == 0)
+    in0[k] = row0[k], in1[k] = row1[k];
+    int flat = 0, upright = 0, sloped = 0;
+    for (const EdgeWalk& e : edges[k]) {
+      if (e.kind == EdgeWalk::Flat) {
+        e.NarrowRows(row0[k], row1[k], in0[k], in1[k]);
+        ++flat;
+      } else if (e.qs == 0 && e.rs == 0) {
         e.Limit(base_lo[k], base_hi[k]);
-      else
-        moving[k][moving_count[k]++] = &e;
+        ++upright;
+      } else {
+        diagonal[k] = Bound::From(e);
+        diagonal_lower[k] = e.kind == EdgeWalk::Lower;
+        diagonal_edge[k] = static_cast<int>(&e - edges[k]);
+        ++sloped;
+      }
     }
+    if (flat != 1 || upright != 1 || sloped != 1) return false;
   }
-  s->first.clear();
-  for (int y = ya; y <= yb; ++y) {
-    int64_t lo[2], hi[2];
-    for (int k = 0; k < 2; ++k) {
-      lo[k] = base_lo[k], hi[k] = base_hi[k];
-      if (y < row0[k] || y > row1[k]) {
-        hi[k] = lo[k];
+  // The rows walked one by one: fills in `first` and the rectangle [x0, x1) × [y0, y1) the two
+  // triangles cover together; false when they do not cover one row by row.
+  const int ya = std::min(row0[0], row0[1]), yb = std::max(in1[0], in1[1]);
+  auto walk = [&](int* rx0, int* ry0, int* rx1, int* ry1) {
+    if (yb < ya) return false;
+    if (s->first.size() < static_cast<size_t>(yb - ya + 1)) s->first.resize(yb - ya + 1);
+    std::array<int, 2>* first = s->first.data();
+    int first_row = -1, end_row = -1, x0 = 0, x1 = 0, rows = 0;
+    for (int y = ya; y <= yb; ++y) {
+      int64_t lo[2], hi[2];
+      for (int k = 0; k < 2; ++k) {
+        lo[k] = base_lo[k], hi[k] = base_hi[k];
+        if (y < row0[k] || y > row1[k]) {
+          hi[k] = lo[k];
+          continue;
+        }
+        if (y < in0[k] || y > in1[k])
+          hi[k] = lo[k];
+        else if (diagonal_lower[k])
+          lo[k] = std::max(lo[k], diagonal[k].Limit());
+        else
+          hi[k] = std::min(hi[k], diagonal[k].Limit());
+        diagonal[k].Next();
+      }
+      const bool has0 = lo[0] < hi[0], has1 = lo[1] < hi[1];
+      if (!has0 && !has1) {
+        if (first_row >= 0 && end_row < 0) end_row = y;
         continue;
       }
-      for (int i = 0; i < moving_count[k]; ++i) moving[k][i]->Limit(lo[k], hi[k]);
-      for (int i = 0; i < moving_count[k]; ++i) moving[k][i]->Next();
-    }
-    const bool has0 = lo[0] < hi[0], has1 = lo[1] < hi[1];
-    if (!has0 && !has1) {
-      if (first_row >= 0 && end_row < 0) end_row = y;
-      continue;
-    }
-    int64_t a = has0 ? lo[0] : lo[1], b = has0 ? hi[0] : hi[1];
-    if (has0 && has1) {
-      if (hi[0] == lo[1])
-        b = hi[1];
-      else if (hi[1] == lo[0])
-        a = lo[1];
-      else
+      int64_t a = has0 ? lo[0] : lo[1], b = has0 ? hi[0] : hi[1];
+      if (has0 && has1) {
+        if (hi[0] == lo[1])
+          b = hi[1];
+        else if (hi[1] == lo[0])
+          a = lo[1];
+        else
+          return false;
+      }
+      if (end_row >= 0) return false;  // rows again after a gap
+      if (first_row < 0) {
+        first_row = y;
+        x0 = static_cast<int>(a);
+        x1 = static_cast<int>(b);
+      } else if (a != x0 || b != x1) {
         return false;
+      }
+      first[rows++] = has0 ? std::array<int, 2>{static_cast<int>(lo[0]), static_cast<int>(hi[0])}
+                           : std::array<int, 2>{x1, x1};
     }
-    if (end_row >= 0) return false;  // rows again after a gap
-    if (first_row < 0) {
-      first_row = y;
-      x0 = static_cast<int>(a);
-      x1 = static_cast<int>(b);
-    } else if (a != x0 || b != x1) {
-      return false;
-    }
-    s->first.push_back(has0 ? std::array<int, 2>{static_cast<int>(lo[0]), static_cast<int>(hi[0])}
-                            : std::array<int, 2>{x1, x1});
+    if (first_row < 0) return false;
+    s->first.resize(rows);
+    *rx0 = x0, *ry0 = first_row, *rx1 = x1, *ry1 = end_row < 0 ? yb + 1 : end_row;
+    return true;
+  };
+  // The two triangles of a rectangle split along its diagonal v1 v2 (each one's sloped edge, the
+  // two on opposite sides of it) cover it without a walk. The diagonal's two edge tests are each
+  // other's complement, so a pixel centre inside lies in exactly one triangle; one on a side of
+  // the rectangle lies strictly on its triangle's side of the diagonal, so the side's own edge
+  // decides. At the diagonal's ends, where three edges meet, the top-left rule gives the same: a
+  // top-left or bottom-right corner is in or out by both of its sides whatever the diagonal says,
+  // and the triangle holding the top or left side of the other two corners has the diagonal as a
+  // right edge, so the other triangle's side decides. The rows are then those both flat edges let
+  // in and the columns those both upright edges do.
+  const bool closed_form = diagonal_edge[0] == 1 && diagonal_edge[1] == 0 &&
+                           diagonal_lower[0] != diagonal_lower[1];
+  int x0, y0, x1, y1;
+  if (closed_form) {
+    x0 = static_cast<int>(std::max(base_lo[0], base_lo[1]));
+    x1 = static_cast<int>(std::min(base_hi[0], base_hi[1]));
+    y0 = std::max(in0[0], in0[1]);
+    y1 = std::min(in1[0], in1[1]) + 1;
+    if (x0 >= x1 || y0 >= y1) return false;
+  } else if (!walk(&x0, &y0, &x1, &y1)) {
+    return false;
   }
-  if (first_row < 0) return false;
   RectQuad& q = s->q;
-  q = {x0, first_row, x1, end_row < 0 ? yb + 1 : end_row, 0, 0, t[0].color, t[0].z0};
+  q = {x0, y0, x1, y1, 0, 0, t[0].color, t[0].z0};
   s->bytes_per_texel = bpp;
   int tx0 = ctx.tex_width, tx1 = 0, ty0 = ctx.tex_height, ty1 = 0;
+  bool same_rows = false;
   for (int k = 0; k < 2; ++k) {
     const Triangle& tk = t[k];
     // u at row q.y0 and v at column q.x0, as the general path would evaluate them there.
     const float ru = tk.u.Row(static_cast<float>(q.y0) - tk.oy);
     const float d0 = static_cast<float>(q.x0) - tk.ox;
-    s->column[k].resize(q.x1 - q.x0);
-    for (int x = q.x0; x < q.x1; ++x) {
-      const float u = ru + tk.u.dx * (static_cast<float>(x) - tk.ox);
-      const int column = Wrap(FloorToInt(u), ctx.tex_width, tk.wrap_u_mask);
-      tx0 = std::min(tx0, column), tx1 = std::max(tx1, column + 1);
-      s->column[k][x - q.x0] = column * bpp;
-    }
+    std::vector<int32_t>& column = s->column[k];
+    column.resize(q.x1 - q.x0 + 3);
+    const int shift = bpp == 4 ? 2 : bpp == 2 ? 1 : 0;
+    TexelIndices(ru, tk.u.dx, tk.ox, 0.0f, ctx.tex_width, tk.wrap_u_mask, shift, q.x0, q.x1,
+                 column.data(), &tx0, &tx1);
+    std::fill(column.end() - 3, column.end(), column[q.x1 - q.x0 - 1]);
     s->row[k].resize(q.y1 - q.y0);
-    for (int y = q.y0; y < q.y1; ++y) {
-      const float tv = tk.v.Row(static_cast<float>(y) - tk.oy) + tk.v.dx * d0;
-      const int texel_row = Wrap(FloorToInt(tv), ctx.tex_height, tk.wrap_v_mask);
-      ty0 = std::min(ty0, texel_row), ty1 = std::max(ty1, texel_row + 1);
-      s->row[k][y - q.y0] = ctx.tex_bits + static_cast<size_t>(texel_row) * ctx.tex_pitch;
+    // The second triangle's rows are the first's where its v plane is (its v is evaluated from
+    // the same row origin; v.dx is zero, so the column term adds nothing either way).
+    if (k == 1 && SameBits(tk.v.a0, t[0].v.a0) && SameBits(tk.v.dy, t[0].v.dy) &&
+        SameBits(tk.oy, t[0].oy) && tk.wrap_v_mask == t[0].wrap_v_mask) {
+      std::copy(s->row[0].begin(), s->row[0].end(), s->row[1].begin());
+      same_rows = true;
+      continue;
+    }
+    constexpr int kChunk = 64;
+    for (int y = q.y0; y < q.y1; y += kChunk) {
+      int32_t texel_rows[kChunk];
+      const int end = std::min(q.y1, y + kChunk);
+      TexelIndices(tk.v.a0, tk.v.dy, tk.oy, tk.v.dx * d0, ctx.tex_height, tk.wrap_v_mask, 0, y,
+                   end, texel_rows, &ty0, &ty1);
+      for (int i = 0; i < end - y; ++i)
+        s->row[k][y - q.y0 + i] = ctx.tex_bits + static_cast<size_t>(texel_rows[i]) * ctx.tex_pitch;
     }
   }
   s->texels = {tx0, ty0, tx1, ty1};
+  s->one_table = s->column[0] == s->column[1] && (same_rows || s->row[0] == s->row[1]);
+  if (closed_form && !s->one_table) {
+    // Where the triangles read differently, the walk finds which pixels are the first's.
+    int wx0, wy0, wx1, wy1;
+    if (!walk(&wx0, &wy0, &wx1, &wy1) || wx0 != x0 || wy0 != y0 || wx1 != x1 || wy1 != y1)
+      return false;
+  }
   return true;
 }
 

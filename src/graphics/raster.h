@@ -93,11 +93,15 @@ struct ScaledRect {
   RectQuad q;  // the pixels the two triangles cover, their colour and depth (no texel offset)
   int bytes_per_texel = 0;
   std::array<int, 4> texels;  // the texels it reads lie in [x0, x1) × [y0, y1) of the texture
+  // Whether both triangles read the same texel for every pixel, so that which triangle a pixel
+  // belongs to does not matter (and `first` is not filled in).
+  bool one_table = false;
   // Per row from q.y0: the first triangle's pixels [lo, hi) (lo = hi = q.x1 for none); the rest
   // of the row is the second's.
   std::vector<std::array<int, 2>> first;
-  // Per triangle: the byte offset of each column's texel in its row (from q.x0), and each row's
-  // texel row (from q.y0).
+  // Per triangle: the byte offset of each column's texel in its row (from q.x0, and three more
+  // repeating the last, which a row's last group of four pixels may read), and each row's texel
+  // row (from q.y0).
   std::vector<int32_t> column[2];
   std::vector<const uint8_t*> row[2];
 };

@@ -52,6 +52,14 @@ template <class B, uint32_t F, bool kWhite, bool kDepth>
 constexpr bool kOwnPixels =
     !kDepth && (std::is_same_v<B, BlendReplace> || kStoresTexel<B, F, kWhite, kDepth>);
 
+// The last one to three values of a row, copied without a library call.
+template <class T>
+LANTHORN_PIXEL void CopyTail(T* to, const T* from, int k) {
+  to[0] = from[0];
+  if (k > 1) to[1] = from[1];
+  if (k > 2) to[2] = from[2];
+}
+
 // Pixels [x0, x1) of row y from one triangle's texel row `row`, `column` indexed by pixel x.
 template <class B, uint32_t F, bool kWhite, bool kDepth>
 void ScaledSegment(const B& blend, const DrawContext& ctx, const uint8_t* row,
@@ -82,19 +90,15 @@ void ScaledSegment(const B& blend, const DrawContext& ctx, const uint8_t* row,
   int x = x0;
   for (; x + 4 <= x1; x += 4) four(dst + x, kDepth ? depth + x : nullptr, texels(x));
   if (x < x1) {
-    // The last one to three pixels go through a copy; the columns past the row repeat its last.
+    // The last one to three pixels go through a copy; the table has columns past the row.
     const int k = x1 - x;
-    int32_t cols[4];
-    for (int i = 0; i < 4; ++i) cols[i] = column[x + std::min(i, k - 1)];
     uint32_t px[4] = {};
     float dz[4] = {};
-    std::memcpy(px, dst + x, k * 4);
-    if constexpr (kDepth) std::memcpy(dz, depth + x, k * 4);
-    P4 t = Make4(Texel<F>(row + cols[0], 0, palette), Texel<F>(row + cols[1], 0, palette),
-                 Texel<F>(row + cols[2], 0, palette), Texel<F>(row + cols[3], 0, palette));
-    four(px, dz, kWhite ? t : Modulate(t, color));
-    std::memcpy(dst + x, px, k * 4);
-    if constexpr (kDepth) std::memcpy(depth + x, dz, k * 4);
+    CopyTail(px, dst + x, k);
+    if constexpr (kDepth) CopyTail(dz, depth + x, k);
+    four(px, dz, texels(x));
+    CopyTail(dst + x, px, k);
+    if constexpr (kDepth) CopyTail(depth + x, dz, k);
   }
 }
 
@@ -103,6 +107,23 @@ void ScaledRows(const B& blend, const DrawContext& ctx, const ScaledRect& s, boo
                 int x0, int x1, int y0, int y1) {
   const P4 color = Splat4(s.q.color);
   const int32_t* columns[2] = {s.column[0].data() - s.q.x0, s.column[1].data() - s.q.x0};
+  if (s.one_table) {
+    for (int y = y0; y < y1; ++y) {
+      const int r = y - s.q.y0;
+      const uint8_t* row = s.row[0][r];
+      if constexpr (kOwnPixels<B, F, kWhite, kDepth>) {
+        // A picture drawn taller than it is repeats texel rows: a row that reads what the one
+        // above it read is a copy of it.
+        if (y > y0 && row == s.row[0][r - 1]) {
+          uint32_t* dst = ctx.frame + static_cast<size_t>(y) * ctx.width + x0;
+          std::memcpy(dst, dst - ctx.width, static_cast<size_t>(x1 - x0) * 4);
+          continue;
+        }
+      }
+      ScaledSegment<B, F, kWhite, kDepth>(blend, ctx, row, columns[0], color, s.q.z, y, x0, x1);
+    }
+    return;
+  }
   for (int y = y0; y < y1; ++y) {
     const int r = y - s.q.y0;
     const int lo = std::clamp(s.first[r][0], x0, x1), hi = std::clamp(s.first[r][1], x0, x1);
