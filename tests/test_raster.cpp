@@ -1207,6 +1207,31 @@ TEST(Matrices, ProjectionsAndViews) {
   EXPECT_NEAR(w.x, 6, 1e-5);
 }
 
+// What a texture tells of its texels' alpha, cell by cell and inside a cell, against the texels
+// themselves: one texel that shows (alpha 1) at a few places of a transparent 48 × 32 texture,
+// and rectangles around it.
+TEST(Texture, TransparentRectanglesAroundATexelThatShows) {
+  gfx::Device dev(800, 600);
+  const int points[][2] = {{0, 0}, {15, 15}, {16, 0}, {21, 7}, {47, 31}, {33, 18}};
+  std::mt19937 rng(3);
+  for (const auto& p : points) {
+    CTexture t;
+    FillTexture(t, dev, 48, 32, gfx::D3DFMT_A8R8G8B8, [&](int x, int y) {
+      return x == p[0] && y == p[1] ? 0x01FFFFFFu : rng() & 0xFFFFFFu;
+    });
+    const gfx::DeviceTexture& d = *t.Interface();
+    for (int k = 0; k < 400; ++k) {
+      const int x0 = static_cast<int>(rng() % 48), y0 = static_cast<int>(rng() % 32);
+      const int x1 = x0 + 1 + static_cast<int>(rng() % (48 - x0));
+      const int y1 = y0 + 1 + static_cast<int>(rng() % (32 - y0));
+      const bool shows = p[0] >= x0 && p[0] < x1 && p[1] >= y0 && p[1] < y1;
+      ASSERT_EQ(d.Transparent(x0, y0, x1, y1), !shows)
+          << p[0] << "," << p[1] << " in " << x0 << "," << y0 << "–" << x1 << "," << y1;
+      ASSERT_FALSE(d.Opaque(x0, y0, x1, y1));
+    }
+  }
+}
+
 TEST(Texture, CreateUploadAndErrors) {
   gfx::Device dev(800, 600);
   platform::HeadlessMessageBoxes boxes;

@@ -91,6 +91,47 @@ uint8_t* DeviceTexture::Texels() const {
   return bits_.get();
 }
 
+void DeviceTexture::LookAtCell(Cell& cell, int cx, int cy) const {
+  constexpr int kCell = 16;
+  const int w = std::min(kCell, width_ - cx * kCell), h = std::min(kCell, height_ - cy * kCell);
+  const uint32_t row_mask = (1u << w) - 1;
+  uint32_t columns = 0;  // the columns holding a texel that is not transparent
+  bool opaque = true;
+  int y0 = kCell, y1 = 0;
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* t = bits_.get() + static_cast<size_t>(cy * kCell + y) * pitch_ + cx * kCell * 4;
+    uint32_t shown = 0, full = 0;  // per texel of the row: alpha above 0, alpha 255
+#if defined(__SSE2__)
+    if (w == kCell) {
+      auto alphas = [&](int k) {
+        return _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + 16 * k)), 24);
+      };
+      const __m128i a = _mm_packus_epi16(_mm_packs_epi32(alphas(0), alphas(1)),
+                                         _mm_packs_epi32(alphas(2), alphas(3)));
+      shown = ~static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_setzero_si128()))) &
+              row_mask;
+      full = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_set1_epi8(-1))));
+    } else
+#endif
+    {
+      for (int x = 0; x < w; ++x) {
+        shown |= static_cast<uint32_t>(t[4 * x + 3] != 0) << x;
+        full |= static_cast<uint32_t>(t[4 * x + 3] == 255) << x;
+      }
+    }
+    opaque &= full == row_mask;
+    columns |= shown;
+    if (shown) y0 = std::min(y0, y), y1 = y + 1;
+  }
+  cell.kind = static_cast<int8_t>((opaque ? kCellOpaque : 0) | (columns ? 0 : kCellTransparent));
+  if (columns) {
+    cell.x0 = static_cast<uint8_t>(__builtin_ctz(columns));
+    cell.x1 = static_cast<uint8_t>(32 - __builtin_clz(columns));
+    cell.y0 = static_cast<uint8_t>(y0);
+    cell.y1 = static_cast<uint8_t>(y1);
+  }
+}
+
 bool DeviceTexture::CellsAre(int8_t kind, int x0, int y0, int x1, int y1) const {
   if (format_ == D3DFMT_X8R8G8B8 || format_ == D3DFMT_R5G6B5) return kind == kCellOpaque;
   if (format_ != D3DFMT_A8R8G8B8) return false;
@@ -98,30 +139,20 @@ bool DeviceTexture::CellsAre(int8_t kind, int x0, int y0, int x1, int y1) const 
   if (!bits_) return kind == kCellTransparent;
   constexpr int kCell = 16;
   const int columns = cell_columns_ = (width_ + kCell - 1) / kCell;
-  if (cells_.empty()) cells_.assign(columns * ((height_ + kCell - 1) / kCell), kCellUnknown);
-  auto alpha_all = [&](int ax0, int ay0, int ax1, int ay1, int a) {
-    for (int y = ay0; y < ay1; ++y) {
-      const uint8_t* t = bits_.get() + static_cast<size_t>(y) * pitch_ + ax0 * 4 + 3;
-      for (int x = 0; x < ax1 - ax0; ++x)
-        if (t[4 * x] != a) return false;
-    }
-    return true;
-  };
+  if (cells_.empty()) cells_.assign(columns * ((height_ + kCell - 1) / kCell), Cell{});
   for (int cy = y0 / kCell; cy * kCell < y1; ++cy)
     for (int cx = x0 / kCell; cx * kCell < x1; ++cx) {
-      int8_t& known = cells_[cy * columns + cx];
-      const int cx0 = cx * kCell, cy0 = cy * kCell;
-      const int cx1 = std::min(cx0 + kCell, width_), cy1 = std::min(cy0 + kCell, height_);
-      if (known == kCellUnknown)
-        known = static_cast<int8_t>((alpha_all(cx0, cy0, cx1, cy1, 255) ? kCellOpaque : 0) |
-                                    (alpha_all(cx0, cy0, cx1, cy1, 0) ? kCellTransparent : 0));
-      if (known & kind) continue;
-      // A transparent rectangle may take in the transparent part of a cell that is not (nor
-      // opaque), but not all of it.
-      const bool whole = x0 <= cx0 && y0 <= cy0 && x1 >= cx1 && y1 >= cy1;
-      if (kind == kCellTransparent && known != kCellOpaque && !whole &&
-          alpha_all(std::max(x0, cx0), std::max(y0, cy0), std::min(x1, cx1), std::min(y1, cy1), 0))
-        continue;
+      Cell& cell = cells_[cy * columns + cx];
+      if (cell.kind == kCellUnknown) LookAtCell(cell, cx, cy);
+      if (cell.kind & kind) continue;
+      // A transparent rectangle may take in the part of a cell outside the box of its texels
+      // that show.
+      if (kind == kCellTransparent) {
+        const int cx0 = cx * kCell, cy0 = cy * kCell;
+        if (x1 <= cx0 + cell.x0 || x0 >= cx0 + cell.x1 || y1 <= cy0 + cell.y0 ||
+            y0 >= cy0 + cell.y1)
+          continue;
+      }
       return false;
     }
   return true;

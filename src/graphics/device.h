@@ -156,7 +156,7 @@ class DeviceTexture {
     // Inside one cell already looked at, as most asks are: a lookup.
     if (!cells_.empty() && x0 < x1 && y0 < y1 && x0 / 16 == (x1 - 1) / 16 &&
         y0 / 16 == (y1 - 1) / 16) {
-      const int8_t known = cells_[(y0 / 16) * cell_columns_ + x0 / 16];
+      const int8_t known = cells_[(y0 / 16) * cell_columns_ + x0 / 16].kind;
       if (known == kCellTransparent) return true;
       if (known == kCellOpaque) return false;
     }
@@ -178,10 +178,16 @@ class DeviceTexture {
   const uint8_t* ZeroOrOwnBits() const;  // Bits() before the first write
   mutable PixelMemory<uint8_t> bits_;
   // Per 16 × 16 cell: kCellOpaque and kCellTransparent for what all its texels are, or
-  // kCellUnknown before it was first looked at.
+  // kCellUnknown before it was first looked at; and the box [x0, x1) × [y0, y1) (from the cell's
+  // corner) that holds its texels that are not transparent.
   static constexpr int8_t kCellOpaque = 1, kCellTransparent = 2, kCellUnknown = -1;
+  struct Cell {
+    int8_t kind = kCellUnknown;
+    uint8_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  };
   bool CellsAre(int8_t kind, int x0, int y0, int x1, int y1) const;
-  mutable std::vector<int8_t> cells_;
+  void LookAtCell(Cell& cell, int cx, int cy) const;
+  mutable std::vector<Cell> cells_;
   mutable int cell_columns_ = 0;
 };
 
