@@ -103,6 +103,8 @@ bool BlockLayer::Clear() {
 }
 
 void BlockLayer::SetAlpha(int a) {
+  // Layers are given their alpha every frame; blocks that all have it already are left alone.
+  if (same_look_ && !sprites_.empty() && Alpha() == std::clamp(a, 0, 255)) return;
   for (CSprite& s : sprites_) s.SetAlpha(a);
   same_look_ = true;
 }
