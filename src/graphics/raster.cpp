@@ -279,13 +279,6 @@ struct SpanPart {
   int x0, x1;
 };
 
-// The last one to three pixels of a row of four-pixel groups, copied without a library call.
-LANTHORN_PIXEL void CopyTail(uint32_t* to, const uint32_t* from, int k) {
-  to[0] = from[0];
-  if (k > 1) to[1] = from[1];
-  if (k > 2) to[2] = from[2];
-}
-
 template <class B, bool kMask>
 void BlendRow(const DrawContext& ctx, uint32_t* dst, const uint32_t* src, const uint32_t* mask,
               int n) {

@@ -443,5 +443,13 @@ LANTHORN_PIXEL void BlendFour(const B& blend, uint32_t* dst, float* depth, float
   }
 }
 
+// The last one to three values of a row, copied without a library call.
+template <class T>
+LANTHORN_PIXEL void CopyTail(T* to, const T* from, int k) {
+  to[0] = from[0];
+  if (k > 1) to[1] = from[1];
+  if (k > 2) to[2] = from[2];
+}
+
 }  // namespace LANTHORN_PIXEL_ISA
 }  // namespace gfx::raster

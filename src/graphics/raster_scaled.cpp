@@ -52,14 +52,6 @@ template <class B, uint32_t F, bool kWhite, bool kDepth>
 constexpr bool kOwnPixels =
     !kDepth && (std::is_same_v<B, BlendReplace> || kStoresTexel<B, F, kWhite, kDepth>);
 
-// The last one to three values of a row, copied without a library call.
-template <class T>
-LANTHORN_PIXEL void CopyTail(T* to, const T* from, int k) {
-  to[0] = from[0];
-  if (k > 1) to[1] = from[1];
-  if (k > 2) to[2] = from[2];
-}
-
 // Pixels [x0, x1) of row y from one triangle's texel row `row`, `column` indexed by pixel x.
 template <class B, uint32_t F, bool kWhite, bool kDepth>
 void ScaledSegment(const B& blend, const DrawContext& ctx, const uint8_t* row,
